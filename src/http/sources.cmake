@@ -1,0 +1,1 @@
+set(RKCURL_HTTP_SOURCES)
