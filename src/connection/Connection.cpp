@@ -1,0 +1,125 @@
+// CConnection: construction, copying, options, the response sink and handle ownership.
+#include <curl/curl.h>
+
+#include <cstring>
+
+#include "connection/CurlHandle.h"
+#include "RKCurl/CConnection.h"
+
+using oru::shared::error::RKERR_BUFFER_TOO_SMALL;
+using oru::shared::error::rkerr_e;
+
+CConnection::CConnection()
+    : m_debug(0),
+      m_progressCallback(nullptr),
+      m_curl(nullptr),
+      m_lastCurlCode(0),
+      m_secure(0),
+      m_reuseConnections(0) {
+    m_error.reset();
+    std::memset(m_curlErrorBuffer, 0, sizeof m_curlErrorBuffer);
+}
+
+CConnection::CConnection(const CConnection& other)
+    : CNetworkSetting(other),
+      m_response(other.m_response),
+      m_header(other.m_header),
+      m_debug(other.m_debug),
+      m_progressCallback(other.m_progressCallback),
+      m_error(other.m_error),
+      m_curl(other.m_curl),
+      m_lastCurlCode(other.m_lastCurlCode),
+      m_secure(other.m_secure),
+      m_userPassword(other.m_userPassword),
+      m_curlOwner(other.m_curlOwner),
+      m_reuseConnections(other.m_reuseConnections),
+      m_share(other.m_share) {
+    std::memcpy(m_curlErrorBuffer, other.m_curlErrorBuffer, sizeof m_curlErrorBuffer);
+}
+
+CConnection& CConnection::operator=(const CConnection& other) {
+    if (this == &other) return *this;
+    CNetworkSetting::operator=(other);
+    m_response = other.m_response;
+    m_header = other.m_header;
+    m_debug = other.m_debug;
+    m_progressCallback = other.m_progressCallback;
+    m_error = other.m_error;
+    ReleaseHandle();
+    m_curl = other.m_curl;
+    m_curlOwner = other.m_curlOwner;
+    m_lastCurlCode = other.m_lastCurlCode;
+    m_secure = other.m_secure;
+    std::memcpy(m_curlErrorBuffer, other.m_curlErrorBuffer, sizeof m_curlErrorBuffer);
+    m_userPassword = other.m_userPassword;
+    m_reuseConnections = other.m_reuseConnections;
+    m_share = other.m_share;
+    return *this;
+}
+
+// The protocol classes decide when a handle is released; what is left here is only this
+// object's hold on it, which must not outlive the object.
+CConnection::~CConnection() { ReleaseHandle(); }
+
+int CConnection::SetSecure(int secure) {
+    m_secure = secure;
+    return 0;
+}
+
+int CConnection::SetDebug(int debug) {
+    m_debug = debug;
+    return 0;
+}
+
+int CConnection::GetDebug() { return m_debug; }
+
+int CConnection::SetProgressCallback(ProgressCallback callback) {
+    m_progressCallback = callback;
+    return 0;
+}
+
+int CConnection::SetReuseConnections(int reuse) {
+    m_reuseConnections = reuse;
+    if (reuse == 0) m_share.reset();  // handles already attached keep the cache alive
+    return 0;
+}
+
+int CConnection::GetResponse(char* buffer, std::size_t size, std::size_t& length) {
+    length = m_response.size();
+    if (size == 0) return 0;
+    if (m_response.size() > size) return RKERR_BUFFER_TOO_SMALL;
+    std::memcpy(buffer, m_response.data(), m_response.size());
+    return 0;
+}
+
+int CConnection::WriteStream(char* data, std::size_t size, std::size_t count, std::string* target) {
+    if (target == nullptr) return 0;
+    target->append(data, size * count);
+    return static_cast<int>(size * count);
+}
+
+int CConnection::RecordFailure(int code, int extendedCode) {
+    m_error.setErrorCD(static_cast<rkerr_e>(code), extendedCode);
+    SetErrorString(m_error.m_code, m_error.m_extendedCode, m_error);
+    return m_error.m_code;
+}
+
+void CConnection::ReleaseHandle() {
+    if (m_curlOwner && m_curlOwner.use_count() > 1 && m_curlOwner->preparedBy == this) {
+        // Copies still hold the handle, but it delivers into this object's buffers: point it
+        // nowhere, so a later transfer through a copy fails instead of writing into freed memory.
+        curl_easy_setopt(m_curlOwner->handle, CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
+        curl_easy_setopt(m_curlOwner->handle, CURLOPT_HEADERDATA, static_cast<void*>(nullptr));
+        curl_easy_setopt(m_curlOwner->handle, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
+        m_curlOwner->preparedBy = nullptr;
+    }
+    m_curlOwner.reset();
+    m_curl = nullptr;
+}
+
+void CConnection::AdoptHandle(CURL* handle) {
+    ReleaseHandle();
+    if (handle == nullptr) return;
+    m_curlOwner = std::make_shared<rkcurl::CurlHandleOwner>(handle, this);
+    m_curl = handle;
+}

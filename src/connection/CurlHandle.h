@@ -1,0 +1,34 @@
+// Shared ownership of libcurl easy handles and connection caches.
+//
+// An object and its copies hold the same easy handle through one CurlHandleOwner; the handle is
+// cleaned up when the last holder lets go. A handle that uses a shared connection cache keeps
+// the cache alive, so the cache is cleaned up only after every handle attached to it.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace rkcurl {
+
+struct CurlShareOwner {
+    CURLSH* share = nullptr;
+
+    CurlShareOwner();
+    ~CurlShareOwner();
+    CurlShareOwner(const CurlShareOwner&) = delete;
+    CurlShareOwner& operator=(const CurlShareOwner&) = delete;
+};
+
+struct CurlHandleOwner {
+    CURL* handle = nullptr;
+    const void* preparedBy = nullptr;  // the object whose buffers the handle delivers into
+    std::shared_ptr<CurlShareOwner> share;
+
+    explicit CurlHandleOwner(CURL* h, const void* owner) : handle(h), preparedBy(owner) {}
+    ~CurlHandleOwner();
+    CurlHandleOwner(const CurlHandleOwner&) = delete;
+    CurlHandleOwner& operator=(const CurlHandleOwner&) = delete;
+};
+
+}  // namespace rkcurl

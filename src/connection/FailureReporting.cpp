@@ -1,0 +1,44 @@
+// How a failure lands in the error record and the log.
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "connection/NetworkLibrary.h"
+#include "foundation/LogSites.h"
+#include "RKCurl/CConnection.h"
+#include "RKCurl/TextConversion.h"
+
+void CConnection::SetErrorString(int code, int extendedCode, oru::shared::error::CRKError& error) {
+    const std::wstring description;  // the main message is always left empty
+    g_InitError.reset();
+    error.SetMessage(description);
+    LOGGER::g_RKLog.WriteLog("Error Code : Error Desc", LOGGER::SEV_ERROR,
+                             rkcurl::kLogFileConnection, rkcurl::kLogLineErrorReport, nullptr);
+    LOGGER::g_RKLog.Log(L"Error Code : %d -- %s", code, description.c_str());
+    if (extendedCode == 0) return;
+
+    std::string text = curl_easy_strerror(static_cast<CURLcode>(extendedCode));
+    text += '\n';
+    std::string detail;
+    GetLastCurlError(detail);
+    text += detail;
+    error.SetMessageEx(oru::helper::NarStrToWideStr(text));
+    LOGGER::g_RKLog.Log("Extended Error %d : %s", extendedCode, text.c_str());
+}
+
+void CConnection::GetLastCurlError(char* buffer, std::size_t size) {
+    const std::size_t n = std::min(size, sizeof m_curlErrorBuffer);
+    if (n == 0) return;
+    const std::size_t text = strnlen(m_curlErrorBuffer, n - 1);
+    std::memcpy(buffer, m_curlErrorBuffer, text);
+    std::memset(buffer + text, 0, n - text);
+}
+
+void CConnection::GetLastCurlError(std::string& text) {
+    text.assign(m_curlErrorBuffer, strnlen(m_curlErrorBuffer, sizeof m_curlErrorBuffer));
+}
+
+void CConnection::ResetCurlErrorBuffer() {
+    std::memset(m_curlErrorBuffer, 0, sizeof m_curlErrorBuffer);
+}

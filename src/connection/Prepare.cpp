@@ -1,0 +1,95 @@
+// CConnection::Prepare: a fresh easy handle with the options both protocols share.
+#include <curl/curl.h>
+
+#include <cstring>
+
+#include "connection/CurlHandle.h"
+#include "connection/CurlOption.h"
+#include "connection/NetworkLibrary.h"
+#include "foundation/LogSites.h"
+#include "RKCurl/CConnection.h"
+#include "RKCurl/TextConversion.h"
+
+using oru::shared::error::RKERR_HANDLE_INIT;
+using oru::shared::error::RKERR_SET_OPTION;
+
+namespace {
+
+// libcurl's shape of the body and header sink; same work as CConnection::WriteStream.
+struct StreamSink : CConnection {
+    static size_t Write(char* data, size_t size, size_t count, void* target) {
+        return static_cast<size_t>(WriteStream(data, size, count, static_cast<std::string*>(target)));
+    }
+};
+
+}  // namespace
+
+int CConnection::Prepare(const std::wstring& prefix) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CConnection::Prepare", nullptr);
+    std::memset(m_curlErrorBuffer, 0, sizeof m_curlErrorBuffer);
+
+    static CNetworkLibrary s_networkLibrary;  // once per process, thread-safe
+    (void)s_networkLibrary;
+
+    m_error = g_InitError;
+    if (m_error.m_code != 0) {
+        LOGGER::g_RKLog.WriteLog("Error while initializing network library", LOGGER::SEV_ERROR,
+                                 rkcurl::kLogFileConnection, rkcurl::kLogLineNetworkInit, nullptr);
+        SetErrorString(m_error.m_code, m_error.m_extendedCode, m_error);
+        return m_error.m_code;
+    }
+
+    AdoptHandle(curl_easy_init());
+    if (m_curl == nullptr) {
+        m_error.m_code = RKERR_HANDLE_INIT;
+        SetErrorString(m_error.m_code, m_error.m_extendedCode, m_error);
+        return RKERR_HANDLE_INIT;
+    }
+
+    if (SetSharedOptions(prefix) != 0) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    return 0;
+}
+
+// Sets the shared options in their fixed order; stops at the first one libcurl refuses and
+// returns its result.
+int CConnection::SetSharedOptions(const std::wstring& prefix) {
+    if (!SetCurlOption(CURLOPT_VERBOSE, static_cast<long>(m_debug))) return m_lastCurlCode;
+    if (!SetCurlOption(CURLOPT_ERRORBUFFER, m_curlErrorBuffer)) return m_lastCurlCode;
+
+    // Prefix, server and HREF are joined without a separator: an HREF begins with "/".
+    std::wstring url = prefix + m_server;
+    if (!m_href.empty()) url += oru::helper::NarStrToWideStr(m_href);
+    StoreUrl(oru::helper::WideStrToNarStr(url));
+    if (!SetCurlOption(CURLOPT_URL, m_urlBuffer)) return m_lastCurlCode;
+
+    const curl_write_callback sink = &StreamSink::Write;
+    if (!SetCurlOption(CURLOPT_WRITEFUNCTION, sink)) return m_lastCurlCode;
+    if (!SetCurlOption(CURLOPT_WRITEDATA, static_cast<void*>(&m_response))) return m_lastCurlCode;
+    if (!SetCurlOption(CURLOPT_HEADERFUNCTION, sink)) return m_lastCurlCode;
+    if (!SetCurlOption(CURLOPT_HEADERDATA, static_cast<void*>(&m_header))) return m_lastCurlCode;
+    if (m_progressCallback != nullptr) {
+        if (!SetCurlOption(CURLOPT_NOPROGRESS, 0L)) return m_lastCurlCode;
+        const curl_progress_callback progress = m_progressCallback;
+        if (!SetCurlOption(CURLOPT_PROGRESSFUNCTION, progress)) return m_lastCurlCode;
+    }
+    if (!SetCurlOption(CURLOPT_FAILONERROR, 1L)) return m_lastCurlCode;
+    if (m_needAuthentication != 0) {
+        m_userPassword = oru::helper::WideStrToNarStr(m_userName) + ":" +
+                         oru::helper::WideStrToNarStr(m_password);
+        if (!SetCurlOption(CURLOPT_USERPWD, m_userPassword.c_str())) return m_lastCurlCode;
+    }
+    if (m_reuseConnections != 0) {
+        if (!m_share) m_share = std::make_shared<rkcurl::CurlShareOwner>();
+        m_curlOwner->share = m_share;  // the cache outlives every handle attached to it
+        if (!SetCurlOption(CURLOPT_SHARE, m_share->share)) return m_lastCurlCode;
+    }
+    return 0;
+}
+
+int CConnection::PrepareSecurity() {
+    if (m_secure == 0) return 0;
+    if (SetCurlOption(CURLOPT_SSL_VERIFYPEER, 0L) && SetCurlOption(CURLOPT_SSL_VERIFYHOST, 0L)) {
+        return 0;
+    }
+    return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+}

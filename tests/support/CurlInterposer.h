@@ -1,0 +1,42 @@
+// Test-side stand-ins for libcurl entry points: each call is recorded and forwarded to the real
+// libcurl (dlsym RTLD_NEXT), or failed on demand. Linked into a test executable, they take the
+// place of libcurl's functions for the library code in that executable.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <string>
+#include <vector>
+
+namespace rktest {
+
+struct SetoptCall {
+    CURL* handle;
+    int option;
+    long number;          // options below 10000, and curl_off_t ones
+    const void* pointer;  // object, string and blob options
+    bool isFunction;      // function-pointer options (the pointer is not kept)
+};
+
+class CurlInterposer {
+public:
+    // Forgets every record and failure plan; recording starts on.
+    static void Reset();
+
+    static std::vector<SetoptCall> Setopts();
+    static std::vector<int> SetoptOptions();  // just the option numbers, in call order
+    static int EasyInitCalls();
+    static int EasyCleanupCalls();
+    static int PerformCalls();
+    static int GlobalInitCalls();
+
+    // The n-th (1-based) call that sets option fails with result, without reaching libcurl.
+    static void FailSetopt(int option, CURLcode result, int occurrence = 1);
+    // The n-th setopt call overall fails with result.
+    static void FailSetoptAt(int index, CURLcode result);
+    static void FailEasyInit(bool fail);
+    static void FailGlobalInit(CURLcode result);
+    static void FailPerform(CURLcode result);  // every perform until reset
+};
+
+}  // namespace rktest

@@ -1,0 +1,28 @@
+// A concrete connection that opens the protected members to the tests.
+#pragma once
+
+#include "RKCurl/RKCurl.h"
+
+class TestConnection : public CConnection {
+public:
+    int Validate() override { return m_error.m_code; }
+
+    using CConnection::ConcatenateURL;
+    using CConnection::GetLastCurlError;
+    using CConnection::GetPathName;
+    using CConnection::Normalize;
+    using CConnection::ReleaseHandle;
+    using CConnection::ResetCurlErrorBuffer;
+    using CConnection::WriteStream;
+    using CConnection::m_curl;
+    using CConnection::m_curlErrorBuffer;
+    using CConnection::m_error;
+    using CConnection::m_header;
+    using CConnection::m_href;
+    using CConnection::m_lastCurlCode;
+    using CConnection::m_response;
+    using CConnection::m_urlBuffer;
+    using CConnection::m_userPassword;
+
+    std::wstring Href() const { return GetHREF(); }
+};
