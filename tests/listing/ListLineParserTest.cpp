@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ListingTestClock.h"
 #include "ftp/listing/ListLineParser.h"
@@ -32,16 +33,23 @@ std::string Describe(const std::string& line) {
     return '"' + shown + '"';
 }
 
-// Parses an exactly sized copy of the line, so that a sanitizer sees any read past its end.
-int Parse(FtpListEntry& e, const std::string& line) {
+// A line in a buffer of exactly its size (no terminating zero), so that AddressSanitizer
+// reports any read past its end.
+using Line = std::vector<char>;
+
+Line MakeLine(const char* text) {
+    return Line(text, text + std::strlen(text));
+}
+
+int Parse(FtpListEntry& e, const Line& line) {
     return ParseListLine(e, line.data(), static_cast<int>(line.size()));
 }
 
 void ExpectLines(std::initializer_list<LineCase> cases) {
     FixedClock clock(Utc(2026, 3, 15, 12));
     for (const LineCase& c : cases) {
-        const std::string line(c.line);
-        SCOPED_TRACE(Describe(line));
+        const Line line = MakeLine(c.line);
+        SCOPED_TRACE(Describe(c.line));
         FtpListEntry e{};
         ASSERT_EQ(Parse(e, line), 1);
         ASSERT_GE(e.name, line.data());
@@ -64,9 +72,9 @@ void ExpectLines(std::initializer_list<LineCase> cases) {
 void ExpectRejected(std::initializer_list<const char*> lines) {
     FixedClock clock(Utc(2026, 3, 15, 12));
     for (const char* text : lines) {
-        const std::string line(text);
+        const Line line = MakeLine(text);
         FtpListEntry e{};
-        EXPECT_EQ(Parse(e, line), 0) << Describe(line);
+        EXPECT_EQ(Parse(e, line), 0) << Describe(text);
     }
 }
 
@@ -112,9 +120,9 @@ TEST(ParseListLine, WorkedExamples) {
 }
 
 TEST(ParseListLine, EplfFactsAndId) {
-    const std::string line = "+i9872342.32142,m1767225600,r,s2048,\treadme.txt";
+    const Line line = MakeLine("+i9872342.32142,m1767225600,r,s2048,\treadme.txt");
     FtpListEntry e{};
-    ASSERT_EQ(ParseListLine(e, line.data(), static_cast<int>(line.size())), 1);
+    ASSERT_EQ(Parse(e, line), 1);
     EXPECT_EQ(e.time, 1767225600);
     EXPECT_EQ(e.idKind, IdUnique);
     EXPECT_EQ(e.id, line.data() + 2);
