@@ -7,7 +7,9 @@
 // GetCurrentDirectoryW) run on that handle. With SetSecure(1) the whole session runs over TLS
 // and the server's certificate is accepted unchecked. Every operation returns 0 or an RKERR_
 // code that it also leaves in m_error; the listing operations return -1 for "no (further)
-// entry". One object, one thread at a time.
+// entry". A failure is logged by every operation it passes through, innermost first, so
+// m_error ends with the outermost code. With SetReuseConnections(1) consecutive requests reuse
+// the open control connection and its login. One object, one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -21,38 +23,115 @@
 
 class RKCURL_API CRFTP : public CConnection {
 public:
+    // No handle yet, no listing.
     CRFTP();
+    // Copies the settings, the shared handle, the listing and its position: a copy made in the
+    // middle of a listing continues it on its own.
     CRFTP(const CRFTP& other);
     CRFTP& operator=(const CRFTP& other);
+    // Lets go of the handle (libcurl's handle goes when no copy holds it any more).
     virtual ~CRFTP();
 
+    // The code of the latest recorded failure; 0 after a preparation that succeeded.
     virtual int Validate();
 
+    // Fetches the URL (a file's content, or a directory's listing for a path ending in "/")
+    // into the emptied response body; server replies are appended to the header text.
+    // Returns 0, the preparation's code, or RKERR_PERFORM (2509) with libcurl's result.
     int Connect();
+    // Connect, with every failure recorded again as RKERR_GET_FILE (2517), extended code the
+    // latest libcurl result.
     int GetFile();
+    // Performs the prepared request without emptying the response body first (bodies add up).
+    // No upload source is attached. Returns 0, the preparation's code, or 2509.
     int PostFile();
+    // Uploads the local file (opened "rb") to the URL: STOR of the HREF's file, streamed
+    // through ReadFunc, its size announced when it can be told. Returns 0, the preparation's
+    // code, RKERR_FILE_OPEN (2507, extended 0) when the file cannot be opened, RKERR_SET_OPTION
+    // (2506) or RKERR_PERFORM (2509) with libcurl's result (42 after a read error). The file is
+    // closed and the upload source taken off the handle again on every path.
     int PutFile(const wchar_t* localPath);
+    // Releases the handle; the listing, m_error and the settings stay. Always 0.
     int Close();
 
+    // Sends the commands, in order, on the handle of the latest request: before the request's
+    // own commands (post 0) or after them (post non-zero), with no data transferred. Empties
+    // the header text first, so it holds this call's replies. An empty list sends nothing and
+    // returns 0 at once. Returns 0, RKERR_COMMAND (2513; a null handle, or a reply of 400 or
+    // more) or 2506, with libcurl's result. The list is taken off the handle again and freed
+    // before the call returns.
     int Command(const std::vector<std::string>& commands, int post);
+    // "DELE " + path, sent as given (not joined with the HREF, backslashes kept).
+    // Returns 0 or RKERR_DELETE_FILE (2511) after the command's own record.
     int DeleteFileW(const wchar_t* path);
+    // "RMD " + path, as given. Also 0 when the command failed but the replies hold
+    // "250 Directory deleted successfully" (m_error then keeps the command's record).
+    // Returns 0 or RKERR_REMOVE_DIR (2518) after the command's own record.
     int RemoveDirectoryW(const wchar_t* path);
+    // Sends "PWD " to prove the session answers, gives the HREF a final "/" and reports the
+    // HREF (never the server's reply). *length: capacity in characters on entry, terminator
+    // included; characters written plus terminator on exit. A text that does not fit is cut
+    // and still succeeds (*length stays). Capacity 0 (or a null buffer or length) writes
+    // nothing and leaves *length alone. Returns 0 or RKERR_GET_CURRENT_DIR (2515).
     int GetCurrentDirectoryW(wchar_t* buffer, DWORD* length);
 
+    // Moves the HREF to path (relative or absolute, "\" read as "/", always ending in "/"),
+    // before anything is sent, then tests it with GetFile (the new directory's listing lands
+    // in the response body). Returns 0, RKERR_SET_OPTION (2506; also with no handle yet) or
+    // RKERR_SET_CURRENT_DIR (2514) after GetFile's records. The HREF stays moved on failure.
     int SetCurrentDirectoryW(const wchar_t* path);
+    // Moves the HREF as SetCurrentDirectoryW does, then walks into it with a fresh handle,
+    // creating every missing directory on the way. Returns 0, the preparation's code, 2506 or
+    // RKERR_CREATE_DIR (2516) with libcurl's result.
     int CreateDirectoryW(const wchar_t* path);
+    // CreateDirectoryW, every failure recorded again as 2516.
     int CreateDirectoryTree(const wchar_t* path);
 
+    // Lists the HREF's directory (a final "/" is added to the HREF and kept) and hands out the
+    // first entry. Returns 0, -1 when no line was accepted (nothing recorded; the listing is
+    // emptied), or RKERR_GET_FILE (2517) after GetFile's records (the previous listing stays).
+    //
+    // The records: directory bit from the listing; an entry that the listing shows as both a
+    // directory and a file (a Unix "l" line, an EPLF line with "/" and "r") is a symbolic link
+    // or may be one, and carries FILE_ATTRIBUTE_REPARSE_POINT next to the directory bit.
+    // ftLastWriteTime is the server's wall-clock reading for Unix, VMS and MS-DOS lines (also
+    // before 1970, e.g. MS-DOS years 50 to 69), the local time of the instant for EPLF; 0 for
+    // an EPLF line without a time and for an EPLF instant before 1970. An entry whose name
+    // needs more than 259 wide characters or holds a zero byte is not handed out: cFileName
+    // could not name the file faithfully, and a cut name would name another file.
     int FindFirstFileW(WIN32_FIND_DATAW& findData);
+    // The next entry of the latest listing; -1 at the end. No network, no record.
     int FindNextFileW(WIN32_FIND_DATAW& findData);
 
+    // Removes the directory with everything below it, depth first in listing order: saves the
+    // directory (GetCurrentDirectoryW), enters path, lists it, deletes files, recurses into
+    // directories, returns to the saved directory and sends "RMD " + path. The walk never
+    // follows "." or "..", never enters an entry marked as a link (it deletes the link
+    // itself), and never acts on a listed name holding "/", "\", CR or LF (a leftover entry
+    // then makes the final RMD fail). Returns 0, RKERR_DELETE_FILE (2511) when a file directly
+    // inside path could not be deleted, or RKERR_REMOVE_DIR (2518). The caller's listing and
+    // its position are as before the call, on every path; on failure the HREF names the
+    // directory where the walk stopped.
     int RemoveDirectoryTree(const wchar_t* path);
 
 protected:
+    // Prepares a fresh handle for "ftp://" + server + HREF, whatever the prefix; with the
+    // secure flag, TLS for control and data, certificate and host name unchecked.
     virtual int Prepare(const std::wstring& prefix);
 
+    // fread pass-through: the item count read.
     static size_t ReadFunc(void* destination, size_t size, size_t count, FILE* stream);
 
     std::vector<WIN32_FIND_DATAW> m_findData;
     std::uint64_t m_findIndex;
+
+private:
+    // libcurl's shape of ReadFunc; aborts the transfer on a read error.
+    static size_t ReadCallback(char* buffer, size_t size, size_t count, void* stream);
+    // Joins path to the HREF and stores the result, ending in "/", as the new HREF.
+    void ComposeDirectory(const wchar_t* path);
+    // Steps 2 to 7 of RemoveDirectoryTree; returns 0 or the recorded code.
+    int RemoveTreeSteps(const wchar_t* path);
+    // Deletes or descends into one listed entry; returns 0 or the recorded code.
+    int RemoveTreeEntry(const WIN32_FIND_DATAW& entry);
 };

@@ -1,1 +1,10 @@
-set(RKCURL_FTP_SOURCES)
+# The FTP client: session, commands, directories, enumeration, tree removal, upload.
+set(RKCURL_FTP_SOURCES
+    ftp/FindRecord.cpp
+    ftp/FtpCommands.cpp
+    ftp/FtpDirectories.cpp
+    ftp/FtpEnumeration.cpp
+    ftp/FtpResources.cpp
+    ftp/FtpSession.cpp
+    ftp/FtpTreeRemoval.cpp
+    ftp/FtpUpload.cpp)

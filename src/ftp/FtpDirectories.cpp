@@ -1,0 +1,55 @@
+// CRFTP's directory navigation and creation: the HREF is the session's current directory.
+#include <RKLogging/RKLogging.h>
+#include <curl/curl.h>
+
+#include "RKCurl/CRFTP.h"
+#include "RKCurl/TextConversion.h"
+#include "connection/CurlOption.h"
+
+using oru::shared::error::RKERR_CREATE_DIR;
+using oru::shared::error::RKERR_SET_CURRENT_DIR;
+using oru::shared::error::RKERR_SET_OPTION;
+
+void CRFTP::ComposeDirectory(const wchar_t* path) {
+    const std::string relative =
+        Normalize(oru::helper::WideStrToNarStr(path != nullptr ? path : L""));
+    std::string directory = ConcatenateURL(oru::helper::WideStrToNarStr(GetHREF()), relative);
+    if (directory.empty() || directory.back() != '/') directory += '/';
+    SetHREF(oru::helper::NarStrToWideStr(directory).c_str());
+}
+
+int CRFTP::SetCurrentDirectoryW(const wchar_t* path) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::SetCurrentDirectoryW", nullptr);
+    ComposeDirectory(path);
+    // On the handle of the previous request: without one, this is where the call fails.
+    if (!SetCurlOption(CURLOPT_NOBODY, 1L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (GetFile() != 0) return RecordFailure(RKERR_SET_CURRENT_DIR, m_lastCurlCode);
+    if (!SetCurlOption(CURLOPT_NOBODY, 0L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    return 0;
+}
+
+int CRFTP::CreateDirectoryW(const wchar_t* path) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::CreateDirectoryW", nullptr);
+    ComposeDirectory(path);
+    const int prepared = Prepare(L"ftp://");
+    if (prepared != 0) return prepared;
+    if (!SetCurlOption(CURLOPT_NOBODY, 1L) ||
+        !SetCurlOption(CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR))) {
+        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    }
+    // libcurl walks the path directory by directory and makes each one it cannot enter.
+    m_lastCurlCode = curl_easy_perform(m_curl);
+    if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_CREATE_DIR, m_lastCurlCode);
+    if (!SetCurlOption(CURLOPT_NOBODY, 0L) ||
+        !SetCurlOption(CURLOPT_FTP_CREATE_MISSING_DIRS,
+                       static_cast<long>(CURLFTP_CREATE_DIR_NONE))) {
+        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    }
+    return 0;
+}
+
+int CRFTP::CreateDirectoryTree(const wchar_t* path) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::CreateDirectoryTree", nullptr);
+    if (CreateDirectoryW(path) == 0) return 0;
+    return RecordFailure(RKERR_CREATE_DIR, m_lastCurlCode);
+}

@@ -1,0 +1,49 @@
+// CRFTP's directory listing: FindFirstFileW fetches and parses, FindNextFileW hands out.
+#include <RKLogging/RKLogging.h>
+
+#include "RKCurl/CRFTP.h"
+#include "ftp/FindRecord.h"
+#include "ftp/listing/ListLineParser.h"
+#include "platform/LineEnd.h"
+
+int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::FindFirstFileW", nullptr);
+    std::wstring href = GetHREF();
+    if (href.empty() || href.back() != L'/') {
+        href += L'/';
+        SetHREF(href.c_str());
+    }
+    const int fetched = GetFile();
+    if (fetched != 0) return fetched;
+
+    m_findData.clear();
+    m_findIndex = 0;
+    // Lines end as libcurl delivers them on this platform; text after the last line end is
+    // an unfinished line and is never parsed. Each line is cut in place.
+    std::size_t start = 0;
+    std::size_t end;
+    while ((end = m_response.find(rkplatform::kListingLineEnd, start)) != std::string::npos) {
+        m_response[end] = '\0';
+        rklisting::FtpListEntry entry{};
+        WIN32_FIND_DATAW record;
+        if (rklisting::ParseListLine(entry, m_response.data() + start,
+                                     static_cast<int>(end - start)) == 1 &&
+            rkcurl::ftp::BuildFindRecord(entry, record)) {
+            m_findData.push_back(record);
+        }
+        start = end + rkplatform::kListingLineEndLength;
+    }
+    if (m_findData.empty()) return -1;
+
+    m_findIndex = 0;
+    findData = m_findData[0];
+    m_response.clear();
+    return 0;
+}
+
+int CRFTP::FindNextFileW(WIN32_FIND_DATAW& findData) {
+    if (m_findIndex + 1 >= m_findData.size()) return -1;
+    ++m_findIndex;
+    findData = m_findData[m_findIndex];
+    return 0;
+}

@@ -1,0 +1,49 @@
+#include "ftp/FtpResources.h"
+
+#include <new>
+
+namespace rkcurl {
+namespace ftp {
+
+CommandList::CommandList(const std::vector<std::string>& commands) {
+    for (const std::string& command : commands) {
+        curl_slist* longer = curl_slist_append(m_list, command.c_str());
+        if (longer == nullptr) {
+            curl_slist_free_all(m_list);
+            throw std::bad_alloc();  // the one exception that may leave the library
+        }
+        m_list = longer;
+    }
+}
+
+QuoteListDetach::~QuoteListDetach() {
+    // Cannot fail on a handle that took the list; the result is kept apart on purpose.
+    const CURLcode result = curl_easy_setopt(m_handle, m_option, static_cast<curl_slist*>(nullptr));
+    (void)result;
+}
+
+curl_off_t FileStream::Size() const {
+#if defined(_WIN32)
+    if (_fseeki64(m_file, 0, SEEK_END) != 0) return -1;
+    const curl_off_t size = _ftelli64(m_file);
+    if (_fseeki64(m_file, 0, SEEK_SET) != 0) return -1;
+#else
+    if (fseeko(m_file, 0, SEEK_END) != 0) return -1;
+    const curl_off_t size = ftello(m_file);
+    if (fseeko(m_file, 0, SEEK_SET) != 0) return -1;
+#endif
+    return size;
+}
+
+UploadDetach::~UploadDetach() {
+    // Cannot fail on a valid handle; the results are kept apart on purpose.
+    CURLcode result = curl_easy_setopt(m_handle, CURLOPT_UPLOAD, 0L);
+    result =
+        curl_easy_setopt(m_handle, CURLOPT_READFUNCTION, static_cast<curl_read_callback>(nullptr));
+    result = curl_easy_setopt(m_handle, CURLOPT_READDATA, static_cast<void*>(nullptr));
+    result = curl_easy_setopt(m_handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+    (void)result;
+}
+
+}  // namespace ftp
+}  // namespace rkcurl

@@ -1,0 +1,81 @@
+// Owners of the per-call libcurl and C runtime resources of the FTP operations.
+//
+// Each one releases what it holds on every exit path of the operation, exactly once. The
+// option resets run on the handle that the operation used and keep their results to
+// themselves, so the result that the operation reports (m_lastCurlCode) is the one of the
+// failing call, not of the clean-up.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace rkcurl {
+namespace ftp {
+
+// A libcurl string list built from the caller's commands; freed with its owner.
+class CommandList {
+public:
+    explicit CommandList(const std::vector<std::string>& commands);
+    ~CommandList() { curl_slist_free_all(m_list); }
+    CommandList(const CommandList&) = delete;
+    CommandList& operator=(const CommandList&) = delete;
+
+    curl_slist* get() const { return m_list; }
+
+private:
+    curl_slist* m_list = nullptr;
+};
+
+// Takes a quote list off the handle again before the list is freed, so that no later transfer
+// on the handle can reach the freed list. Declare it after the CommandList it guards.
+class QuoteListDetach {
+public:
+    QuoteListDetach(CURL* handle, CURLoption option) : m_handle(handle), m_option(option) {}
+    ~QuoteListDetach();
+    QuoteListDetach(const QuoteListDetach&) = delete;
+    QuoteListDetach& operator=(const QuoteListDetach&) = delete;
+
+private:
+    CURL* m_handle;
+    CURLoption m_option;
+};
+
+// A C stream, closed with its owner.
+class FileStream {
+public:
+    explicit FileStream(std::FILE* file) : m_file(file) {}
+    ~FileStream() {
+        if (m_file != nullptr) std::fclose(m_file);
+    }
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    std::FILE* get() const { return m_file; }
+    explicit operator bool() const { return m_file != nullptr; }
+
+    // The stream's size in bytes, or -1 when it cannot be told (a pipe, a device).
+    curl_off_t Size() const;
+
+private:
+    std::FILE* m_file;
+};
+
+// Takes an upload source off the handle again (upload off, default reader, no stream, size
+// unknown) before the stream closes, so a later command on the handle neither uploads nor
+// reads from a closed stream. Declare it after the FileStream it guards.
+class UploadDetach {
+public:
+    explicit UploadDetach(CURL* handle) : m_handle(handle) {}
+    ~UploadDetach();
+    UploadDetach(const UploadDetach&) = delete;
+    UploadDetach& operator=(const UploadDetach&) = delete;
+
+private:
+    CURL* m_handle;
+};
+
+}  // namespace ftp
+}  // namespace rkcurl

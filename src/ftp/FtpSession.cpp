@@ -1,0 +1,73 @@
+// CRFTP: the object, its request preparation and the plain transfers.
+#include <RKLogging/RKLogging.h>
+#include <curl/curl.h>
+
+#include "RKCurl/CRFTP.h"
+#include "connection/CurlOption.h"
+
+using oru::shared::error::RKERR_GET_FILE;
+using oru::shared::error::RKERR_PERFORM;
+using oru::shared::error::RKERR_SET_OPTION;
+
+CRFTP::CRFTP() : m_findIndex(0) {}
+
+CRFTP::CRFTP(const CRFTP& other)
+    : CConnection(other), m_findData(other.m_findData), m_findIndex(other.m_findIndex) {}
+
+CRFTP& CRFTP::operator=(const CRFTP& other) {
+    if (this == &other) return *this;
+    CConnection::operator=(other);
+    m_findData = other.m_findData;
+    m_findIndex = other.m_findIndex;
+    return *this;
+}
+
+CRFTP::~CRFTP() {}
+
+int CRFTP::Validate() {
+    return m_error.m_code;
+}
+
+int CRFTP::Prepare(const std::wstring& /*prefix*/) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Prepare", nullptr);
+    const int prepared = CConnection::Prepare(L"ftp://");
+    if (prepared != 0) return prepared;
+    if (m_secure == 0) return 0;
+    if (SetCurlOption(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL)) &&
+        SetCurlOption(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_DEFAULT)) &&
+        SetCurlOption(CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_DEFAULT)) &&
+        SetCurlOption(CURLOPT_SSL_VERIFYPEER, 0L) && SetCurlOption(CURLOPT_SSL_VERIFYHOST, 0L)) {
+        return 0;
+    }
+    return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+}
+
+int CRFTP::Connect() {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Connect", nullptr);
+    const int prepared = Prepare(L"ftp://");
+    if (prepared != 0) return prepared;
+    m_response.clear();
+    m_lastCurlCode = curl_easy_perform(m_curl);
+    if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_PERFORM, m_lastCurlCode);
+    return 0;
+}
+
+int CRFTP::GetFile() {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::GetFile", nullptr);
+    if (Connect() == 0) return 0;
+    return RecordFailure(RKERR_GET_FILE, m_lastCurlCode);
+}
+
+int CRFTP::PostFile() {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PostFile", nullptr);
+    const int prepared = Prepare(L"ftp://");
+    if (prepared != 0) return prepared;
+    m_lastCurlCode = curl_easy_perform(m_curl);
+    if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_PERFORM, m_lastCurlCode);
+    return 0;
+}
+
+int CRFTP::Close() {
+    ReleaseHandle();
+    return 0;
+}

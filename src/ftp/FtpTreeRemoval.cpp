@@ -1,0 +1,95 @@
+// CRFTP::RemoveDirectoryTree: depth-first removal built from the object's own operations.
+#include <RKLogging/RKLogging.h>
+
+#include <cstring>
+#include <utility>
+
+#include "RKCurl/CRFTP.h"
+
+using oru::shared::error::RKERR_DELETE_FILE;
+using oru::shared::error::RKERR_REMOVE_DIR;
+
+namespace {
+
+// Puts the caller's listing and position back when a level of the walk ends, on every path.
+// The listing is moved aside rather than copied: the walk replaces it before reading it.
+class SavedEnumeration {
+public:
+    SavedEnumeration(std::vector<WIN32_FIND_DATAW>& data, std::uint64_t& index)
+        : m_data(data), m_index(index), m_savedData(std::move(data)), m_savedIndex(index) {
+        m_data.clear();
+    }
+    ~SavedEnumeration() {
+        m_data = std::move(m_savedData);
+        m_index = m_savedIndex;
+    }
+    SavedEnumeration(const SavedEnumeration&) = delete;
+    SavedEnumeration& operator=(const SavedEnumeration&) = delete;
+
+private:
+    std::vector<WIN32_FIND_DATAW>& m_data;
+    std::uint64_t& m_index;
+    std::vector<WIN32_FIND_DATAW> m_savedData;
+    std::uint64_t m_savedIndex;
+};
+
+bool IsDotEntry(const wchar_t* name) {
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
+}
+
+// A name that could lead out of the directory or carry a second command onto the control
+// connection. (A zero byte never reaches a record.)
+bool IsUnsafeName(const wchar_t* name) {
+    return name[0] == L'\0' || std::wcspbrk(name, L"/\\\r\n") != nullptr;
+}
+
+}  // namespace
+
+int CRFTP::RemoveDirectoryTree(const wchar_t* path) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::RemoveDirectoryTree", nullptr);
+    const SavedEnumeration saved(m_findData, m_findIndex);
+    return RemoveTreeSteps(path);
+}
+
+int CRFTP::RemoveTreeSteps(const wchar_t* path) {
+    wchar_t savedDirectory[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    if (GetCurrentDirectoryW(savedDirectory, &length) != 0) {
+        return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    }
+    if (SetCurrentDirectoryW(path) != 0) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+
+    WIN32_FIND_DATAW current;
+    const int listed = FindFirstFileW(current);
+    if (listed != 0 && listed != -1) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    if (listed == 0) {
+        for (;;) {
+            const int removed = RemoveTreeEntry(current);
+            if (removed != 0) return removed;
+            // The advance of FindNextFileW; a nested level has put this level's listing back.
+            if (m_findIndex + 1 >= m_findData.size()) break;
+            ++m_findIndex;
+            current = m_findData[m_findIndex];
+        }
+    }
+
+    if (SetCurrentDirectoryW(savedDirectory) != 0) {
+        return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    }
+    if (RemoveDirectoryW(path) != 0) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    return 0;
+}
+
+int CRFTP::RemoveTreeEntry(const WIN32_FIND_DATAW& entry) {
+    const wchar_t* name = entry.cFileName;
+    if (IsDotEntry(name) || IsUnsafeName(name)) return 0;  // never acted on
+    const bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (directory && !link) {
+        if (RemoveDirectoryTree(name) != 0) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+        return 0;
+    }
+    // Files, and links as the links themselves: the target of a link stays untouched.
+    if (DeleteFileW(name) != 0) return RecordFailure(RKERR_DELETE_FILE, m_lastCurlCode);
+    return 0;
+}
