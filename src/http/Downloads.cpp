@@ -1,0 +1,79 @@
+// GetFile and GetBulkFile: the body goes to a local file, the caller's write function, or the
+// response text.
+#include "http/HttpRequest.h"
+
+using oru::shared::error::RKERR_FILE_OPEN;
+using oru::shared::error::RKERR_SET_OPTION;
+
+namespace {
+
+using rkcurl::RequestProfile;
+using rkcurl::TlsStep;
+
+const RequestProfile kGetFile = {"CRHTTP::GetFile", TlsStep::WhenSecure, true, false, false};
+const RequestProfile kGetBulkFile = {"CRHTTP::GetBulkFile", TlsStep::WhenSecure, true, false,
+                                     false};
+
+class FileDownload : public rkcurl::HttpRequest {
+public:
+    // Replaces the file at path; with size, appends to it and counts into size.
+    FileDownload(CRHTTP& client, const wchar_t* path, std::uint64_t* size)
+        : HttpRequest(client, size == nullptr ? kGetFile : kGetBulkFile),
+          m_path(path),
+          m_size(size),
+          m_record{nullptr, size == nullptr ? 0 : *size} {}
+
+protected:
+    int SetOwnOptions() override {
+        CRHTTP::WriteCallback& callback = WriteCallbackSlot();
+        if (m_path == nullptr) {
+            if (callback == nullptr) return 0;  // the writer of Prepare fills the response text
+            if (SetOption(CURLOPT_WRITEFUNCTION, callback) &&
+                SetOption(CURLOPT_WRITEDATA, static_cast<void*>(nullptr))) {
+                return 0;
+            }
+            return Fail(RKERR_SET_OPTION, LastCurlCode());  // the caller's callback stays
+        }
+
+        const bool append = m_size != nullptr;
+        callback = append ? &CRHTTP::WriteBulkFileCallbackFunc : &CRHTTP::WriteFileCallbackFunc;
+        if (!m_stream.Open(m_path, append ? L"ab" : L"wb")) {
+            callback = nullptr;
+            return Fail(RKERR_FILE_OPEN, 0);
+        }
+        m_record.file = m_stream.Get();
+        void* const userData =
+            append ? static_cast<void*>(&m_record) : static_cast<void*>(m_stream.Get());
+        if (SetOption(CURLOPT_WRITEFUNCTION, callback) && SetOption(CURLOPT_WRITEDATA, userData)) {
+            return 0;
+        }
+        callback = nullptr;
+        return Fail(RKERR_SET_OPTION, LastCurlCode());
+    }
+
+    void AfterPerform() override {
+        WriteCallbackSlot() = nullptr;  // a stored callback serves one transfer
+        if (m_size != nullptr && m_stream.Get() != nullptr) {
+            *m_size = m_record.bytesWritten;  // also after a failure: what reached the file
+            m_stream.Close();
+        }
+    }
+
+    void ReleaseOwn() override { m_stream.Close(); }
+
+private:
+    const wchar_t* m_path;
+    std::uint64_t* m_size;
+    CRHTTP::WriteBulkFileData m_record;
+    rkcurl::FileStream m_stream;
+};
+
+}  // namespace
+
+int CRHTTP::GetFile(const wchar_t* path) {
+    return FileDownload(*this, path, nullptr).Run();
+}
+
+int CRHTTP::GetBulkFile(const wchar_t* path, std::uint64_t& size) {
+    return FileDownload(*this, path, &size).Run();
+}

@@ -1,0 +1,97 @@
+#include "http/HttpRequest.h"
+
+#include <RKLogging/RKLogging.h>
+
+#include "RKCurl/TextConversion.h"
+
+using oru::shared::error::RKERR_PERFORM;
+using oru::shared::error::RKERR_SET_OPTION;
+
+namespace rkcurl {
+
+const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.2; .NET CLR 1.1.4322)";
+const char kKeepAlive[] = "Connection: Keep-Alive";
+
+namespace {
+const char kAcceptedEncodings[] = "gzip,deflate,compress";
+}  // namespace
+
+HttpRequest::HttpRequest(CRHTTP& client, const RequestProfile& profile)
+    : m_client(client), m_profile(profile) {}
+
+int HttpRequest::Run() {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, m_profile.traceName, nullptr);
+    const std::wstring prefix = m_client.m_secure != 0 ? L"https://" : L"http://";
+    const int prepared = m_client.Prepare(prefix);  // through the virtual slot
+    if (prepared != 0) return prepared;
+
+    // From here on every exit, an exception included, lets go of the handle and what was built.
+    struct ReleaseAtExit {
+        HttpRequest& request;
+        ~ReleaseAtExit() { request.Release(); }
+    } release{*this};
+    return Transfer();
+}
+
+int HttpRequest::Transfer() {
+    Reserve();
+    if (const int code = SwitchOffCertificateChecks()) return code;
+    if (m_profile.sendsForm) {
+        if (const int code = SendForm()) return code;
+    }
+    if (const int code = SetOwnOptions()) return code;
+
+    m_client.m_lastCurlCode = curl_easy_perform(m_client.m_curl);
+    const int result = m_client.m_lastCurlCode;
+    AfterPerform();
+    const int code = result == CURLE_OK ? 0 : ReportTransferFailure(result);
+    if (code == 0) Deliver();
+    // Consumed fields are gone once the transfer ran, whatever its outcome.
+    if (m_profile.consumesFields) m_client.m_multiPartFields.clear();
+    return code;
+}
+
+int HttpRequest::SwitchOffCertificateChecks() {
+    switch (m_profile.tls) {
+        case TlsStep::ThroughPrepareSecurity:
+            return m_client.PrepareSecurity();
+        case TlsStep::WhenSecure:
+            if (m_client.m_secure == 0) return 0;
+            break;
+        case TlsStep::Always:
+            break;
+    }
+    if (SetOption(CURLOPT_SSL_VERIFYPEER, 0L) && SetOption(CURLOPT_SSL_VERIFYHOST, 0L)) return 0;
+    return Fail(RKERR_SET_OPTION, LastCurlCode());
+}
+
+int HttpRequest::SendForm() {
+    AddLeadingParts();
+    m_form.AddText("submit", "send");
+    for (const auto& field : m_client.m_multiPartFields) {
+        m_form.AddText(oru::helper::WideStrToNarStr(field.first),
+                       oru::helper::WideStrToNarStr(field.second));
+    }
+    if (SetOption(CURLOPT_HTTPPOST, m_form.First()) || !m_profile.formRefusalFails) return 0;
+    return Fail(RKERR_SET_OPTION, LastCurlCode());
+}
+
+int HttpRequest::ReportTransferFailure(int result) {
+    return Fail(RKERR_PERFORM, result);
+}
+
+void HttpRequest::SetPageHeaders() {
+    SetOption(CURLOPT_ACCEPT_ENCODING, kAcceptedEncodings);
+    SetOption(CURLOPT_USERAGENT, kUserAgent);
+    m_headers.Append(kKeepAlive);
+    SetOption(CURLOPT_HTTPHEADER, m_headers.Get());
+}
+
+void HttpRequest::Release() {
+    m_client.ReleaseHandle();
+    m_form.Release();
+    m_headers.Release();
+    ReleaseOwn();
+}
+
+}  // namespace rkcurl

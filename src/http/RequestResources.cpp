@@ -1,0 +1,61 @@
+#include "http/RequestResources.h"
+
+#include <limits>
+#include <new>
+
+#include "platform/CRuntime.h"
+
+namespace rkcurl {
+
+void CurlForm::AddText(const std::string& name, const std::string& contents) {
+    curl_formadd(&m_first, &m_last, CURLFORM_COPYNAME, name.c_str(), CURLFORM_COPYCONTENTS,
+                 contents.c_str(), CURLFORM_END);
+}
+
+void CurlForm::AddBuffer(const char* name, const char* fileName, const unsigned char* data,
+                         int length) {
+    curl_formadd(&m_first, &m_last, CURLFORM_COPYNAME, name, CURLFORM_BUFFER, fileName,
+                 CURLFORM_BUFFERPTR, static_cast<const void*>(data), CURLFORM_BUFFERLENGTH,
+                 static_cast<long>(length), CURLFORM_END);
+}
+
+void CurlForm::AddFile(const std::string& name, const std::string& path) {
+    curl_formadd(&m_first, &m_last, CURLFORM_COPYNAME, name.c_str(), CURLFORM_FILE, path.c_str(),
+                 CURLFORM_END);
+}
+
+void CurlForm::Release() {
+    if (m_first != nullptr) curl_formfree(m_first);
+    m_first = nullptr;
+    m_last = nullptr;
+}
+
+void HeaderList::Append(const char* line) {
+    curl_slist* const longer = curl_slist_append(m_list, line);
+    if (longer != nullptr) m_list = longer;
+}
+
+void HeaderList::Release() {
+    if (m_list != nullptr) curl_slist_free_all(m_list);
+    m_list = nullptr;
+}
+
+bool FileStream::Open(const wchar_t* path, const wchar_t* mode) {
+    Close();
+    m_file = _wfopen(path, mode);
+    return m_file != nullptr;
+}
+
+void FileStream::Close() {
+    if (m_file != nullptr) std::fclose(m_file);
+    m_file = nullptr;
+}
+
+void ReceiveBlock::Allocate(std::uint64_t size) {
+    if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
+        if (size > std::numeric_limits<std::size_t>::max()) throw std::bad_alloc();
+    }
+    m_block.reset(new unsigned char[static_cast<std::size_t>(size)]);
+}
+
+}  // namespace rkcurl
