@@ -1,0 +1,234 @@
+#include "Commands.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "Failure.h"
+#include "FtpCommands.h"
+#include "HttpCommands.h"
+#include "LogSink.h"
+
+namespace rktool {
+namespace {
+
+const char* const kCommonHelp =
+    "Common options:\n"
+    "  -u, --user USER[:PASSWORD]  log in as USER; without a password rkcurl asks for it on\n"
+    "                              the terminal, without echo. USER:PASSWORD@ in the URL works\n"
+    "                              too; -u wins over it\n"
+    "      --secure                FTPS (TLS for the whole FTP session) or HTTPS; ftps:// and\n"
+    "                              https:// URLs imply it. The library then accepts ANY server\n"
+    "                              certificate: neither the certificate nor the host name is\n"
+    "                              verified\n"
+    "  -v, --verbose               libcurl's trace on standard error (the password masked)\n"
+    "      --log FILE|-            the library's log records, one a line (severity, file:line,\n"
+    "                              text), into FILE, or standard error for -\n"
+    "      --progress              draw the progress bar even when standard error is not a\n"
+    "                              terminal (by default only on a terminal)\n"
+    "      --no-progress           never draw it\n"
+    "  -q, --quiet                 no progress bar and no notes: only data and errors\n"
+    "      --no-reuse              a new connection for every request (default: reuse one)\n"
+    "  -h, --help                  this help\n";
+
+const char* const kExitHelp =
+    "Exit status: 0 done; 1 the library or the server reported a failure (one line on\n"
+    "standard error: the library's code and name, libcurl's code and message); 2 usage error\n"
+    "or malformed URL; 3 a local file could not be read or written; 130 stopped by Ctrl-C.\n";
+
+std::vector<Command> MakeCommands() {
+    const std::vector<OptionSpec> none;
+    const OptionSpec output{"output", 'o', true};
+    const OptionSpec form{"form", 'F', true};
+    return {
+        {"ls",
+         "URL [--long | --json]",
+         "list an FTP directory",
+         "Lists the directory the URL names (a final / is optional). By default one name a\n"
+         "line, directories with a final /. --long prints kind (file, dir, link), size in\n"
+         "bytes, modification time as the server's clock reads it, and name. --json prints\n"
+         "an array of {\"name\", \"kind\", \"size\", \"modified\"} objects.\n",
+         {{"long", 'l', false}, {"json", 0, false}},
+         RunLs},
+        {"get",
+         "URL [-o FILE]",
+         "download an FTP file",
+         "Downloads the file the URL names to FILE, or to standard output without -o (or\n"
+         "with -o -).\n",
+         {output},
+         RunGet},
+        {"put", "FILE URL", "upload a file over FTP",
+         "Uploads the local FILE to the URL. A URL ending in / names a directory: the file\n"
+         "keeps its name there. The remote directory must exist (see mkdir -p).\n",
+         none, RunPut},
+        {"mkdir",
+         "[-p] URL",
+         "create an FTP directory",
+         "Creates the directory the URL names. Its parent must exist, and the directory\n"
+         "must not. With -p every missing directory along the path is created and an\n"
+         "existing one is no error.\n",
+         {{"parents", 'p', false}},
+         RunMkdir},
+        {"rm",
+         "[-r] URL",
+         "delete an FTP file, or a whole tree with -r",
+         "Deletes the file the URL names. With -r a directory is removed with everything\n"
+         "below it, depth first; a link is deleted itself and never followed.\n",
+         {{"recursive", 'r', false}},
+         RunRm},
+        {"rmdir", "URL", "remove an empty FTP directory",
+         "Removes the directory the URL names; the server refuses one that is not empty.\n", none,
+         RunRmdir},
+        {"pwd", "URL", "show the session's directory",
+         "Connects to the directory the URL names, checks that the session answers PWD and\n"
+         "prints the directory the session stands in, with a final /.\n",
+         none, RunPwd},
+        {"quote",
+         "[--post] URL CMD...",
+         "send raw FTP commands",
+         "Connects to the directory the URL names and sends each CMD (one FTP command each,\n"
+         "for example \"SITE CHMOD 644 f\" or \"SIZE f\") before the transfer, or after it with\n"
+         "--post. Prints the server's reply lines. A reply of 400 or more is a failure.\n",
+         {{"post", 0, false}},
+         RunQuote},
+        {"page",
+         "URL [-F name=value]...",
+         "fetch a page as a multipart form POST",
+         "Posts a multipart form to the URL (a part submit=send, then each -F field, sorted\n"
+         "by name) and prints the response body.\n",
+         {form},
+         RunPage},
+        {"soap",
+         "URL [--data TEXT|@FILE] [--header LINE]",
+         "make a SOAP call",
+         "Posts TEXT, or the contents of FILE, as the request body (up to its first zero\n"
+         "byte) with the header line LINE added (\"SOAPAction: urn:x\"); without --data the\n"
+         "request is a GET. Redirects are followed. Prints the response body.\n",
+         {{"data", 'd', true}, {"header", 'H', true}},
+         RunSoap},
+        {"download",
+         "URL -o FILE [--append] [-F name=value]...",
+         "download to a file",
+         "Downloads the response body of the URL into FILE, replacing it, or with --append\n"
+         "adding to its end. The request is the multipart form POST of page.\n",
+         {output, {"append", 'a', false}, form},
+         RunDownload},
+        {"upload",
+         "URL FILE [--field NAME] [-F name=value]...",
+         "upload a file as a form part",
+         "Posts FILE as the file part NAME (default FileField) of a multipart form, with\n"
+         "submit=send and each -F field, and prints the response body.\n",
+         {{"field", 0, true}, form},
+         RunUpload},
+        {"post-buffer",
+         "URL [-F name=value]... < DATA",
+         "upload standard input as a form part",
+         "Reads standard input and posts it as the file part file_buffer of a multipart\n"
+         "form, with submit=send and each -F field; prints the response body.\n",
+         {form},
+         RunPostBuffer},
+        {"buffer",
+         "URL --max BYTES [-F name=value]...",
+         "download into a bounded buffer",
+         "Downloads the response body into a buffer of BYTES bytes and writes it to standard\n"
+         "output. A body larger than BYTES fails (libcurl's write error, 23).\n",
+         {{"max", 0, true}, form},
+         RunBuffer},
+    };
+}
+
+// Common options may come before the command too: "rkcurl -v ls URL" is "rkcurl ls -v URL".
+std::vector<std::string> CommandFirst(const std::vector<std::string>& args) {
+    std::size_t i = 0;
+    while (i < args.size() && args[i].size() > 1 && args[i][0] == '-' && args[i] != "--help" &&
+           args[i] != "-h") {
+        bool takesValue = false;
+        for (const OptionSpec& spec : CommonOptionSpecs()) {
+            if (spec.takesValue &&
+                (args[i] == "--" + spec.longName ||
+                 (spec.shortName != 0 && args[i] == std::string{'-', spec.shortName}))) {
+                takesValue = true;
+            }
+        }
+        i += takesValue ? 2 : 1;
+    }
+    if (i == 0 || i >= args.size()) return args;
+    std::vector<std::string> reordered{args[i]};
+    reordered.insert(reordered.end(), args.begin(), args.begin() + static_cast<long>(i));
+    reordered.insert(reordered.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+    return reordered;
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& command : Commands()) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = MakeCommands();
+    return commands;
+}
+
+std::string OverviewHelp() {
+    std::string text =
+        "Usage: rkcurl COMMAND [OPTIONS] ARGUMENTS\n"
+        "       rkcurl COMMAND --help\n\n"
+        "FTP and HTTP transfers through the RKCurl library. URLs are ftp://, ftps://,\n"
+        "http:// or https://, optionally with USER[:PASSWORD]@ and :PORT.\n\nCommands:\n";
+    for (const Command& command : Commands()) {
+        char line[128];
+        std::snprintf(line, sizeof line, "  %-12s %s\n", command.name, command.summary);
+        text += line;
+    }
+    return text + "\n" + kCommonHelp + "\n" + kExitHelp;
+}
+
+std::string CommandHelp(const Command& command) {
+    return std::string("Usage: rkcurl ") + command.name + " " + command.synopsis + "\n\n" +
+           command.summary + ".\n" + command.details + "\n" + kCommonHelp + "\n" + kExitHelp;
+}
+
+int RunTool(const std::vector<std::string>& given) {
+    const std::vector<std::string> args = CommandFirst(given);
+    if (args.empty()) {
+        std::fputs(OverviewHelp().c_str(), stderr);
+        return kExitUsage;
+    }
+    const std::string& name = args[0];
+    if (name == "--help" || name == "-h" || name == "help") {
+        const Command* command = args.size() > 1 ? FindCommand(args[1]) : nullptr;
+        std::fputs(command != nullptr ? CommandHelp(*command).c_str() : OverviewHelp().c_str(),
+                   stdout);
+        return kExitOk;
+    }
+    const Command* command = FindCommand(name);
+    if (command == nullptr) {
+        return ReportProblem("unknown command \"" + name + "\" (rkcurl --help lists them)",
+                             kExitUsage);
+    }
+    std::string error;
+    const auto parsed = ParseArguments({args.begin() + 1, args.end()}, command->options, error);
+    if (!parsed) {
+        return ReportProblem(
+            std::string(command->name) + ": " + error + " (rkcurl " + command->name + " --help)",
+            kExitUsage);
+    }
+    if (parsed->Has("help")) {
+        std::fputs(CommandHelp(*command).c_str(), stdout);
+        return kExitOk;
+    }
+    const CommonSettings settings = ReadCommonSettings(*parsed);
+    std::unique_ptr<LogSinkScope> log;
+    if (settings.logTarget) {
+        log = std::make_unique<LogSinkScope>(*settings.logTarget);
+        if (!log->ok()) {
+            return ReportProblem("cannot open the log file " + *settings.logTarget, kExitLocalFile);
+        }
+    }
+    return command->run(*parsed, settings);
+}
+
+}  // namespace rktool

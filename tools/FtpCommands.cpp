@@ -1,0 +1,273 @@
+#include "FtpCommands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "Failure.h"
+#include "Listing.h"
+#include "Progress.h"
+#include "Session.h"
+
+namespace rktool {
+namespace {
+
+// Checks the operand count; prints the usage problem otherwise.
+bool OperandsOk(const ParsedArguments& args, std::size_t min, std::size_t max, const char* usage,
+                int& status) {
+    const std::size_t n = args.operands.size();
+    if (n >= min && n <= max) return true;
+    status = ReportProblem(
+        std::string(n < min ? "missing operand" : "too many operands") + "; usage: rkcurl " + usage,
+        kExitUsage);
+    return false;
+}
+
+void Note(const Session& session, const std::string& text) {
+    if (!session.settings.quiet) std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+std::string LocalError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+// The entries of the directory the client's HREF names; returns 0, or the library's code.
+int ReadListing(ToolFtp& ftp, std::vector<ListEntry>& entries) {
+    WIN32_FIND_DATAW data{};
+    int rc = ftp.FindFirstFileW(data);
+    while (rc == 0) {
+        ListEntry entry = MakeListEntry(data);
+        if (entry.name != "." && entry.name != "..") entries.push_back(std::move(entry));
+        rc = ftp.FindNextFileW(data);
+    }
+    return rc == -1 ? 0 : rc;
+}
+
+// Puts the session in the parent directory of the URL's path with a handle on it, so that the
+// command operations can name the leaf relative to it.
+int EnterParent(ToolFtp& ftp, const Session& session) {
+    ftp.SetHREF(Wide(session.url.ParentPath()).c_str());
+    return ftp.Connect();
+}
+
+bool NeedsLeaf(const Session& session, int& status) {
+    if (!session.url.LeafName().empty()) return true;
+    status =
+        ReportProblem("the URL names no file or directory: " + DisplayUrl(session.url), kExitUsage);
+    return false;
+}
+
+}  // namespace
+
+int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, 1, "ls URL [--long|--json]", status)) return status;
+    Session session;
+    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+        return status;
+    }
+    ToolFtp ftp;
+    Configure(ftp, session);
+    ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
+    std::vector<ListEntry> entries;
+    if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error());
+    std::string out;
+    if (args.Has("json")) {
+        out = FormatJson(entries);
+    } else if (args.Has("long")) {
+        out = FormatLong(entries);
+    } else {
+        out = FormatNames(entries);
+    }
+    if (!WriteStdout(out.data(), out.size()))
+        return ReportProblem("writing output failed", kExitLocalFile);
+    return kExitOk;
+}
+
+int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, 1, "get URL [-o FILE]", status)) return status;
+    Session session;
+    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+        return status;
+    }
+    ToolFtp ftp;
+    Configure(ftp, session);
+    ftp.SetHREF(Wide(session.url.path).c_str());
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
+    const int rc = ftp.GetFile();
+    FinishProgress();
+    if (rc != 0) return ReportFailure(ftp.Error());
+
+    std::size_t length = 0;
+    ftp.GetResponse(nullptr, 0, length);
+    std::vector<char> body(length);
+    if (length != 0) ftp.GetResponse(body.data(), body.size(), length);
+    const auto output = args.Value("output");
+    if (!output || *output == "-") {
+        if (!WriteStdout(body.data(), length))
+            return ReportProblem("writing output failed", kExitLocalFile);
+        return kExitOk;
+    }
+    if (!WriteLocalFile(*output, body.data(), length)) {
+        return ReportProblem(LocalError("cannot write", *output), kExitLocalFile);
+    }
+    Note(session, "saved " + std::to_string(length) + " bytes to " + *output);
+    return kExitOk;
+}
+
+int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 2, 2, "put FILE URL", status)) return status;
+    const std::string& local = args.operands[0];
+    std::FILE* probe = std::fopen(local.c_str(), "rb");
+    if (probe == nullptr) return ReportProblem(LocalError("cannot read", local), kExitLocalFile);
+    std::fclose(probe);
+
+    Session session;
+    if ((status = OpenSession(args.operands[1], Protocol::Ftp, settings, session)) != kExitOk) {
+        return status;
+    }
+    // A URL that ends in "/" names a directory: the file keeps its own name there.
+    std::string target = session.url.path;
+    if (target.back() == '/') {
+        target += EncodeSegment(BaseName(local));
+        session.url.path = target;
+    }
+    ToolFtp ftp;
+    Configure(ftp, session);
+    ftp.SetHREF(Wide(target).c_str());
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Upload);
+    const int rc = ftp.PutFile(Wide(local).c_str());
+    FinishProgress();
+    if (rc != 0) return ReportFailure(ftp.Error());
+    Note(session, "uploaded " + local + " to " + DisplayUrl(session.url));
+    return kExitOk;
+}
+
+int RunMkdir(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, 1, "mkdir [-p] URL", status)) return status;
+    Session session;
+    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+        return status;
+    }
+    if (!NeedsLeaf(session, status)) return status;
+    ToolFtp ftp;
+    Configure(ftp, session);
+    if (args.Has("parents")) {
+        // libcurl creates every missing directory on the way; existing ones are fine.
+        if (ftp.CreateDirectoryTree(Wide(session.url.DirectoryPath()).c_str()) != 0) {
+            return ReportFailure(ftp.Error());
+        }
+    } else {
+        // Without -p the parent must exist and the directory must not: MKD in the parent.
+        if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error());
+        if (ftp.Command({"MKD " + session.url.LeafName()}, 0) != 0) {
+            return ReportFailure(ftp.Error());
+        }
+    }
+    Note(session, "created " + DisplayUrl(session.url));
+    return kExitOk;
+}
+
+int RunRm(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, 1, "rm [-r] URL", status)) return status;
+    Session session;
+    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+        return status;
+    }
+    if (!NeedsLeaf(session, status)) return status;
+    const std::string leaf = session.url.LeafName();
+    ToolFtp ftp;
+    Configure(ftp, session);
+    ftp.SetHREF(Wide(session.url.ParentPath()).c_str());
+    bool directory = false;
+    if (args.Has("recursive")) {
+        // Look the entry up in its parent: a directory goes as a tree, anything else (a file,
+        // a link) is deleted on its own, so the walk never follows a link.
+        std::vector<ListEntry> entries;
+        if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error());
+        const ListEntry* found = nullptr;
+        for (const ListEntry& entry : entries) {
+            if (entry.name == leaf) found = &entry;
+        }
+        if (found == nullptr) {
+            return ReportProblem("no such file or directory: " + DisplayUrl(session.url),
+                                 kExitFailed);
+        }
+        directory = found->kind == EntryKind::Directory;
+    } else if (ftp.Connect() != 0) {
+        return ReportFailure(ftp.Error());
+    }
+    const int rc = directory ? ftp.RemoveDirectoryTree(Wide(leaf).c_str())
+                             : ftp.DeleteFileW(Wide(leaf).c_str());
+    if (rc != 0) return ReportFailure(ftp.Error());
+    Note(session, "removed " + DisplayUrl(session.url));
+    return kExitOk;
+}
+
+int RunRmdir(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, 1, "rmdir URL", status)) return status;
+    Session session;
+    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+        return status;
+    }
+    if (!NeedsLeaf(session, status)) return status;
+    ToolFtp ftp;
+    Configure(ftp, session);
+    if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error());
+    if (ftp.RemoveDirectoryW(Wide(session.url.LeafName()).c_str()) != 0) {
+        return ReportFailure(ftp.Error());
+    }
+    Note(session, "removed " + DisplayUrl(session.url));
+    return kExitOk;
+}
+
+int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, 1, "pwd URL", status)) return status;
+    Session session;
+    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+        return status;
+    }
+    ToolFtp ftp;
+    Configure(ftp, session);
+    ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
+    if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
+    wchar_t directory[4096];
+    DWORD length = sizeof directory / sizeof directory[0];
+    if (ftp.GetCurrentDirectoryW(directory, &length) != 0) return ReportFailure(ftp.Error());
+    const std::string out = Narrow(directory) + "\n";
+    if (!WriteStdout(out.data(), out.size()))
+        return ReportProblem("writing output failed", kExitLocalFile);
+    return kExitOk;
+}
+
+int RunQuote(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 2, static_cast<std::size_t>(-1), "quote [--post] URL CMD...", status)) {
+        return status;
+    }
+    Session session;
+    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+        return status;
+    }
+    ToolFtp ftp;
+    Configure(ftp, session);
+    ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
+    if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
+    const std::vector<std::string> commands(args.operands.begin() + 1, args.operands.end());
+    const int rc = ftp.Command(commands, args.Has("post") ? 1 : 0);
+    // The server's replies to this exchange, whether it failed or not.
+    if (!WriteStdout(ftp.Replies().data(), ftp.Replies().size())) {
+        return ReportProblem("writing output failed", kExitLocalFile);
+    }
+    if (rc != 0) return ReportFailure(ftp.Error());
+    return kExitOk;
+}
+
+}  // namespace rktool

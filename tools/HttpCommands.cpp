@@ -1,0 +1,205 @@
+#include "HttpCommands.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "Failure.h"
+#include "Progress.h"
+#include "Session.h"
+
+namespace rktool {
+namespace {
+
+bool OperandsOk(const ParsedArguments& args, std::size_t count, const char* usage, int& status) {
+    if (args.operands.size() == count) return true;
+    status = ReportProblem(
+        std::string(args.operands.size() < count ? "missing operand" : "too many operands") +
+            "; usage: rkcurl " + usage,
+        kExitUsage);
+    return false;
+}
+
+void Note(const Session& session, const std::string& text) {
+    if (!session.settings.quiet) std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// Opens the session and sets server, HREF (path and query) and the common options.
+int Open(const std::string& urlText, const CommonSettings& settings, Session& session,
+         ToolHttp& http) {
+    const int status = OpenSession(urlText, Protocol::Http, settings, session);
+    if (status != kExitOk) return status;
+    Configure(http, session);
+    std::string href = session.url.path;
+    if (!session.url.query.empty()) href += "?" + session.url.query;
+    http.SetHREF(Wide(href).c_str());
+    return kExitOk;
+}
+
+// Adds every -F name=value; false, with the problem printed, for a value without "=".
+bool AddFields(const ParsedArguments& args, ToolHttp& http, int& status) {
+    for (const std::string& field : args.Values("form")) {
+        const auto eq = field.find('=');
+        if (eq == std::string::npos) {
+            status = ReportProblem("-F wants name=value, got \"" + field + "\"", kExitUsage);
+            return false;
+        }
+        http.AddMultiPartField(Wide(field.substr(0, eq)).c_str(),
+                               Wide(field.substr(eq + 1)).c_str());
+    }
+    return true;
+}
+
+int PrintResponse(ToolHttp& http) {
+    std::size_t length = 0;
+    http.GetResponse(nullptr, 0, length);
+    std::vector<char> body(length);
+    if (length != 0) http.GetResponse(body.data(), body.size(), length);
+    if (!WriteStdout(body.data(), length))
+        return ReportProblem("writing output failed", kExitLocalFile);
+    return kExitOk;
+}
+
+std::string LocalError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+int RunPage(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, "page URL [-F name=value]...", status)) return status;
+    Session session;
+    ToolHttp http;
+    if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
+    if (!AddFields(args, http, status)) return status;
+    if (http.GetPage() != 0) return ReportFailure(http.Error());
+    return PrintResponse(http);
+}
+
+int RunSoap(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, "soap URL [--data TEXT|@FILE] [--header LINE]", status)) {
+        return status;
+    }
+    std::string body;
+    if (const auto data = args.Value("data")) {
+        if (!data->empty() && (*data)[0] == '@') {
+            if (!ReadLocalFile(data->substr(1), body)) {
+                return ReportProblem(LocalError("cannot read", data->substr(1)), kExitLocalFile);
+            }
+        } else {
+            body = *data;
+        }
+    }
+    Session session;
+    ToolHttp http;
+    if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
+    // The library sends the body up to its first zero byte; no body makes the request a GET.
+    http.SetSOAPPostData(body.c_str());
+    if (const auto header = args.Value("header")) http.SetSOAPHeader(header->c_str());
+    if (http.GetSOAPPage() != 0) return ReportFailure(http.Error());
+    return PrintResponse(http);
+}
+
+int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, "download URL -o FILE [--append]", status)) return status;
+    const auto output = args.Value("output");
+    if (!output) return ReportProblem("download needs -o FILE", kExitUsage);
+    Session session;
+    ToolHttp http;
+    if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
+    if (!AddFields(args, http, status)) return status;
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
+    std::uint64_t size = 0;
+    const int rc = args.Has("append") ? http.GetBulkFile(Wide(*output).c_str(), size)
+                                      : http.GetFile(Wide(*output).c_str());
+    FinishProgress();
+    if (rc == oru::shared::error::RKERR_FILE_OPEN) {
+        return ReportProblem(FailureText(http.Error()) + ": cannot open " + *output,
+                             kExitLocalFile);
+    }
+    if (rc != 0) return ReportFailure(http.Error());
+    if (args.Has("append")) {
+        Note(session, "appended " + std::to_string(size) + " bytes to " + *output);
+    } else {
+        Note(session, "saved " + DisplayUrl(session.url) + " to " + *output);
+    }
+    return kExitOk;
+}
+
+int RunUpload(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 2, "upload URL FILE [--field NAME] [-F name=value]...", status)) {
+        return status;
+    }
+    const std::string& local = args.operands[1];
+    std::FILE* probe = std::fopen(local.c_str(), "rb");
+    if (probe == nullptr) return ReportProblem(LocalError("cannot read", local), kExitLocalFile);
+    std::fclose(probe);
+    Session session;
+    ToolHttp http;
+    if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
+    if (!AddFields(args, http, status)) return status;
+    const std::string field = args.Value("field").value_or("");
+    BeginProgress(session.showProgress, BaseName(local), Direction::Upload);
+    const int rc = http.PostFile(Wide(local).c_str(), Wide(field).c_str());
+    FinishProgress();
+    if (rc != 0) return ReportFailure(http.Error());
+    return PrintResponse(http);
+}
+
+int RunPostBuffer(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, "post-buffer URL [-F name=value]... < DATA", status)) return status;
+    std::string data;
+    if (!ReadLocalFile("-", data))
+        return ReportProblem("cannot read standard input", kExitLocalFile);
+    if (data.size() > static_cast<std::size_t>(INT_MAX)) {
+        return ReportProblem("standard input is larger than 2 GiB", kExitUsage);
+    }
+    Session session;
+    ToolHttp http;
+    if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
+    if (!AddFields(args, http, status)) return status;
+    BeginProgress(session.showProgress, "standard input", Direction::Upload);
+    const int rc = http.PostBuffer(reinterpret_cast<const unsigned char*>(data.data()),
+                                   static_cast<int>(data.size()));
+    FinishProgress();
+    if (rc != 0) return ReportFailure(http.Error());
+    return PrintResponse(http);
+}
+
+int RunBuffer(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, "buffer URL --max BYTES", status)) return status;
+    const auto maxText = args.Value("max");
+    if (!maxText) return ReportProblem("buffer needs --max BYTES", kExitUsage);
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long max = std::strtoull(maxText->c_str(), &end, 10);
+    if (maxText->empty() || *end != '\0' || errno != 0 || (*maxText)[0] == '-' ||
+        max > (1ULL << 31)) {
+        return ReportProblem("--max wants a byte count up to 2 GiB, got \"" + *maxText + "\"",
+                             kExitUsage);
+    }
+    Session session;
+    ToolHttp http;
+    if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
+    if (!AddFields(args, http, status)) return status;
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(max));
+    std::uint64_t received = 0;
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
+    const int rc = http.GetBuffer(max, buffer.data(), received);
+    FinishProgress();
+    if (rc != 0) return ReportFailure(http.Error());
+    if (!WriteStdout(reinterpret_cast<const char*>(buffer.data()), received)) {
+        return ReportProblem("writing output failed", kExitLocalFile);
+    }
+    return kExitOk;
+}
+
+}  // namespace rktool

@@ -1,0 +1,76 @@
+#include "PasswordPrompt.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace rktool {
+namespace {
+
+// The terminal, opened for the prompt and closed on every path.
+class Terminal {
+public:
+    Terminal() : m_fd(open("/dev/tty", O_RDWR | O_CLOEXEC)) {}
+    ~Terminal() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Echo off for its lifetime; the saved settings come back on every path.
+class EchoOff {
+public:
+    explicit EchoOff(int fd) : m_fd(fd), m_saved{}, m_active(tcgetattr(fd, &m_saved) == 0) {
+        if (!m_active) return;
+        termios quiet = m_saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        m_active = tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
+    }
+    ~EchoOff() {
+        if (m_active) tcsetattr(m_fd, TCSAFLUSH, &m_saved);
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    int m_fd;
+    termios m_saved;
+    bool m_active;
+};
+
+void WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> PromptPassword(const std::string& prompt) {
+    Terminal tty;
+    if (tty.fd() < 0) return std::nullopt;
+    WriteAll(tty.fd(), prompt);
+    EchoOff echoOff(tty.fd());
+    if (!echoOff.active()) return std::nullopt;
+    std::string password;
+    char c = 0;
+    for (;;) {
+        const ssize_t n = read(tty.fd(), &c, 1);
+        if (n < 0) return std::nullopt;  // EINTR from Ctrl-C included
+        if (n == 0 || c == '\n') break;
+        password.push_back(c);
+    }
+    return password;
+}
+
+}  // namespace rktool

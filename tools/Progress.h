@@ -1,0 +1,30 @@
+// The progress bar on standard error and the Ctrl-C handling that rides on the same libcurl
+// callback: the tool installs ProgressCallback on every client, so a Ctrl-C during any request
+// makes the callback ask libcurl to stop, and the library returns its failure code cleanly.
+#pragma once
+
+#include <string>
+
+namespace rktool {
+
+// Installs the SIGINT handler. The first Ctrl-C marks the process as interrupted; a second one
+// ends it at once (the handler is reset after the first).
+void InstallInterruptHandler();
+bool Interrupted();
+
+enum class Direction { Download, Upload };
+
+// Starts drawing for the next transfers when show is true; label names what moves. Every HTTP
+// request also uploads its form, so the bar follows one direction only.
+void BeginProgress(bool show, const std::string& label, Direction direction);
+// Ends the current bar line, if one was drawn.
+void FinishProgress();
+
+// libcurl's progress shape: client data, download total and now, upload total and now.
+int ProgressCallback(void* clientData, double downloadTotal, double downloadNow, double uploadTotal,
+                     double uploadNow);
+
+// "1.5 MiB", "312 B": sizes for people.
+std::string HumanSize(double bytes);
+
+}  // namespace rktool

@@ -1,0 +1,115 @@
+#include "Session.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "Failure.h"
+#include "PasswordPrompt.h"
+#include "Progress.h"
+
+namespace rktool {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring Wide(const std::string& text) {
+    return oru::helper::NarStrToWideStr(text);
+}
+std::string Narrow(const std::wstring& text) {
+    return oru::helper::WideStrToNarStr(text);
+}
+
+int OpenSession(const std::string& urlText, Protocol protocol, const CommonSettings& settings,
+                Session& session) {
+    std::string error;
+    const auto url = ParseUrl(urlText, protocol == Protocol::Ftp ? "ftp" : "http", error);
+    if (!url) return ReportProblem("bad URL \"" + urlText + "\": " + error, kExitUsage);
+    if (url->IsFtp() != (protocol == Protocol::Ftp)) {
+        return ReportProblem(
+            std::string("this command needs an ") +
+                (protocol == Protocol::Ftp ? "ftp:// or ftps://" : "http:// or https://") +
+                " URL, not " + DisplayUrl(*url),
+            kExitUsage);
+    }
+    session.settings = settings;
+    session.url = *url;
+
+    // -u wins over the user and password written in the URL.
+    std::optional<std::string> user = settings.user ? settings.user : url->user;
+    std::optional<std::string> password = settings.user ? settings.password : url->password;
+    if (user) {
+        if (!password) {
+            password = PromptPassword("Password for " + *user + "@" + url->server + ": ");
+            if (Interrupted()) return ReportProblem("interrupted", kExitInterrupted);
+            if (!password) {
+                return ReportProblem(
+                    "a password is needed for " + *user +
+                        " and there is no terminal to ask on; use -u USER:PASSWORD",
+                    kExitUsage);
+            }
+        }
+        session.authenticate = true;
+        session.user = *user;
+        session.password = *password;
+    }
+    session.showProgress = settings.forceProgress ||
+                           (!settings.quiet && !settings.noProgress && isatty(STDERR_FILENO) != 0);
+    if (settings.verbose && !session.password.empty()) {
+        session.verboseFilter =
+            std::make_unique<VerboseFilter>(std::vector<std::string>{session.password});
+    }
+    return kExitOk;
+}
+
+void Configure(CConnection& client, const Session& session) {
+    client.SetServer(Wide(session.url.server).c_str());
+    if (session.authenticate) {
+        client.SetNeedAuthentication(1);
+        client.SetUserName(Wide(session.user).c_str());
+        client.SetPassword(Wide(session.password).c_str());
+    }
+    client.SetSecure(session.settings.secure || session.url.IsSecureScheme() ? 1 : 0);
+    client.SetDebug(session.settings.verbose ? 1 : 0);
+    client.SetReuseConnections(session.settings.reuse ? 1 : 0);
+    client.SetProgressCallback(&ProgressCallback);
+}
+
+bool ReadLocalFile(const std::string& path, std::string& data) {
+    File file(path == "-" ? nullptr : std::fopen(path.c_str(), "rb"));
+    std::FILE* in = path == "-" ? stdin : file.get();
+    if (in == nullptr) return false;
+    data.clear();
+    char chunk[65536];
+    for (;;) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, in);
+        data.append(chunk, n);
+        if (n < sizeof chunk) break;
+    }
+    return std::ferror(in) == 0;
+}
+
+bool WriteLocalFile(const std::string& path, const char* data, std::size_t size) {
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file) return false;
+    if (size != 0 && std::fwrite(data, 1, size, file.get()) != size) return false;
+    return std::fclose(file.release()) == 0;
+}
+
+bool WriteStdout(const char* data, std::size_t size) {
+    if (size != 0 && std::fwrite(data, 1, size, stdout) != size) return false;
+    return std::fflush(stdout) == 0;
+}
+
+}  // namespace rktool

@@ -1,0 +1,60 @@
+// What every command does before it talks to a server: parse the URL, settle the credentials
+// (asking for a missing password), and configure a client with the common options.
+#pragma once
+
+#include <RKCurl/RKCurl.h>
+
+#include <memory>
+#include <string>
+
+#include "Arguments.h"
+#include "UrlParts.h"
+#include "VerboseFilter.h"
+
+namespace rktool {
+
+// The clients with read access to their failure record and the server's reply lines, which the
+// library keeps in protected members.
+class ToolFtp : public CRFTP {
+public:
+    const oru::shared::error::CRKError& Error() const { return m_error; }
+    const std::string& Replies() const { return m_header; }
+};
+
+class ToolHttp : public CRHTTP {
+public:
+    const oru::shared::error::CRKError& Error() const { return m_error; }
+};
+
+enum class Protocol { Ftp, Http };
+
+struct Session {
+    CommonSettings settings;
+    UrlParts url;
+    bool authenticate = false;
+    std::string user;
+    std::string password;
+    bool showProgress = false;
+    std::unique_ptr<VerboseFilter> verboseFilter;
+};
+
+// Fills session for urlText. Returns kExitOk, or the exit status after printing the problem.
+int OpenSession(const std::string& urlText, Protocol protocol, const CommonSettings& settings,
+                Session& session);
+
+// Server, credentials, TLS, verbose, connection reuse and the progress callback.
+void Configure(CConnection& client, const Session& session);
+
+// Whole local files, in and out. False on failure, with errno kept.
+bool ReadLocalFile(const std::string& path, std::string& data);
+bool WriteLocalFile(const std::string& path, const char* data, std::size_t size);
+// Writes to standard output; false when it fails.
+bool WriteStdout(const char* data, std::size_t size);
+
+// The last component of a local path.
+std::string BaseName(const std::string& path);
+
+std::wstring Wide(const std::string& text);
+std::string Narrow(const std::wstring& text);
+
+}  // namespace rktool
