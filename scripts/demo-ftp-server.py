@@ -2,7 +2,8 @@
 """A local FTP server for the rkcurl demo and tests (pyftpdlib).
 
 Serves ROOT read-write to one user on 127.0.0.1, on a free port that it prints on standard
-output as its first line once it listens. Runs until it is terminated.
+output as its first line once it listens. Writes "login USER" on standard error for every
+login (the tests count logins to see connection reuse). Runs until it is terminated.
 
 usage: demo-ftp-server.py ROOT USER PASSWORD
 """
@@ -23,7 +24,8 @@ def main():
     authorizer.add_user(user, password, root, perm="elradfmwMT")
 
     class Handler(FTPHandler):
-        pass
+        def on_login(self, username):
+            print("login " + username, file=sys.stderr, flush=True)
 
     Handler.authorizer = authorizer
     Handler.banner = "rkcurl demo FTP server ready"

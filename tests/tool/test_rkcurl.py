@@ -1,0 +1,472 @@
+#!/usr/bin/python3
+"""Tests of the rkcurl tool against real local servers.
+
+usage: test_rkcurl.py RKCURL SCRIPTS_DIR GROUP
+GROUP is one of the TestCase classes below. Exit status 77 means skipped.
+"""
+import json
+import os
+import pty
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+RKCURL = ""
+SCRIPTS = ""
+USER = "tester"
+PASSWORD = "Pw-7f3a9c-secret"
+
+
+class Server:
+    """A server script that prints its port first; stopped by stop() and at exit."""
+
+    def __init__(self, script, *args):
+        self.log = tempfile.TemporaryFile(mode="w+")
+        self.process = subprocess.Popen(
+            ["/usr/bin/python3", os.path.join(SCRIPTS, script), *args],
+            stdout=subprocess.PIPE, stderr=self.log, text=True)
+        line = self.process.stdout.readline().strip()
+        if not line.isdigit():
+            self.stop()
+            raise RuntimeError("%s did not start" % script)
+        self.port = int(line)
+
+    def log_text(self):
+        self.log.seek(0)
+        return self.log.read()
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process.stdout.close()
+        self.log.close()
+
+
+def run(*args, stdin=None, **kwargs):
+    """Runs rkcurl; returns (status, stdout bytes, stderr text)."""
+    result = subprocess.run([RKCURL, *args], input=stdin, capture_output=True, timeout=120,
+                            **kwargs)
+    return result.returncode, result.stdout, result.stderr.decode("utf-8", "replace")
+
+
+class ServerCase(unittest.TestCase):
+    """Starts an FTP server (user USER, PASSWORD) and an HTTP server for the class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="rkcurl-tool-")
+        cls.ftp_root = os.path.join(cls.work, "ftp")
+        cls.http_root = os.path.join(cls.work, "http")
+        cls.local = os.path.join(cls.work, "local")
+        for path in (cls.ftp_root, cls.http_root, cls.local):
+            os.makedirs(path)
+        cls.ftp_server = Server("demo-ftp-server.py", cls.ftp_root, USER, PASSWORD)
+        cls.http_server = Server("demo-http-server.py", cls.http_root, USER, PASSWORD)
+        cls.ftp = "ftp://127.0.0.1:%d" % cls.ftp_server.port
+        cls.http = "http://127.0.0.1:%d" % cls.http_server.port
+        cls.auth = ["-u", "%s:%s" % (USER, PASSWORD)]
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.ftp_server.stop()
+        cls.http_server.stop()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def write(self, root, relative, data):
+        path = os.path.join(root, relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(data)
+        return path
+
+    def read(self, path):
+        with open(path, "rb") as source:
+            return source.read()
+
+    def assertFails(self, result, status, pattern):
+        self.assertEqual(result[0], status, result)
+        lines = result[2].strip().splitlines()
+        self.assertEqual(len(lines), 1, result[2])
+        self.assertRegex(lines[0], "^rkcurl: " + pattern)
+
+
+class CommandLine(unittest.TestCase):
+    """Help texts and usage errors: no server needed."""
+
+    COMMANDS = ["ls", "get", "put", "mkdir", "rm", "rmdir", "pwd", "quote", "page", "soap",
+                "download", "upload", "post-buffer", "buffer"]
+
+    def test_help_of_every_command(self):
+        status, out, _ = run("--help")
+        self.assertEqual(status, 0)
+        overview = out.decode()
+        for command in self.COMMANDS:
+            self.assertRegex(overview, r"\n  %s +\S" % re.escape(command))
+            for form in (["--help"], ["-h"]):
+                status, out, err = run(command, *form)
+                self.assertEqual((status, err), (0, ""), command)
+                text = out.decode()
+                self.assertTrue(text.startswith("Usage: rkcurl %s " % command), text)
+                self.assertIn("accepts ANY server certificate", " ".join(text.split()))
+                self.assertIn("Exit status", text)
+            self.assertEqual(run("help", command)[1], run(command, "--help")[1])
+
+    def test_usage_errors_exit_2(self):
+        cases = [
+            (["frobnicate"], "unknown command"),
+            (["ls", "--bogus", "ftp://h/"], "ls: unknown option --bogus"),
+            (["get", "-o"], "option -o needs a value"),
+            (["ls"], "missing operand"),
+            (["rm", "ftp://h/a", "ftp://h/b"], "too many operands"),
+            (["ls", "ftp://[::1"], "bad URL"),
+            (["ls", "gopher://h/"], "bad URL .*unsupported scheme"),
+            (["ls", "http://h/"], "needs an ftp:// or ftps:// URL"),
+            (["page", "ftp://h/"], "needs an http:// or https:// URL"),
+            (["rm", "ftp://h/"], "names no file or directory"),
+            (["page", "http://h/", "-F", "novalue"], "-F wants name=value"),
+            (["buffer", "http://h/", "--max", "-1"], "--max wants a byte count"),
+            (["download", "http://h/"], "download needs -o FILE"),
+        ]
+        for args, message in cases:
+            status, out, err = run(*args)
+            self.assertEqual(status, 2, (args, err))
+            self.assertEqual(out, b"")
+            self.assertRegex(err, "^rkcurl: .*" + message, args)
+
+    def test_missing_local_file_exits_3(self):
+        status, _, err = run("put", "/nonexistent/file", "ftp://127.0.0.1:9/")
+        self.assertEqual(status, 3)
+        self.assertIn("cannot read /nonexistent/file", err)
+        status, _, err = run("upload", "http://127.0.0.1:9/", "/nonexistent/file")
+        self.assertEqual(status, 3)
+
+    def test_refused_connection_is_one_line_with_both_codes(self):
+        status, out, err = run("page", "http://127.0.0.1:9/")
+        self.assertEqual((status, out), (1, b""))
+        self.assertRegex(err, r"^rkcurl: RKERR_PERFORM \(2509\) curl 7: Couldn't connect"
+                              r"[^\n]*\n$")
+
+
+class Ftp(ServerCase):
+    def test_ls_names_long_and_json(self):
+        self.write(self.ftp_root, "ls/a.txt", b"12345")
+        self.write(self.ftp_root, "ls/sub/inner.txt", b"x")
+        os.symlink("a.txt", os.path.join(self.ftp_root, "ls/link"))
+        status, out, err = run("ls", *self.auth, self.ftp + "/ls")
+        self.assertEqual((status, err), (0, ""))
+        self.assertEqual(sorted(out.decode().splitlines()), ["a.txt", "link", "sub/"])
+
+        status, out, _ = run("ls", "--long", *self.auth, self.ftp + "/ls/")
+        rows = {line.split()[-1]: line.split() for line in out.decode().splitlines()}
+        self.assertEqual(rows["a.txt"][:2], ["file", "5"])
+        self.assertEqual(rows["sub"][0], "dir")
+        self.assertEqual(rows["link"][0], "link")
+        self.assertRegex(rows["a.txt"][2] + " " + rows["a.txt"][3],
+                         r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+
+        status, out, _ = run("ls", "--json", *self.auth, self.ftp + "/ls")
+        entries = {e["name"]: e for e in json.loads(out)}
+        self.assertEqual(entries["a.txt"]["kind"], "file")
+        self.assertEqual(entries["a.txt"]["size"], 5)
+        self.assertEqual(entries["sub"]["kind"], "dir")
+        self.assertRegex(entries["a.txt"]["modified"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d$")
+
+        os.makedirs(os.path.join(self.ftp_root, "empty"))
+        self.assertEqual(run("ls", "--json", *self.auth, self.ftp + "/empty")[:2], (0, b"[]\n"))
+        self.assertFails(run("ls", *self.auth, self.ftp + "/missing"), 1,
+                         r"RKERR_GET_FILE \(2517\) curl 9: ")
+
+    def test_put_and_get_round_trip(self):
+        data = bytes(range(256)) * 400
+        local = self.write(self.local, "blob.bin", data)
+        os.makedirs(os.path.join(self.ftp_root, "up"))
+        status, _, err = run("put", *self.auth, local, self.ftp + "/up/")
+        self.assertEqual(status, 0, err)
+        self.assertIn("uploaded", err)
+        self.assertEqual(self.read(os.path.join(self.ftp_root, "up/blob.bin")), data)
+        self.assertEqual(run("put", "-q", *self.auth, local, self.ftp + "/up/other.bin")[::2],
+                         (0, ""))
+        self.assertEqual(self.read(os.path.join(self.ftp_root, "up/other.bin")), data)
+
+        target = os.path.join(self.local, "back.bin")
+        status, out, err = run("get", *self.auth, self.ftp + "/up/blob.bin", "-o", target)
+        self.assertEqual((status, out), (0, b""), err)
+        self.assertEqual(self.read(target), data)
+        self.assertEqual(run("get", *self.auth, self.ftp + "/up/other.bin")[:2], (0, data))
+        self.assertFails(run("get", *self.auth, self.ftp + "/up/none.bin"), 1,
+                         r"RKERR_GET_FILE \(2517\) curl 78: ")
+        self.assertFails(run("put", *self.auth, local, self.ftp + "/no/such/dir/"), 1,
+                         r"RKERR_PERFORM \(2509\) curl \d+: ")
+
+    def test_mkdir_with_and_without_parents(self):
+        base = self.ftp + "/mk"
+        self.assertEqual(run("mkdir", *self.auth, base)[0], 0)
+        self.assertTrue(os.path.isdir(os.path.join(self.ftp_root, "mk")))
+        # Without -p: an existing directory and a missing parent are failures.
+        self.assertFails(run("mkdir", *self.auth, base), 1, r"RKERR_COMMAND \(2513\) curl 21: ")
+        self.assertFails(run("mkdir", *self.auth, base + "/a/b"), 1, r"RKERR_PERFORM \(2509\) ")
+        self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "mk/a")))
+        # With -p: the whole path, and again without complaint.
+        for _ in range(2):
+            self.assertEqual(run("mkdir", "-p", *self.auth, base + "/a/b/c")[0], 0)
+        self.assertTrue(os.path.isdir(os.path.join(self.ftp_root, "mk/a/b/c")))
+
+    def test_rm_and_rmdir(self):
+        self.write(self.ftp_root, "del/f.txt", b"f")
+        self.write(self.ftp_root, "del/full/g.txt", b"g")
+        os.makedirs(os.path.join(self.ftp_root, "del/empty"))
+        self.assertEqual(run("rm", *self.auth, self.ftp + "/del/f.txt")[0], 0)
+        self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "del/f.txt")))
+        self.assertFails(run("rm", *self.auth, self.ftp + "/del/f.txt"), 1,
+                         r"RKERR_DELETE_FILE \(2511\) curl 21: ")
+        self.assertFails(run("rmdir", *self.auth, self.ftp + "/del/full"), 1,
+                         r"RKERR_REMOVE_DIR \(2518\) ")
+        self.assertEqual(run("rmdir", *self.auth, self.ftp + "/del/empty/")[0], 0)
+        self.assertEqual(sorted(os.listdir(os.path.join(self.ftp_root, "del"))), ["full"])
+
+    def test_rm_recursive_removes_the_tree_but_not_through_links(self):
+        # The link points outside the tree but inside the server's root (the server refuses to
+        # touch anything whose real path leaves its root, links included).
+        outside = self.write(self.ftp_root, "kept/keep.txt", b"keep")
+        for name in ("tree/a.txt", "tree/s1/b.txt", "tree/s1/s2/c.txt", "tree/s3/d.txt"):
+            self.write(self.ftp_root, name, b"x")
+        os.symlink(os.path.dirname(outside), os.path.join(self.ftp_root, "tree/s1/outlink"))
+        self.write(self.ftp_root, "solo.txt", b"s")
+        before = self.ftp_server.log_text().count("login ")
+        status, _, err = run("rm", "-r", *self.auth, self.ftp + "/tree")
+        self.assertEqual(status, 0, err)
+        self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "tree")))
+        self.assertEqual(self.read(outside), b"keep")
+        # Connection reuse is on: the whole walk runs on one login.
+        self.assertEqual(self.ftp_server.log_text().count("login ") - before, 1)
+        # rm -r of a file deletes the file; of nothing, says so.
+        self.assertEqual(run("rm", "-r", *self.auth, self.ftp + "/solo.txt")[0], 0)
+        self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "solo.txt")))
+        self.assertFails(run("rm", "-r", *self.auth, self.ftp + "/tree"), 1,
+                         "no such file or directory")
+
+    def test_no_reuse_logs_in_for_every_request(self):
+        for name in ("nr/a.txt", "nr/s/b.txt"):
+            self.write(self.ftp_root, name, b"x")
+        before = self.ftp_server.log_text().count("login ")
+        self.assertEqual(run("rm", "-r", "--no-reuse", *self.auth, self.ftp + "/nr")[0], 0)
+        self.assertGreater(self.ftp_server.log_text().count("login ") - before, 1)
+        self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "nr")))
+
+    def test_pwd_and_quote(self):
+        os.makedirs(os.path.join(self.ftp_root, "q/inner"))
+        self.write(self.ftp_root, "q/six.txt", b"123456")
+        self.assertEqual(run("pwd", *self.auth, self.ftp + "/q/inner")[:2], (0, b"/q/inner/\n"))
+        status, out, err = run("quote", *self.auth, self.ftp + "/q/", "TYPE I", "SIZE six.txt")
+        self.assertEqual(status, 0, err)
+        self.assertIn(b"213 6", out)
+        status, out, _ = run("quote", "--post", *self.auth, self.ftp + "/q/", "MKD made")
+        self.assertEqual(status, 0)
+        self.assertTrue(os.path.isdir(os.path.join(self.ftp_root, "q/made")))
+        result = run("quote", *self.auth, self.ftp + "/q/", "NOSUCHCOMMAND")
+        self.assertIn(b"500 ", result[1])
+        self.assertFails(result, 1, r"RKERR_COMMAND \(2513\) curl 21: ")
+
+    def test_secure_against_a_plain_server_fails(self):
+        self.assertFails(run("ls", "--secure", *self.auth, self.ftp + "/"), 1,
+                         r"RKERR_GET_FILE \(2517\) curl \d+: ")
+        self.assertFails(run("ls", *self.auth, "ftps://127.0.0.1:%d/" % self.ftp_server.port),
+                         1, r"RKERR_GET_FILE \(2517\) ")
+
+    def test_progress_bar_only_when_asked_or_on_a_terminal(self):
+        self.write(self.ftp_root, "p/data.bin", b"z" * 300000)
+        target = os.path.join(self.local, "p.bin")
+        _, _, err = run("get", *self.auth, self.ftp + "/p/data.bin", "-o", target)
+        self.assertNotIn("%", err)
+        _, _, err = run("get", "--progress", *self.auth, self.ftp + "/p/data.bin", "-o", target)
+        self.assertIn("100% 293.0 KiB / 293.0 KiB", err)
+        self.assertIn("saved 300000 bytes", err)
+        self.assertEqual(run("get", "-q", *self.auth, self.ftp + "/p/data.bin", "-o", target)[2],
+                         "")
+
+
+class Http(ServerCase):
+    def test_page_posts_the_fields_in_name_order(self):
+        status, out, err = run("page", self.http + "/form", "-F", "zeta=1", "-F", "alpha=2",
+                               "-F", "text=a b&c")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(out.decode().splitlines(),
+                         ["method=POST", "submit=send", "alpha=2", "text=a b&c", "zeta=1"])
+        self.assertFails(run("page", self.http + "/nothing"), 1,
+                         r"RKERR_PERFORM \(2509\) curl 22: .*404")
+
+    def test_soap_body_header_get_and_redirect(self):
+        status, out, _ = run("soap", self.http + "/soap", "--data", "<a/>", "--header",
+                             "SOAPAction: urn:test")
+        self.assertEqual((status, out), (0, b'<echo method="POST" action="urn:test"><a/></echo>\n'))
+        body = self.write(self.local, "body.xml", b"<from-file/>")
+        status, out, _ = run("soap", self.http + "/soap", "--data", "@" + body)
+        self.assertEqual(out, b'<echo method="POST" action=""><from-file/></echo>\n')
+        status, out, _ = run("soap", self.http + "/redirect")
+        self.assertEqual((status, out), (0, b'<echo method="GET" action=""></echo>\n'))
+        self.assertEqual(run("soap", self.http + "/soap", "--data", "@/no/file")[0], 3)
+
+    def test_download_replaces_or_appends(self):
+        data = os.urandom(200000)
+        self.write(self.http_root, "files/d.bin", data)
+        target = self.write(self.local, "d.bin", b"old contents")
+        status, _, err = run("download", self.http + "/files/d.bin", "-o", target)
+        self.assertEqual(status, 0, err)
+        self.assertEqual(self.read(target), data)
+        status, _, err = run("download", self.http + "/files/d.bin", "-o", target, "--append")
+        self.assertEqual(status, 0, err)
+        self.assertIn("appended 200000 bytes", err)
+        self.assertEqual(self.read(target), data + data)
+        self.assertFails(run("download", self.http + "/files/d.bin", "-o", "/no/dir/x"), 3,
+                         r"RKERR_FILE_OPEN \(2507\): cannot open /no/dir/x")
+
+    def test_upload_file_and_standard_input(self):
+        data = os.urandom(50000)
+        local = self.write(self.local, "up.bin", data)
+        status, out, err = run("upload", self.http + "/upload", local)
+        self.assertEqual(status, 0, err)
+        self.assertIn(b"(field FileField)", out)
+        self.assertEqual(self.read(os.path.join(self.http_root, "uploads/up.bin")), data)
+        status, out, _ = run("upload", self.http + "/form", local, "--field", "doc", "-F", "k=v")
+        self.assertEqual(out.decode().splitlines(),
+                         ["method=POST", "doc: file up.bin, 50000 bytes", "submit=send", "k=v"])
+        status, out, _ = run("post-buffer", self.http + "/form", "-F", "n=1", stdin=b"\x00abc\xff")
+        self.assertEqual(out.decode().splitlines(),
+                         ["method=POST", "file_buffer: file file_buffer, 5 bytes", "submit=send",
+                          "n=1"])
+
+    def test_buffer_holds_at_most_max_bytes(self):
+        self.write(self.http_root, "files/ten.txt", b"0123456789")
+        self.assertEqual(run("buffer", self.http + "/files/ten.txt", "--max", "10")[:2],
+                         (0, b"0123456789"))
+        self.assertFails(run("buffer", self.http + "/files/ten.txt", "--max", "9"), 1,
+                         r"RKERR_PERFORM \(2509\) curl 23: ")
+
+    def test_ctrl_c_stops_a_transfer_cleanly(self):
+        self.write(self.http_root, "files/big.bin", b"b" * 20000000)
+        target = os.path.join(self.local, "big.bin")
+        process = subprocess.Popen([RKCURL, "download", self.http + "/slow/files/big.bin",
+                                    "-o", target], stderr=subprocess.PIPE, text=True)
+        deadline = time.time() + 20
+        while (not os.path.exists(target) or os.path.getsize(target) == 0) and \
+                time.time() < deadline:
+            time.sleep(0.05)
+        process.send_signal(signal.SIGINT)
+        _, err = process.communicate(timeout=30)
+        self.assertEqual(process.returncode, 130, err)
+        self.assertEqual(err.strip().splitlines()[-1], "rkcurl: interrupted")
+        self.assertLess(os.path.getsize(target), 20000000)
+
+
+class Secrets(ServerCase):
+    """The password never appears in output, error lines, the log or the verbose trace."""
+
+    def check_clean(self, result, log):
+        for text in (result[1].decode("utf-8", "replace"), result[2], log):
+            self.assertNotIn(PASSWORD, text)
+
+    def test_password_stays_out_of_messages_and_logs(self):
+        self.write(self.ftp_root, "s/a.txt", b"a")
+        self.write(self.http_root, "p.txt", b"p")
+        log = os.path.join(self.local, "log.txt")
+        wrong = ["-u", USER + ":" + PASSWORD + "x"]
+        url_auth = "ftp://%s:%s@127.0.0.1:%d" % (USER, PASSWORD, self.ftp_server.port)
+        http_auth = "http://%s:%s@127.0.0.1:%d" % (USER, PASSWORD, self.http_server.port)
+        cases = [
+            (0, ["ls", *self.auth, self.ftp + "/s/"]),
+            (0, ["ls", url_auth + "/s/"]),
+            (1, ["ls", *wrong, self.ftp + "/s/"]),
+            (1, ["get", url_auth + "/s/missing"]),
+            (0, ["put", os.path.join(self.ftp_root, "s/a.txt"), url_auth + "/s/b.txt"]),
+            (1, ["rm", "-r", url_auth + "/nothing"]),
+            (0, ["page", http_auth + "/private/p.txt"]),
+            (1, ["page", *wrong, self.http + "/private/p.txt"]),
+            (1, ["download", http_auth + "/private/none", "-o", os.path.join(self.local, "x")]),
+        ]
+        for expected, args in cases:
+            for extra in ([], ["-v"]):
+                result = run("--log", log, *extra, *args)
+                self.assertEqual(result[0], expected, (args, result[2]))
+                with open(log) as source:
+                    records = source.read()
+                self.assertTrue(records, args)
+                self.check_clean(result, records)
+                if extra:
+                    self.assertIn("***", result[2], args)
+
+    def test_log_lines_carry_severity_file_and_line(self):
+        log = os.path.join(self.local, "format.txt")
+        self.assertEqual(run("--log", log, "ls", *self.auth, self.ftp + "/missing")[0], 1)
+        with open(log) as source:
+            lines = source.read().splitlines()
+        for line in lines:
+            self.assertRegex(line, r"^(ENTER|LEAVE|MSG|TRACE|INFO|WARNING|ERROR|FATAL) \S+:\d+ ")
+        self.assertIn("ENTER -:0 CRFTP::FindFirstFileW", lines)
+        self.assertIn("ERROR Connection:253 Error Code : Error Desc", lines)
+        self.assertTrue(any(" | " in line for line in lines if "Extended Error 9" in line))
+        _, _, err = run("ls", "--log", "-", *self.auth, self.ftp + "/")
+        self.assertIn("LEAVE -:0 CRFTP::FindFirstFileW", err)
+        self.assertEqual(run("ls", "--log", "/no/dir/log", self.ftp + "/")[0], 3)
+
+    def test_password_prompt_on_the_terminal_without_echo(self):
+        self.write(self.ftp_root, "t/seen.txt", b"t")
+        master, slave = os.openpty()
+
+        def controlling_terminal():
+            import fcntl
+            import termios
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+        process = subprocess.Popen([RKCURL, "ls", "-u", USER, self.ftp + "/t/"], stdin=slave,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   start_new_session=True, preexec_fn=controlling_terminal)
+        os.close(slave)
+        shown = b""
+        while b"Password for tester@127.0.0.1:" not in shown:
+            shown += os.read(master, 1024)
+        time.sleep(0.2)  # echo is switched off right after the prompt is written
+        os.write(master, PASSWORD.encode() + b"\n")
+        out, err = process.communicate(timeout=30)
+        try:
+            while True:
+                shown += os.read(master, 1024)
+        except OSError:
+            pass
+        os.close(master)
+        self.assertEqual((process.returncode, out), (0, b"seen.txt\n"), err)
+        self.assertNotIn(PASSWORD.encode(), shown)
+
+    def test_no_terminal_for_the_prompt_is_a_usage_error(self):
+        status, _, err = run("ls", "-u", USER, self.ftp + "/", start_new_session=True,
+                             stdin=b"")
+        self.assertEqual(status, 2)
+        self.assertIn("no terminal to ask on", err)
+
+
+def main():
+    global RKCURL, SCRIPTS
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    RKCURL, SCRIPTS, group = sys.argv[1:4]
+    if group != "CommandLine":
+        try:
+            import pyftpdlib  # noqa: F401
+        except ImportError:
+            print("pyftpdlib is not installed (Debian python3-pyftpdlib): skipped")
+            sys.exit(77)
+    program = unittest.main(argv=[sys.argv[0], group], exit=False, verbosity=2)
+    sys.exit(0 if program.result.wasSuccessful() else 1)
+
+
+if __name__ == "__main__":
+    main()
