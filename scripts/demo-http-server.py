@@ -13,13 +13,15 @@ may be GET or POST (the library posts a multipart form with every request):
   /slow/NAME       the file ROOT/NAME, sent slowly (for a visible progress bar)
   anything else    the file under ROOT, or 404
 
-usage: demo-http-server.py ROOT [USER PASSWORD]
+usage: demo-http-server.py ROOT [--auth USER PASSWORD] [--tls CERTFILE KEYFILE]
+With --tls it speaks HTTPS only, with the given certificate (self-signed will do).
 """
+import argparse
 import base64
 import email.parser
 import email.policy
 import os
-import sys
+import ssl
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -135,12 +137,19 @@ class Handler(BaseHTTPRequestHandler):
 
 def main():
     global ROOT, CREDENTIALS
-    if len(sys.argv) not in (2, 4):
-        sys.exit(__doc__)
-    ROOT = sys.argv[1]
-    if len(sys.argv) == 4:
-        CREDENTIALS = sys.argv[2] + ":" + sys.argv[3]
+    parser = argparse.ArgumentParser(description="HTTP server for the rkcurl demo and tests")
+    parser.add_argument("root")
+    parser.add_argument("--auth", nargs=2, metavar=("USER", "PASSWORD"))
+    parser.add_argument("--tls", nargs=2, metavar=("CERTFILE", "KEYFILE"))
+    args = parser.parse_args()
+    ROOT = args.root
+    if args.auth:
+        CREDENTIALS = args.auth[0] + ":" + args.auth[1]
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    if args.tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls[0], args.tls[1])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
     try:
         server.serve_forever()

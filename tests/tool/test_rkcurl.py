@@ -71,7 +71,7 @@ class ServerCase(unittest.TestCase):
         for path in (cls.ftp_root, cls.http_root, cls.local):
             os.makedirs(path)
         cls.ftp_server = Server("demo-ftp-server.py", cls.ftp_root, USER, PASSWORD)
-        cls.http_server = Server("demo-http-server.py", cls.http_root, USER, PASSWORD)
+        cls.http_server = Server("demo-http-server.py", cls.http_root, "--auth", USER, PASSWORD)
         cls.ftp = "ftp://127.0.0.1:%d" % cls.ftp_server.port
         cls.http = "http://127.0.0.1:%d" % cls.http_server.port
         cls.auth = ["-u", "%s:%s" % (USER, PASSWORD)]
@@ -351,6 +351,27 @@ class Http(ServerCase):
                          (0, b"0123456789"))
         self.assertFails(run("buffer", self.http + "/files/ten.txt", "--max", "9"), 1,
                          r"RKERR_PERFORM \(2509\) curl 23: ")
+
+    def test_https_accepts_a_self_signed_certificate(self):
+        if shutil.which("openssl") is None:
+            self.skipTest("openssl is not installed")
+        cert = os.path.join(self.work, "cert.pem")
+        key = os.path.join(self.work, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=rkcurl-test", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        server = Server("demo-http-server.py", self.http_root, "--tls", cert, key)
+        try:
+            https = "https://127.0.0.1:%d" % server.port
+            http_secure = "http://127.0.0.1:%d" % server.port
+            for args in (["page", https + "/form"], ["page", "--secure", http_secure + "/form"]):
+                status, out, err = run(*args, "-F", "t=1")
+                self.assertEqual(status, 0, err)
+                self.assertEqual(out.decode().splitlines(), ["method=POST", "submit=send", "t=1"])
+            # Without TLS the same server answers nothing useful.
+            self.assertEqual(run("page", http_secure + "/form")[0], 1)
+        finally:
+            server.stop()
 
     def test_ctrl_c_stops_a_transfer_cleanly(self):
         self.write(self.http_root, "files/big.bin", b"b" * 20000000)
