@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ftp/listing/ByteScan.h"
 #include "ftp/listing/ListingDates.h"
 #include "ftp/listing/Wrap32.h"
 
@@ -39,24 +40,18 @@ struct Cursor {
 
     // Advances while the byte is not x.
     bool RunTo(char x) {
-        for (; pos < length; ++pos) {
-            if (line[pos] == x) return true;
-        }
-        return false;
+        pos = bytescan::Find(line, pos, length, x);
+        return pos < length;
     }
     // Advances while the byte is neither x nor y.
     bool RunToEither(char x, char y) {
-        for (; pos < length; ++pos) {
-            if (line[pos] == x || line[pos] == y) return true;
-        }
-        return false;
+        pos = bytescan::FindEither(line, pos, length, x, y);
+        return pos < length;
     }
     // Advances while the byte is x.
     bool PassRun(char x) {
-        for (; pos < length; ++pos) {
-            if (line[pos] != x) return true;
-        }
-        return false;
+        pos = bytescan::Skip(line, pos, length, x);
+        return pos < length;
     }
     // Advances one byte.
     bool Step() { return ++pos < length; }
@@ -67,13 +62,13 @@ struct Cursor {
 // '+' then facts ended by commas, a TAB, the name.
 int ParseEplf(FtpListEntry& entry, const char* line, int length) {
     int f = 1;
-    for (int j = 1; j < length; ++j) {
+    for (int j = bytescan::FindEither(line, 1, length, ',', '\t'); j < length;
+         j = bytescan::FindEither(line, j + 1, length, ',', '\t')) {
         if (line[j] == '\t') {
             entry.name = line + j + 1;
             entry.nameLength = length - j - 1;
             return 1;
         }
-        if (line[j] != ',') continue;
         const char* rest = line + f + 1;
         const int restLength = j - f - 1;
         switch (f < j ? line[f] : ',') {
@@ -106,75 +101,76 @@ int ParseEplf(FtpListEntry& entry, const char* line, int length) {
     return 0;
 }
 
-// The fields of a Unix "ls -l" line up to the name: permissions, link count, owner, group,
-// size, month, day, time or year. Tokens are runs of non-space bytes; the columns before the
-// month are counted loosely, so that missing or extra columns still find the size and the
-// date. Returns the position where the name starts, or -1 when the line ends before it.
-int WalkUnixFields(FtpListEntry& entry, const char* line, int length) {
-    enum State { kPermissions, kLinks, kOwner, kSize, kSizeOrMonth, kDay, kTimeOrYear };
-    State state = kPermissions;
-    std::int32_t month = 0;
-    std::int32_t day = 0;
-    int i = 0;  // start of the current token; line[0] is never a space
-    int j = 1;  // where the current token ends
-    for (;;) {
-        while (j < length && line[j] != ' ') ++j;
-        if (j >= length) return -1;
-        const char* token = line + i;
-        const int n = j - i;
-        switch (state) {
-            case kPermissions:
-                state = kLinks;
-                break;
-            case kLinks:
-                // "folder" in place of link count, owner and group.
-                state = n == 6 && token[0] == 'f' ? kSize : kOwner;
-                break;
-            case kOwner:
-                state = kSize;
-                break;
-            case kSize:
-                entry.size = ReadDecimal(token, n);
-                state = kSizeOrMonth;
-                break;
-            case kSizeOrMonth: {
-                // The last number before the month is the size, whatever column it is in.
-                const int monthIndex = MonthFromName(token, n);
-                if (monthIndex >= 0) {
-                    month = monthIndex;
-                    state = kDay;
-                } else {
-                    entry.size = ReadDecimal(token, n);
-                }
-                break;
-            }
-            case kDay:
-                day = ReadDecimal(token, n);
-                state = kTimeOrYear;
-                break;
-            case kTimeOrYear:
-                if ((n == 4 && token[1] == ':') || (n == 5 && token[2] == ':')) {
-                    const int colon = n - 3;
-                    const std::int32_t hour = ReadDecimal(token, colon);
-                    const std::int32_t minute = ReadDecimal(token + colon + 1, 2);
-                    entry.timeKind = TimeServerClock;
-                    entry.time = ComposeTime(GuessDateSeconds(month, day), hour, minute);
-                } else if (n >= 4) {
-                    const std::int32_t year = ReadDecimal(token, n);
-                    entry.timeKind = TimeServerDate;
-                    entry.time = ComposeTime(DateToSeconds(year, month, day), 0, 0);
-                } else {
-                    return -1;
-                }
-                // The name starts after the single space that ends this token; any further
-                // spaces are part of it.
-                return j + 1;
+// The tokens of a Unix line: runs of non-space bytes, each ended by a space. A line that ends
+// inside a token has no further token.
+class Tokens {
+public:
+    Tokens(const char* line, int length) : line_(line), spaces_(line, length), length_(length) {}
+
+    // Moves to the next token; false when the line ends before a space closes it.
+    bool Next() {
+        if (end_ >= 0) {
+            start_ = spaces_.NextOther(end_ + 1);
+            if (start_ >= length_) return false;
         }
-        int k = j + 1;
-        while (k < length && line[k] == ' ') ++k;
-        i = k;
-        j = k + 1;
+        end_ = spaces_.NextSpace(start_ + 1);
+        return end_ < length_;
     }
+    const char* Token() const { return line_ + start_; }
+    int Size() const { return end_ - start_; }
+    int End() const { return end_; }
+    std::int32_t Value() const { return ReadDecimal(Token(), Size()); }
+
+private:
+    const char* line_;
+    bytescan::Spaces spaces_;
+    int length_;
+    int start_ = 0;  // of the current token; line[0] is never a space
+    int end_ = -1;   // the space that ends it; -1 before the first token
+};
+
+// The fields of a Unix "ls -l" line up to the name: permissions, link count, owner, group,
+// size, month, day, time or year. The columns before the month are counted loosely, so that
+// missing or extra columns still find the size and the date. Written as straight-line steps
+// rather than a state loop: the steps follow each other in the same order on every line.
+// Returns the position where the name starts, or -1 when the line ends before it.
+int WalkUnixFields(FtpListEntry& entry, const char* line, int length) {
+    Tokens t(line, length);
+    if (!t.Next() || !t.Next()) return -1;  // permissions, link count
+    // "folder" in place of link count, owner and group.
+    const bool folder = t.Size() == 6 && t.Token()[0] == 'f';
+    if (!folder && !t.Next()) return -1;  // owner
+    if (!t.Next()) return -1;
+    entry.size = t.Value();
+    // The last number before the month is the size, whatever column it is in.
+    int month;
+    for (;;) {
+        if (!t.Next()) return -1;
+        month = MonthFromName(t.Token(), t.Size());
+        if (month >= 0) break;
+        entry.size = t.Value();
+    }
+    if (!t.Next()) return -1;
+    const std::int32_t day = t.Value();
+    if (!t.Next()) return -1;
+
+    const char* token = t.Token();
+    const int n = t.Size();
+    if ((n == 4 && token[1] == ':') || (n == 5 && token[2] == ':')) {
+        const int colon = n - 3;
+        const std::int32_t hour = ReadDecimal(token, colon);
+        const std::int32_t minute = ReadDecimal(token + colon + 1, 2);
+        entry.timeKind = TimeServerClock;
+        entry.time = ComposeTime(GuessDateSeconds(month, day), hour, minute);
+    } else if (n >= 4) {
+        entry.timeKind = TimeServerDate;
+        entry.time = ComposeTime(DateToSeconds(t.Value(), month, day), 0, 0);
+    } else {
+        return -1;
+    }
+    // The name starts after the single space that ends this token; any further spaces are
+    // part of it.
+    return t.End() + 1;
 }
 
 int ParseUnix(FtpListEntry& entry, const char* line, int length) {

@@ -16,8 +16,8 @@ std::atomic<int> s_needCurrentYear{1};
 std::atomic<std::int64_t> s_timeBase{0};
 std::atomic<std::int32_t> s_now{0};
 std::atomic<std::int32_t> s_currentYear{0};
-const char s_monthNames[12][4] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                  "jul", "aug", "sep", "oct", "nov", "dec"};
+constexpr char s_monthNames[12][4] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                      "jul", "aug", "sep", "oct", "nov", "dec"};
 
 namespace {
 
@@ -29,6 +29,13 @@ constexpr std::int32_t kDaysPer100Years = 36524;
 constexpr std::int32_t kDaysPer4Years = 1461;
 // A dated line is taken in the past while it lies less than this before now.
 constexpr std::int32_t kGuessWindow = 350 * kSecondsPerDay;
+
+// The three letters of a month name as one little-endian number.
+constexpr std::uint32_t MonthKey(int k) {
+    return static_cast<std::uint32_t>(s_monthNames[k][0]) |
+           static_cast<std::uint32_t>(s_monthNames[k][1]) << 8 |
+           static_cast<std::uint32_t>(s_monthNames[k][2]) << 16;
+}
 
 std::int64_t ReadRuntimeClock() {
     return _time64(nullptr);
@@ -66,14 +73,15 @@ ListingClockFn ListingClock = ReadRuntimeClock;
 
 int MonthFromName(const char* text, int length) {
     if (length != 3) return -1;
+    // A byte matches a lower-case table letter when it is that letter or its upper-case form,
+    // which is exactly (byte | 0x20) == letter; bytes above 127 never match. So the three
+    // bytes fold into one key and each month costs one comparison.
+    const auto fold = [](char c) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(c) | 0x20u);
+    };
+    const std::uint32_t key = fold(text[0]) | fold(text[1]) << 8 | fold(text[2]) << 16;
     for (int k = 0; k < 12; ++k) {
-        bool match = true;
-        for (int b = 0; b < 3 && match; ++b) {
-            const signed char byte = static_cast<signed char>(text[b]);
-            const signed char letter = static_cast<signed char>(s_monthNames[k][b]);
-            match = byte == letter || byte == letter - 32;
-        }
-        if (match) return k;
+        if (key == MonthKey(k)) return k;
     }
     return -1;
 }

@@ -1,0 +1,196 @@
+// The session: preparation, transfers, Close, uploads, and how failures are reported.
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include "FtpFixture.h"
+
+using rktest::CurlInterposer;
+using rktest::LogCapture;
+
+namespace {
+
+const std::vector<std::string> kFailureRecord = {"W|Error Code : Error Desc|3|Connection|253"};
+
+TEST_F(PyFtpTest, WholeSession) {
+    rktest::WriteFile(local + "/hello.txt", "hello, world\n");
+    TestFtp ftp;
+    ftp.SetServer(server.HostPort().c_str());
+    ftp.SetNeedAuthentication(1);
+    ftp.SetUserName(L"rk");
+    ftp.SetPassword(L"secret");
+    ASSERT_EQ(ftp.Connect(), 0);  // the root listing
+    EXPECT_NE(ftp.Response().find("pub"), std::string::npos);
+    EXPECT_EQ(ftp.Validate(), 0);
+
+    ftp.SetHREF(rktest::Wide(remote + "/hello.txt").c_str());
+    ASSERT_EQ(ftp.GetFile(), 0);
+    char body[64];
+    std::size_t length = 0;
+    ASSERT_EQ(ftp.GetResponse(body, sizeof body, length), 0);
+    EXPECT_EQ(std::string(body, length), "hello, world\n");
+
+    ftp.SetHREF(rktest::Wide(remote).c_str());
+    EXPECT_EQ(ftp.CreateDirectoryW(L"made\\deeper"), 0);
+    EXPECT_TRUE(rktest::Exists(local + "/made/deeper"));
+    EXPECT_EQ(ftp.SetCurrentDirectoryW(L"/pub"), 0);
+    EXPECT_EQ(ftp.SetCurrentDirectoryW(rktest::Wide(name).c_str()), 0);
+    EXPECT_EQ(ftp.Names(), (std::vector<std::wstring>{L"hello.txt", L"made"}));
+    EXPECT_EQ(ftp.DeleteFileW(L"hello.txt"), 0);
+    EXPECT_FALSE(rktest::Exists(local + "/hello.txt"));
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"made"), 0);
+    EXPECT_FALSE(rktest::Exists(local + "/made"));
+    wchar_t where[MAX_PATH];
+    DWORD capacity = MAX_PATH;
+    EXPECT_EQ(ftp.GetCurrentDirectoryW(where, &capacity), 0);
+    EXPECT_EQ(std::wstring(where), rktest::Wide(remote + "/"));
+    EXPECT_EQ(ftp.Close(), 0);
+    EXPECT_EQ(ftp.m_curl, nullptr);
+    EXPECT_EQ(ftp.Close(), 0);
+
+    const auto commands = server.Commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "USER rk"), commands.end());
+}
+
+TEST_F(PyFtpTest, ConnectEmptiesTheBodyAndPostFileAppends) {
+    rktest::WriteFile(local + "/a.txt", "A");
+    TestFtp ftp(&server, rktest::Wide(remote + "/a.txt").c_str());
+    ASSERT_EQ(ftp.PostFile(), 0);
+    ASSERT_EQ(ftp.PostFile(), 0);
+    EXPECT_EQ(ftp.Response(), "AA");
+    ASSERT_EQ(ftp.Connect(), 0);
+    EXPECT_EQ(ftp.Response(), "A");
+    ASSERT_EQ(ftp.GetFile(), 0);
+    EXPECT_EQ(ftp.Response(), "A");
+    EXPECT_NE(ftp.m_header.find("226"), std::string::npos);  // replies pile up
+}
+
+// Each transfer failure is recorded by every operation it passes through.
+TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
+    TestFtp ftp(&server, rktest::Wide(remote + "/missing.txt").c_str());
+    LogCapture log;
+    EXPECT_EQ(ftp.GetFile(), 2517);
+    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2509, 2517}));
+    EXPECT_EQ(ExtendedCodes(log),
+              (std::vector<int>{CURLE_REMOTE_FILE_NOT_FOUND, CURLE_REMOTE_FILE_NOT_FOUND}));
+    EXPECT_EQ(ftp.Validate(), 2517);
+    EXPECT_EQ(ftp.m_error.whatEx(), CURLE_REMOTE_FILE_NOT_FOUND);
+    EXPECT_EQ(std::wstring(ftp.m_error.GetMessageW()), L"");
+    EXPECT_EQ(log.Failures()[0], kFailureRecord[0]);
+    EXPECT_EQ(log.Failures()[1], "M|Error Code : 2509 -- ");
+    EXPECT_NE(ftp.m_curl, nullptr);  // the handle stays after a failure
+
+    log.Clear();
+    EXPECT_EQ(ftp.PostFile(), 2509);
+    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2509}));
+    log.Clear();
+    EXPECT_EQ(ftp.Connect(), 2509);
+    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2509}));
+}
+
+TEST_F(PyFtpTest, ServerThatIsNotThere) {
+    TestFtp ftp;
+    ftp.SetServer(L"127.0.0.1:1");  // nothing listens there
+    LogCapture log;
+    EXPECT_EQ(ftp.GetFile(), 2517);
+    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2509, 2517}));
+    EXPECT_EQ(ftp.m_error.whatEx(), CURLE_COULDNT_CONNECT);
+}
+
+TEST_F(PyFtpTest, TracesNameTheOperations) {
+    TestFtp ftp(&server, rktest::Wide(remote + "/").c_str());
+    LogCapture log;
+    ASSERT_EQ(ftp.GetFile(), 0);
+    EXPECT_EQ(log.Traces(),
+              (std::vector<std::string>{">CRFTP::GetFile", ">CRFTP::Connect", ">CRFTP::Prepare",
+                                        ">CConnection::Prepare", "<CConnection::Prepare",
+                                        "<CRFTP::Prepare", "<CRFTP::Connect", "<CRFTP::GetFile"}));
+    log.Clear();
+    ftp.Close();
+    ftp.Validate();
+    EXPECT_TRUE(log.Traces().empty());
+}
+
+TEST_F(PyFtpTest, PrepareIgnoresItsPrefix) {
+    TestFtp ftp(&server, L"/pub/");
+    ASSERT_EQ(ftp.Prepare(L"http://"), 0);
+    const auto calls = CurlInterposer::Setopts();
+    const auto url = std::find_if(calls.begin(), calls.end(), [](const rktest::SetoptCall& c) {
+        return c.option == CURLOPT_URL;
+    });
+    ASSERT_NE(url, calls.end());
+    EXPECT_EQ(std::string(static_cast<const char*>(url->pointer)),
+              "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/pub/");
+}
+
+TEST_F(PyFtpTest, PutFileUploadsAndLetsGoOfTheFile) {
+    rktest::TempDir tmp;
+    std::string content(300000, 'x');
+    for (std::size_t i = 0; i < content.size(); i += 7)
+        content[i] = static_cast<char>('a' + i % 26);
+    rktest::WriteFile(tmp.Path() + "/up.bin", content);
+    TestFtp ftp(&server, rktest::Wide(remote + "/up.bin").c_str());
+    LogCapture log;
+    ASSERT_EQ(ftp.PutFile(rktest::Wide(tmp.Path() + "/up.bin").c_str()), 0);
+    EXPECT_EQ(rktest::ReadFile(local + "/up.bin"), content);
+    EXPECT_EQ(log.Traces().front(), ">CRFTP::PutFile");
+
+    // The handle no longer uploads: a command on it only sends the command.
+    server.ClearCommands();
+    ASSERT_EQ(ftp.Command({"NOOP"}, 0), 0);
+    EXPECT_TRUE(Only(server.Commands(), {"STOR", "APPE"}).empty());
+}
+
+TEST_F(PyFtpTest, PutFileFailures) {
+    TestFtp ftp(&server, rktest::Wide(remote + "/up.bin").c_str());
+    LogCapture log;
+    EXPECT_EQ(ftp.PutFile(L"/nonexistent/dir/file.bin"), 2507);
+    EXPECT_EQ(ftp.m_error.whatEx(), 0);
+    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2507}));
+    EXPECT_TRUE(ExtendedCodes(log).empty());
+
+    rktest::TempDir tmp;
+    rktest::WriteFile(tmp.Path() + "/up.bin", "data");
+    ftp.SetHREF(rktest::Wide(remote + "/no/such/dir/up.bin").c_str());
+    log.Clear();
+    EXPECT_EQ(ftp.PutFile(rktest::Wide(tmp.Path() + "/up.bin").c_str()), 2509);
+    EXPECT_NE(ftp.m_error.whatEx(), 0);
+    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2509}));
+}
+
+TEST_F(PyFtpTest, ReadFuncIsFread) {
+    rktest::TempDir tmp;
+    rktest::WriteFile(tmp.Path() + "/r", "abcdefg");
+    std::FILE* f = std::fopen((tmp.Path() + "/r").c_str(), "rb");
+    char buffer[8] = {};
+    EXPECT_EQ(TestFtp::ReadFunc(buffer, 2, 3, f), 3u);
+    EXPECT_EQ(std::string(buffer), "abcdef");
+    EXPECT_EQ(TestFtp::ReadFunc(buffer, 2, 3, f), 0u);  // one byte left: no whole item
+    std::fclose(f);
+}
+
+TEST_F(PyFtpTest, CopiesShareTheHandleAndKeepTheirListing) {
+    rktest::WriteFile(local + "/1", "");
+    rktest::WriteFile(local + "/2", "");
+    rktest::WriteFile(local + "/3", "");
+    TestFtp ftp(&server, rktest::Wide(remote).c_str());
+    WIN32_FIND_DATAW data;
+    ASSERT_EQ(ftp.FindFirstFileW(data), 0);
+    TestFtp copy(ftp);
+    EXPECT_EQ(copy.m_curl, ftp.m_curl);
+    ASSERT_EQ(copy.FindNextFileW(data), 0);
+    EXPECT_EQ(std::wstring(data.cFileName), L"2");
+    ASSERT_EQ(ftp.FindNextFileW(data), 0);
+    EXPECT_EQ(std::wstring(data.cFileName), L"2");
+
+    TestFtp assigned;
+    assigned = copy;
+    assigned = assigned;
+    ASSERT_EQ(assigned.FindNextFileW(data), 0);
+    EXPECT_EQ(std::wstring(data.cFileName), L"3");
+    EXPECT_EQ(assigned.FindNextFileW(data), -1);
+    EXPECT_EQ(assigned.m_findIndex, 2u);
+    copy.Close();
+    EXPECT_EQ(ftp.Command({"NOOP"}, 0), 0);  // the source still holds the handle
+}
+
+}  // namespace

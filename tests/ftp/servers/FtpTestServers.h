@@ -1,0 +1,113 @@
+// FTP servers for the tests: started on first use on 127.0.0.1 and an ephemeral port, once per
+// test program, and stopped when the program ends (they also die with it if it crashes).
+//
+//   rktest::PyFtpServer& py = rktest::SharedPyFtpServer();   // plain FTP, scriptable
+//   rktest::VsftpdServer& vs = rktest::SharedVsftpdServer(); // FTPS and plain FTP
+//   ftp.SetServer(py.HostPort().c_str());
+//
+// Both serve a directory tree that the test may change directly (Root()), and both keep a log
+// of the command lines they received (Commands(), ClearCommands()).
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rktest {
+
+// A temporary directory, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// A child process that is terminated (and reaped) with its owner or when the test program dies.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv, const std::string& output);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    bool Running();
+
+private:
+    pid_t m_pid;
+};
+
+// File helpers for the served trees.
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);  // lstat: a dangling link exists too
+void MakeDirs(const std::string& path);
+std::vector<std::string> ReadLines(const std::string& path);
+std::wstring Wide(const std::string& ascii);
+
+class FtpTestServer {
+public:
+    virtual ~FtpTestServer() = default;
+    int Port() const { return m_port; }
+    std::wstring HostPort() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
+    // The writable tree, served as the FTP path "/pub".
+    std::string Pub() const { return m_root + "/pub"; }
+    // The command lines received since the last ClearCommands, in order.
+    virtual std::vector<std::string> Commands() const = 0;
+    virtual void ClearCommands() = 0;
+    // Makes a tree that the test built under Pub() writable for the server's user.
+    virtual void HandOver(const std::string& path) const { (void)path; }
+
+protected:
+    int m_port = 0;
+    std::string m_root;
+};
+
+// pyftpdlib: user rk / secret and anonymous, every permission, root = Pub()'s parent.
+class PyFtpServer : public FtpTestServer {
+public:
+    PyFtpServer();
+    std::vector<std::string> Commands() const override;
+    void ClearCommands() override;
+
+    // The LIST reply of the FTP directory (as "/pub/x", no final "/") becomes bytes.
+    void ScriptListing(const std::string& ftpPath, const std::string& bytes);
+    // LIST of the directory sends bytes, then both connections are dropped.
+    void ScriptDrop(const std::string& ftpPath, const std::string& bytes);
+    // The exact command line is answered with reply (lines joined by CR LF) and not run.
+    void ScriptReply(const std::string& command, const std::string& reply);
+    void ClearScripts();
+
+private:
+    void Script(const std::string& name, const std::string& bytes);
+    TempDir m_dir;
+    std::string m_script;
+    std::string m_log;
+    std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
+};
+
+// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a certificate
+// made at start for a host name that matches nothing.
+class VsftpdServer : public FtpTestServer {
+public:
+    VsftpdServer();
+    std::vector<std::string> Commands() const override;
+    void ClearCommands() override;
+    void HandOver(const std::string& path) const override;
+
+private:
+    TempDir m_dir;
+    std::string m_log;
+    std::unique_ptr<ChildProcess> m_process;
+};
+
+PyFtpServer& SharedPyFtpServer();
+VsftpdServer& SharedVsftpdServer();
+
+}  // namespace rktest

@@ -1,0 +1,109 @@
+#!/usr/bin/python3
+"""A scriptable FTP server for the tests, built on pyftpdlib.
+
+Serves --root to the user rk (password "secret") and to anonymous, both with every
+permission, on 127.0.0.1 and an ephemeral port that it writes to --port-file once it listens.
+
+Test hooks, all read again at every command so a running server can be re-scripted:
+  --command-log FILE  every command line received is appended, exactly as sent (PASS too).
+  --script DIR        DIR/list-<hex of the FTP path>: bytes served as that directory's LIST
+                      reply instead of the real one (the path as the server resolves it,
+                      "/" or "/a/b", no final "/").
+                      DIR/drop-<hex of the FTP path>: bytes sent on the data connection of that
+                      directory's LIST, after which both connections are dropped.
+                      DIR/reply-<hex of a command line>: the reply text (CRLF-separated lines)
+                      sent for that exact command instead of running it.
+"""
+import argparse
+import binascii
+import os
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def hex_name(prefix, text):
+    return prefix + binascii.hexlify(text.encode("utf-8", "surrogateescape")).decode("ascii")
+
+
+class ScriptedHandler(FTPHandler):
+    command_log = None
+    script_dir = None
+
+    def _script_file(self, prefix, text):
+        if not self.script_dir:
+            return None
+        path = os.path.join(self.script_dir, hex_name(prefix, text))
+        return path if os.path.exists(path) else None
+
+    def pre_process_command(self, line, cmd, arg):
+        if self.command_log:
+            with open(self.command_log, "a", encoding="utf-8", errors="surrogateescape") as log:
+                log.write(line + "\n")
+        reply = self._script_file("reply-", line)
+        if reply:
+            with open(reply, "rb") as f:
+                text = f.read().decode("utf-8", "replace").rstrip("\r\n")
+            self.push(text + "\r\n")
+            return
+        return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+    def ftp_LIST(self, path):
+        ftp_path = self.fs.fs2ftp(path)
+        prepared = self._script_file("list-", ftp_path)
+        if prepared:
+            with open(prepared, "rb") as f:
+                data = f.read()
+            self.push_dtp_data(data, isproducer=False, cmd="LIST")
+            return path
+        drop = self._script_file("drop-", ftp_path)
+        if drop:
+            with open(drop, "rb") as f:
+                data = f.read()
+            if self.data_channel is None:
+                self.respond("425 Use EPSV or PASV first.")
+                return None
+            self.respond("125 Data connection already open. Transfer starting.")
+            self.data_channel.push(data)  # and no 226: both connections go down instead
+            self.ioloop.call_later(0.3, self._drop)
+            return path
+        return FTPHandler.ftp_LIST(self, path)
+
+    def _drop(self):
+        if self.data_channel is not None:
+            self.data_channel._resp = ()
+        self.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--command-log")
+    parser.add_argument("--script")
+    args = parser.parse_args()
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("rk", "secret", args.root, perm="elradfmwMT")
+    authorizer.add_anonymous(args.root, perm="elradfmwMT")
+    ScriptedHandler.authorizer = authorizer
+    ScriptedHandler.command_log = args.command_log
+    ScriptedHandler.script_dir = args.script
+    ScriptedHandler.banner = "RKCurl test server ready."
+    ScriptedHandler.permit_foreign_addresses = False
+
+    server = FTPServer(("127.0.0.1", 0), ScriptedHandler)
+    server.max_cons = 256
+    port = server.socket.getsockname()[1]
+    tmp = args.port_file + ".tmp"
+    with open(tmp, "w") as f:
+        f.write(str(port))
+    os.rename(tmp, args.port_file)
+    sys.stdout.flush()
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
