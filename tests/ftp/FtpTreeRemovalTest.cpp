@@ -141,10 +141,12 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
     ASSERT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
     EXPECT_FALSE(rktest::Exists(local + "/tree"));
     EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "keep");
-    EXPECT_EQ(Only(server.Commands(), {"DELE", "RMD", "CWD"}),
-              (std::vector<std::string>{"CWD pub", "CWD " + name, "CWD tree", "CWD pub",
-                                        "CWD " + name, "CWD tree", "DELE lnk", "DELE f", "CWD pub",
-                                        "CWD " + name, "RMD tree"}));
+    EXPECT_EQ(Only(server.Commands(), {"DELE", "RMD"}),
+              (std::vector<std::string>{"DELE lnk", "DELE f", "RMD tree"}));
+    for (const std::string& command : server.Commands()) {
+        EXPECT_EQ(command.find("outside"), std::string::npos) << command;
+        EXPECT_EQ(command.find("/pub "), std::string::npos) << command;
+    }
 }
 
 // pyftpdlib's own listing of a real link to a directory: the link goes, its target stays.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,12 @@ public:
     using CRFTP::Prepare;
     using CRFTP::ReadFunc;
 
-    // A session on the server, standing in href.
+    // A session on the server, standing in href. With RKCURL_TEST_REUSE set, the same tests
+    // run with connection reuse on, to show that it changes none of the outcomes.
     explicit TestFtp(const rktest::FtpTestServer* server = nullptr, const wchar_t* href = L"") {
         if (server != nullptr) SetServer(server->HostPort().c_str());
         SetHREF(href);
+        if (std::getenv("RKCURL_TEST_REUSE") != nullptr) SetReuseConnections(1);
     }
 
     std::string Response() const { return m_response; }
