@@ -59,9 +59,10 @@ void WriteAll(int fd, const std::string& text) {
 std::optional<std::string> PromptPassword(const std::string& prompt) {
     Terminal tty;
     if (tty.fd() < 0) return std::nullopt;
-    WriteAll(tty.fd(), prompt);
+    // Echo goes off before the prompt shows, so nothing typed after it can be echoed.
     EchoOff echoOff(tty.fd());
     if (!echoOff.active()) return std::nullopt;
+    WriteAll(tty.fd(), prompt);
     std::string password;
     char c = 0;
     for (;;) {

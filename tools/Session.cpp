@@ -35,7 +35,8 @@ int OpenSession(const std::string& urlText, Protocol protocol, const CommonSetti
                 Session& session) {
     std::string error;
     const auto url = ParseUrl(urlText, protocol == Protocol::Ftp ? "ftp" : "http", error);
-    if (!url) return ReportProblem("bad URL \"" + urlText + "\": " + error, kExitUsage);
+    // Not echoed: a URL that did not parse may still hold a password.
+    if (!url) return ReportProblem("bad URL: " + error, kExitUsage);
     if (url->IsFtp() != (protocol == Protocol::Ftp)) {
         return ReportProblem(
             std::string("this command needs an ") +
