@@ -182,6 +182,11 @@ class Ftp(ServerCase):
         self.assertEqual(entries["sub"]["kind"], "dir")
         self.assertRegex(entries["a.txt"]["modified"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d$")
 
+        odd = 'quote" back\\slash tab\t ü'
+        self.write(self.ftp_root, "odd/" + odd, b"")
+        status, out, _ = run("ls", "--json", *self.auth, self.ftp + "/odd")
+        self.assertEqual([e["name"] for e in json.loads(out)], [odd])
+
         os.makedirs(os.path.join(self.ftp_root, "empty"))
         self.assertEqual(run("ls", "--json", *self.auth, self.ftp + "/empty")[:2], (0, b"[]\n"))
         self.assertFails(run("ls", *self.auth, self.ftp + "/missing"), 1,
