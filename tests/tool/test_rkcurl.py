@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Tests of the rkcurl tool against real local servers.
 
-usage: test_rkcurl.py RKCURL SCRIPTS_DIR GROUP
-GROUP is one of the TestCase classes below. Exit status 77 means skipped.
+usage: test_rkcurl.py RKCURL SCRIPTS_DIR GROUP [VSFTPD_HELPER]
+GROUP is one of the TestCase classes below; Ftps needs VSFTPD_HELPER, the program that runs the
+FTP tests' vsftpd. Exit status 77 means skipped.
 """
 import json
 import os
@@ -18,6 +19,7 @@ import unittest
 
 RKCURL = ""
 SCRIPTS = ""
+VSFTPD_HELPER = ""
 USER = "tester"
 PASSWORD = "Pw-7f3a9c-secret"
 
@@ -479,12 +481,64 @@ class Secrets(ServerCase):
         self.assertIn("no terminal to ask on", err)
 
 
+class Ftps(unittest.TestCase):
+    """The whole FTP session over TLS, against vsftpd (anonymous, writable /pub)."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.local = tempfile.mkdtemp(prefix="rkcurl-ftps-")
+        cls.process = subprocess.Popen([VSFTPD_HELPER], stdin=subprocess.PIPE,
+                                       stdout=subprocess.PIPE, text=True)
+        line = cls.process.stdout.readline().split()
+        if len(line) != 2:
+            cls.process.wait(30)
+            raise RuntimeError("vsftpd did not start")
+        cls.port, cls.pub = int(line[0]), line[1]
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.process.stdin.close()
+        cls.process.wait(30)
+        cls.process.stdout.close()
+        shutil.rmtree(cls.local, ignore_errors=True)
+
+    def test_session_over_tls(self):
+        data = os.urandom(100000)
+        local = os.path.join(self.local, "tls.bin")
+        with open(local, "wb") as out:
+            out.write(data)
+        plain = "ftp://127.0.0.1:%d/pub" % self.port
+        secure = "ftps://127.0.0.1:%d/pub" % self.port
+        steps = [
+            ["mkdir", "-p", "--secure", plain + "/tls/inner"],
+            ["put", local, secure + "/tls/inner/"],
+            ["ls", "--long", "--secure", plain + "/tls/inner"],
+            ["get", secure + "/tls/inner/tls.bin", "-o", local + ".back"],
+            ["rm", "-r", secure + "/tls"],
+        ]
+        outputs = []
+        for args in steps:
+            status, out, err = run(*args, "-v")
+            self.assertEqual(status, 0, (args, err))
+            self.assertIn("SSL connection using", err, args)
+            outputs.append(out.decode())
+        self.assertRegex(outputs[2], r"^file 100000 .* tls\.bin\n$")
+        with open(local + ".back", "rb") as back:
+            self.assertEqual(back.read(), data)
+        self.assertFalse(os.path.exists(os.path.join(self.pub, "tls")))
+
+
 def main():
-    global RKCURL, SCRIPTS
-    if len(sys.argv) != 4:
+    global RKCURL, SCRIPTS, VSFTPD_HELPER
+    if len(sys.argv) not in (4, 5):
         sys.exit(__doc__)
     RKCURL, SCRIPTS, group = sys.argv[1:4]
-    if group != "CommandLine":
+    if group == "Ftps":
+        VSFTPD_HELPER = sys.argv[4] if len(sys.argv) == 5 else ""
+        if not VSFTPD_HELPER or os.geteuid() != 0 or not os.path.exists("/usr/sbin/vsftpd"):
+            print("vsftpd (Debian vsftpd) and root are needed: skipped")
+            sys.exit(77)
+    elif group != "CommandLine":
         try:
             import pyftpdlib  # noqa: F401
         except ImportError:
