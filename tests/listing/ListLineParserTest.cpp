@@ -215,6 +215,42 @@ TEST(ParseListLine, MsDosLines) {
     });
 }
 
+// The scans test the line in blocks of 16 and 64 bytes; fields must be found wherever the
+// block edges fall, and nothing may be read past the end of the line.
+TEST(ParseListLine, FieldsAreFoundWhereverBlockEdgesFall) {
+    FixedClock clock(Utc(2026, 3, 15, 12));
+    for (int pad = 1; pad <= 140; ++pad) {
+        const std::string gap(static_cast<std::size_t>(pad), ' ');
+        const std::string name = "n" + std::string(static_cast<std::size_t>(pad % 70), 'x');
+        const struct {
+            std::string line;
+            std::int32_t size;
+            std::string name;
+        } cases[] = {
+            {"-rw-r--r-- 1 a b" + gap + "123 Mar 2 2024 " + name, 123, name},
+            {"lrwxrwxrwx 1 a" + gap + "b 9 Mar 2 09:15 " + name + " -> t", 9, name},
+            {"d" + gap + "1 a b 7 mar" + gap + "2 2024 " + name, 7, name},
+            {"03-02-26" + gap + "09:15AM" + gap + "55" + gap + name, 55, name},
+            {"03-02-26 09:15AM <DIR>" + gap + name + gap, 0, name + gap},
+        };
+        for (const auto& c : cases) {
+            const Line line(c.line.begin(), c.line.end());
+            FtpListEntry e{};
+            ASSERT_EQ(Parse(e, line), 1) << Describe(c.line);
+            EXPECT_EQ(e.size, c.size) << Describe(c.line);
+            EXPECT_EQ(std::string(e.name, e.nameLength), c.name) << Describe(c.line);
+            EXPECT_EQ(Reading(e.time).substr(5),
+                      "03-02 " + std::string(e.timeKind == kDate ? "00:00" : "09:15"))
+                << Describe(c.line);
+        }
+        const std::string vms =
+            "A" + gap + "B.DIR;1" + gap + "1" + gap + "2-MAR-2026" + gap + "09:15";
+        const Line cut(vms.begin(), vms.end());
+        FtpListEntry e{};
+        EXPECT_EQ(Parse(e, cut), 0) << Describe(vms);  // the minute scan reaches the end
+    }
+}
+
 TEST(ReadDecimal, SignedBytesAndWrapping) {
     const struct {
         const char* field;

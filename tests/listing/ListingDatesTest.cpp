@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 #include "ListingTestClock.h"
 #include "ftp/listing/ListingDates.h"
@@ -76,6 +77,35 @@ TEST(MonthFromName, MatchesThreeBytesInAnyCase) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(MonthFromName(c.text, c.length), c.expected) << '"' << c.text << '"';
+    }
+}
+
+// The rule as stated: each byte, taken as signed, equals the month's letter or that letter
+// minus 32; the first month in table order wins.
+int MonthByLetters(const char* text) {
+    for (int k = 0; k < 12; ++k) {
+        bool match = true;
+        for (int b = 0; b < 3; ++b) {
+            const int byte = static_cast<signed char>(text[b]);
+            const int letter = s_monthNames[k][b];
+            match = match && (byte == letter || byte == letter - 32);
+        }
+        if (match) return k;
+    }
+    return -1;
+}
+
+TEST(MonthFromName, AgreesWithTheLetterRuleOnNearMisses) {
+    // Every letter in both cases, their neighbours across the case bit, and bytes above 127.
+    std::string bytes = "@[`{ \x7F\x80\xC1\xE1\xFF";
+    for (char c = 'a'; c <= 'z'; ++c) bytes += {c, static_cast<char>(c - 32)};
+    for (char b0 : bytes) {
+        for (char b1 : bytes) {
+            for (char b2 : bytes) {
+                const char text[3] = {b0, b1, b2};
+                ASSERT_EQ(MonthFromName(text, 3), MonthByLetters(text)) << std::string(text, 3);
+            }
+        }
     }
 }
 

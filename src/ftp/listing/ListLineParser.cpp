@@ -141,15 +141,19 @@ int WalkUnixFields(FtpListEntry& entry, const char* line, int length) {
     const bool folder = t.Size() == 6 && t.Token()[0] == 'f';
     if (!folder && !t.Next()) return -1;  // owner
     if (!t.Next()) return -1;
-    entry.size = t.Value();
-    // The last number before the month is the size, whatever column it is in.
+    // The last token before the month is the size, whatever column it is in (a group name,
+    // a device's major number). Only that last one is read.
+    const char* sizeToken = t.Token();
+    int sizeLength = t.Size();
     int month;
     for (;;) {
         if (!t.Next()) return -1;
         month = MonthFromName(t.Token(), t.Size());
         if (month >= 0) break;
-        entry.size = t.Value();
+        sizeToken = t.Token();
+        sizeLength = t.Size();
     }
+    entry.size = ReadDecimal(sizeToken, sizeLength);
     if (!t.Next()) return -1;
     const std::int32_t day = t.Value();
     if (!t.Next()) return -1;

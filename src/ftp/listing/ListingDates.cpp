@@ -37,6 +37,33 @@ constexpr std::uint32_t MonthKey(int k) {
            static_cast<std::uint32_t>(s_monthNames[k][2]) << 16;
 }
 
+// The twelve keys fall into twelve different slots of sixteen under this hash, so a name is
+// found with one table look-up and one comparison instead of a walk through the months.
+constexpr int MonthSlot(std::uint32_t key) {
+    return static_cast<int>((key * 26596u) >> 28);
+}
+
+struct MonthTable {
+    signed char month[16];  // month index, or -1 for a slot that no month uses
+};
+
+constexpr MonthTable MakeMonthTable() {
+    MonthTable table{};
+    for (signed char& slot : table.month) slot = -1;
+    for (int k = 0; k < 12; ++k) table.month[MonthSlot(MonthKey(k))] = static_cast<signed char>(k);
+    return table;
+}
+
+constexpr MonthTable kMonthTable = MakeMonthTable();
+
+constexpr bool AllMonthsHaveTheirOwnSlot() {
+    for (int k = 0; k < 12; ++k) {
+        if (kMonthTable.month[MonthSlot(MonthKey(k))] != k) return false;
+    }
+    return true;
+}
+static_assert(AllMonthsHaveTheirOwnSlot(), "two month names share a hash slot");
+
 std::int64_t ReadRuntimeClock() {
     return _time64(nullptr);
 }
@@ -75,15 +102,13 @@ int MonthFromName(const char* text, int length) {
     if (length != 3) return -1;
     // A byte matches a lower-case table letter when it is that letter or its upper-case form,
     // which is exactly (byte | 0x20) == letter; bytes above 127 never match. So the three
-    // bytes fold into one key and each month costs one comparison.
+    // bytes fold into one key.
     const auto fold = [](char c) {
         return static_cast<std::uint32_t>(static_cast<unsigned char>(c) | 0x20u);
     };
     const std::uint32_t key = fold(text[0]) | fold(text[1]) << 8 | fold(text[2]) << 16;
-    for (int k = 0; k < 12; ++k) {
-        if (key == MonthKey(k)) return k;
-    }
-    return -1;
+    const int month = kMonthTable.month[MonthSlot(key)];
+    return month >= 0 && MonthKey(month) == key ? month : -1;
 }
 
 std::int32_t DateToSeconds(int year, int month, int day) {
