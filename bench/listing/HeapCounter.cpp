@@ -1,0 +1,35 @@
+// The replacement operators live in a file of their own: where the compiler can see both
+// malloc and the replaced new, it warns about a mismatched free that is not there.
+#include "HeapCounter.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<long> g_allocations{0};
+
+}  // namespace
+
+namespace listingbench {
+
+long HeapAllocations() {
+    return g_allocations.load(std::memory_order_relaxed);
+}
+
+}  // namespace listingbench
+
+void* operator new(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
