@@ -13,25 +13,6 @@
 namespace rktool {
 namespace {
 
-// Checks the operand count; prints the usage problem otherwise.
-bool OperandsOk(const ParsedArguments& args, std::size_t min, std::size_t max, const char* usage,
-                int& status) {
-    const std::size_t n = args.operands.size();
-    if (n >= min && n <= max) return true;
-    status = ReportProblem(
-        std::string(n < min ? "missing operand" : "too many operands") + "; usage: rkcurl " + usage,
-        kExitUsage);
-    return false;
-}
-
-void Note(const Session& session, const std::string& text) {
-    if (!session.settings.quiet) std::fprintf(stderr, "%s\n", text.c_str());
-}
-
-std::string LocalError(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
 // The entries of the directory the client's HREF names; returns 0, or the library's code.
 int ReadListing(ToolFtp& ftp, std::vector<ListEntry>& entries) {
     WIN32_FIND_DATAW data{};

@@ -13,19 +13,6 @@
 namespace rktool {
 namespace {
 
-bool OperandsOk(const ParsedArguments& args, std::size_t count, const char* usage, int& status) {
-    if (args.operands.size() == count) return true;
-    status = ReportProblem(
-        std::string(args.operands.size() < count ? "missing operand" : "too many operands") +
-            "; usage: rkcurl " + usage,
-        kExitUsage);
-    return false;
-}
-
-void Note(const Session& session, const std::string& text) {
-    if (!session.settings.quiet) std::fprintf(stderr, "%s\n", text.c_str());
-}
-
 // Opens the session and sets server, HREF (path and query) and the common options.
 int Open(const std::string& urlText, const CommonSettings& settings, Session& session,
          ToolHttp& http) {
@@ -62,15 +49,11 @@ int PrintResponse(ToolHttp& http) {
     return kExitOk;
 }
 
-std::string LocalError(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
 }  // namespace
 
 int RunPage(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, "page URL [-F name=value]...", status)) return status;
+    if (!OperandsOk(args, 1, 1, "page URL [-F name=value]...", status)) return status;
     Session session;
     ToolHttp http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
@@ -81,7 +64,7 @@ int RunPage(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunSoap(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, "soap URL [--data TEXT|@FILE] [--header LINE]", status)) {
+    if (!OperandsOk(args, 1, 1, "soap URL [--data TEXT|@FILE] [--header LINE]", status)) {
         return status;
     }
     std::string body;
@@ -106,7 +89,7 @@ int RunSoap(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, "download URL -o FILE [--append]", status)) return status;
+    if (!OperandsOk(args, 1, 1, "download URL -o FILE [--append]", status)) return status;
     const auto output = args.Value("output");
     if (!output) return ReportProblem("download needs -o FILE", kExitUsage);
     Session session;
@@ -133,7 +116,7 @@ int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunUpload(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 2, "upload URL FILE [--field NAME] [-F name=value]...", status)) {
+    if (!OperandsOk(args, 2, 2, "upload URL FILE [--field NAME] [-F name=value]...", status)) {
         return status;
     }
     const std::string& local = args.operands[1];
@@ -154,7 +137,7 @@ int RunUpload(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunPostBuffer(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, "post-buffer URL [-F name=value]... < DATA", status)) return status;
+    if (!OperandsOk(args, 1, 1, "post-buffer URL [-F name=value]... < DATA", status)) return status;
     std::string data;
     if (!ReadLocalFile("-", data))
         return ReportProblem("cannot read standard input", kExitLocalFile);
@@ -175,7 +158,7 @@ int RunPostBuffer(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunBuffer(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, "buffer URL --max BYTES", status)) return status;
+    if (!OperandsOk(args, 1, 1, "buffer URL --max BYTES", status)) return status;
     const auto maxText = args.Value("max");
     if (!maxText) return ReportProblem("buffer needs --max BYTES", kExitUsage);
     char* end = nullptr;

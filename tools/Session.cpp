@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "Failure.h"
@@ -18,6 +20,24 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
+
+bool OperandsOk(const ParsedArguments& args, std::size_t min, std::size_t max, const char* usage,
+                int& status) {
+    const std::size_t n = args.operands.size();
+    if (n >= min && n <= max) return true;
+    status = ReportProblem(
+        std::string(n < min ? "missing operand" : "too many operands") + "; usage: rkcurl " + usage,
+        kExitUsage);
+    return false;
+}
+
+void Note(const Session& session, const std::string& text) {
+    if (!session.settings.quiet) std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+std::string LocalError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
 
 std::string BaseName(const std::string& path) {
     const auto slash = path.rfind('/');

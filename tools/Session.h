@@ -51,6 +51,17 @@ bool WriteLocalFile(const std::string& path, const char* data, std::size_t size)
 // Writes to standard output; false when it fails.
 bool WriteStdout(const char* data, std::size_t size);
 
+// Checks the operand count against min..max; otherwise prints the problem with the usage line
+// and sets status.
+bool OperandsOk(const ParsedArguments& args, std::size_t min, std::size_t max, const char* usage,
+                int& status);
+
+// An informative line on standard error, unless --quiet.
+void Note(const Session& session, const std::string& text);
+
+// "<what> <path>: <strerror(errno)>".
+std::string LocalError(const std::string& what, const std::string& path);
+
 // The last component of a local path.
 std::string BaseName(const std::string& path);
 
