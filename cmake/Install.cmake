@@ -21,5 +21,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/RKCurlConfigVersion.cmake
 install(FILES ${PROJECT_BINARY_DIR}/RKCurlConfig.cmake ${PROJECT_BINARY_DIR}/RKCurlConfigVersion.cmake
     DESTINATION ${RKCURL_CMAKE_DIR})
 
+# The .pc file finds its prefix from its own place, so an install moved elsewhere still works.
+file(RELATIVE_PATH RKCURL_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/rkcurl.pc.in ${PROJECT_BINARY_DIR}/rkcurl.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/rkcurl.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
