@@ -1,6 +1,8 @@
 // CRFTP's directory listing: FindFirstFileW fetches and parses, FindNextFileW hands out.
 #include <RKLogging/RKLogging.h>
 
+#include <vector>
+
 #include "RKCurl/CRFTP.h"
 #include "ftp/FindRecord.h"
 #include "ftp/listing/ListLineParser.h"
@@ -19,19 +21,24 @@ int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     m_findData.clear();
     m_findIndex = 0;
     // Lines end as libcurl delivers them on this platform; text after the last line end is
-    // an unfinished line and is never parsed. Each line is cut in place.
+    // an unfinished line and is never parsed. Each line is cut in place. The accepted entries
+    // are gathered first, so the records (592 bytes each) are allocated once, at their size.
+    std::vector<rklisting::FtpListEntry> entries;
     std::size_t start = 0;
     std::size_t end;
     while ((end = m_response.find(rkplatform::kListingLineEnd, start)) != std::string::npos) {
         m_response[end] = '\0';
         rklisting::FtpListEntry entry{};
-        WIN32_FIND_DATAW record;
         if (rklisting::ParseListLine(entry, m_response.data() + start,
-                                     static_cast<int>(end - start)) == 1 &&
-            rkcurl::ftp::BuildFindRecord(entry, record)) {
-            m_findData.push_back(record);
+                                     static_cast<int>(end - start)) == 1) {
+            entries.push_back(entry);
         }
         start = end + rkplatform::kListingLineEndLength;
+    }
+    m_findData.reserve(entries.size());
+    for (const rklisting::FtpListEntry& entry : entries) {
+        WIN32_FIND_DATAW record;
+        if (rkcurl::ftp::BuildFindRecord(entry, record)) m_findData.push_back(record);
     }
     if (m_findData.empty()) return -1;
 
