@@ -2,6 +2,7 @@
 // for the session, the removal and the failure codes.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "TestFtp.h"
 
@@ -12,23 +13,26 @@ namespace {
 class VsftpdTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
+        // vsftpd changes to its own unprivileged user for every session: it must start as root.
+        if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
+        server = &rktest::SharedVsftpdServer();
         name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         for (char& c : name) {
             if (c == '/') c = '_';
         }
-        local = server.Pub() + "/" + name;
+        local = server->Pub() + "/" + name;
         remote = "/pub/" + name;
         rktest::MakeDirs(local);
-        server.HandOver(local);
-        server.ClearCommands();
+        server->HandOver(local);
+        server->ClearCommands();
     }
     void Open(TestFtp& ftp) {
-        ftp.SetServer(server.HostPort().c_str());
+        ftp.SetServer(server->HostPort().c_str());
         ftp.SetSecure(GetParam());
         ftp.SetHREF(rktest::Wide(remote + "/").c_str());
         ASSERT_EQ(ftp.Connect(), 0);
     }
-    rktest::VsftpdServer& server = rktest::SharedVsftpdServer();
+    rktest::VsftpdServer* server = nullptr;
     std::string name, local, remote;
 };
 
@@ -37,7 +41,7 @@ TEST_P(VsftpdTest, WholeSession) {
     rktest::MakeDirs(local + "/tree/a/b");
     rktest::WriteFile(local + "/tree/a/b/x", "x");
     rktest::WriteFile(local + "/tree/y", "y");
-    server.HandOver(local);
+    server->HandOver(local);
     TestFtp ftp;
     Open(ftp);
     EXPECT_NE(ftp.Response().find("hello.txt"), std::string::npos);
@@ -63,14 +67,14 @@ TEST_P(VsftpdTest, WholeSession) {
     EXPECT_EQ(rktest::ReadFile(local + "/up"), std::string(100000, 'u'));
     ftp.Close();
 
-    const auto commands = server.Commands();
+    const auto commands = server->Commands();
     const bool tls = !Only(commands, {"AUTH "}).empty() && !Only(commands, {"PROT P"}).empty();
     EXPECT_EQ(tls, GetParam() != 0);
 }
 
 TEST_P(VsftpdTest, FailureCodes) {
     rktest::MakeDirs(local + "/full/x");
-    server.HandOver(local);
+    server->HandOver(local);
     TestFtp ftp;
     Open(ftp);
     struct Case {
@@ -110,14 +114,14 @@ TEST_P(VsftpdTest, ReusedConnectionLogsInOnce) {
         rktest::MakeDirs(dir);
         for (int f = 0; f < 3; ++f) rktest::WriteFile(dir + "/f" + std::to_string(f), "");
     }
-    server.HandOver(local);
+    server->HandOver(local);
     TestFtp ftp;
     ftp.SetReuseConnections(1);
     Open(ftp);
     ASSERT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
     EXPECT_FALSE(rktest::Exists(local + "/tree"));
-    EXPECT_EQ(Only(server.Commands(), {"USER "}).size(), 1u);
-    EXPECT_EQ(Only(server.Commands(), {"DELE "}).size(), 9u);
+    EXPECT_EQ(Only(server->Commands(), {"USER "}).size(), 1u);
+    EXPECT_EQ(Only(server->Commands(), {"DELE "}).size(), 9u);
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndTls, VsftpdTest, ::testing::Values(0, 1),
