@@ -1,0 +1,64 @@
+// What the HTTP client tests share: the two servers (plain and TLS) started once per test
+// program, a client subclass that opens the protected members, and small file helpers.
+#pragma once
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "HttpTestServer.h"
+#include "RKCurl/RKCurl.h"
+
+class TestHttp : public CRHTTP {
+public:
+    using CRHTTP::m_curl;
+    using CRHTTP::m_error;
+    using CRHTTP::m_header;
+    using CRHTTP::m_lastCurlCode;
+    using CRHTTP::m_multiPartFields;
+    using CRHTTP::m_postedFileSize;
+    using CRHTTP::m_postFields;
+    using CRHTTP::m_response;
+    using CRHTTP::m_soapHeader;
+    using CRHTTP::m_soapPostData;
+    using CRHTTP::m_writeCallback;
+};
+
+namespace rktest {
+
+// The servers, started by the test program's environment.
+HttpTestServer& PlainServer();
+HttpTestServer& TlsServer();
+
+// A client aimed at path on the plain server, or on the TLS one with secure set.
+TestHttp ClientFor(const std::wstring& path, bool tls = false);
+
+// The requests recorded since the fixture started.
+std::vector<RecordedRequest> Recorded(bool tls = false);
+
+// A fresh temporary folder, removed with everything in it at the end of the test.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::string Path(const std::string& name) const { return m_path + "/" + name; }
+    std::wstring WidePath(const std::string& name) const;
+
+private:
+    std::string m_path;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+
+// Fixture for tests that talk to the servers: both records are emptied first.
+class HttpServerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+};
+
+}  // namespace rktest
