@@ -82,7 +82,9 @@ public:
     int SetCurrentDirectoryW(const wchar_t* path);
     // Moves the HREF as SetCurrentDirectoryW does, then walks into it with a fresh handle,
     // creating every missing directory on the way. Returns 0, the preparation's code, 2506 or
-    // RKERR_CREATE_DIR (2516) with libcurl's result.
+    // RKERR_CREATE_DIR (2516) with libcurl's result. With connection reuse on, libcurl (7.88)
+    // takes the directory of a creation that failed at a refused MKD as reached on that
+    // connection: the same creation repeated then reports success without creating anything.
     int CreateDirectoryW(const wchar_t* path);
     // CreateDirectoryW, every failure recorded again as 2516.
     int CreateDirectoryTree(const wchar_t* path);
