@@ -184,7 +184,8 @@ TEST_F(PyFtpTest, CopiesShareTheHandleAndKeepTheirListing) {
 
     TestFtp assigned;
     assigned = copy;
-    assigned = assigned;
+    TestFtp& self = assigned;
+    assigned = self;  // leaves the listing as it is
     ASSERT_EQ(assigned.FindNextFileW(data), 0);
     EXPECT_EQ(std::wstring(data.cFileName), L"3");
     EXPECT_EQ(assigned.FindNextFileW(data), -1);
