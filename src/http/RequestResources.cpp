@@ -5,6 +5,10 @@
 
 #include "platform/CRuntime.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace rkcurl {
 
 void CurlForm::AddText(const std::string& name, const std::string& contents) {
@@ -52,10 +56,36 @@ void FileStream::Close() {
 }
 
 void ReceiveBlock::Allocate(std::uint64_t size) {
+    Release();
     if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
         if (size > std::numeric_limits<std::size_t>::max()) throw std::bad_alloc();
     }
-    m_block.reset(new unsigned char[static_cast<std::size_t>(size)]);
+    const std::size_t bytes = static_cast<std::size_t>(size);
+#if defined(__linux__)
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    if (bytes >= kHugePage) {
+        void* const mapped =
+            mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) throw std::bad_alloc();
+        madvise(mapped, bytes, MADV_HUGEPAGE);  // a hint: without it the block still works
+        m_block = static_cast<unsigned char*>(mapped);
+        m_size = bytes;
+        m_mapped = true;
+        return;
+    }
+#endif
+    m_block = new unsigned char[bytes];
+    m_size = bytes;
+}
+
+void ReceiveBlock::Release() {
+#if defined(__linux__)
+    if (m_mapped) munmap(m_block, m_size);
+#endif
+    if (!m_mapped) delete[] m_block;
+    m_block = nullptr;
+    m_size = 0;
+    m_mapped = false;
 }
 
 }  // namespace rkcurl

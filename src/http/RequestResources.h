@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 namespace rkcurl {
@@ -71,16 +70,24 @@ private:
 };
 
 // The receive block of a buffer download: one allocation of exactly the caller's capacity,
-// left uninitialised (the transfer fills what is used).
+// left uninitialised (the transfer fills what is used). On Linux a large block is mapped with
+// transparent huge pages: first-touch page faults would otherwise cost more than the transfer.
 class ReceiveBlock {
 public:
+    ReceiveBlock() = default;
+    ~ReceiveBlock() { Release(); }
+    ReceiveBlock(const ReceiveBlock&) = delete;
+    ReceiveBlock& operator=(const ReceiveBlock&) = delete;
+
     // Throws std::bad_alloc when the block cannot be had.
     void Allocate(std::uint64_t size);
-    unsigned char* Get() const { return m_block.get(); }
-    void Release() { m_block.reset(); }
+    unsigned char* Get() const { return m_block; }
+    void Release();
 
 private:
-    std::unique_ptr<unsigned char[]> m_block;
+    unsigned char* m_block = nullptr;
+    std::size_t m_size = 0;
+    bool m_mapped = false;
 };
 
 }  // namespace rkcurl

@@ -80,3 +80,20 @@ TEST_F(BufferTest, HttpErrorAndTlsAndTheHostSizeType) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BufferTest, ALargeBlockHoldsExactlyItsCapacity) {
+    const std::size_t size = std::size_t(4) << 20;
+    std::vector<unsigned char> block(size, 'X');
+    std::uint64_t received = 0;
+    TestHttp client = ClientFor(L"/bytes/4194304");
+    EXPECT_EQ(client.GetBuffer(size - 1, block.data(), received), RKERR_PERFORM);
+    EXPECT_EQ(client.m_error.whatEx(), CURLE_WRITE_ERROR);
+    EXPECT_EQ(block[0], 'X');
+    ASSERT_EQ(client.GetBuffer(size, block.data(), received), 0);
+    EXPECT_EQ(received, size);
+    EXPECT_EQ(std::memcmp(block.data(), PatternBytes(size).data(), size), 0);
+}
+
+}  // namespace
