@@ -170,6 +170,7 @@ TEST(ParseListLine, UnixColumnsAndNames) {
         "-rw-r--r-- 1 a b 5 Mar 2 2024",   // no space after the year
         "-rw-r--r-- 1 a b 5 Mar",
         "Drwxr-xr-x 1 a b 5 Mar 2 2024 x",  // types are lower case only
+        "--", "d x", "-rw-r--r-- 1 a",      // shorter than one block of the scan
     });
 }
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "ftp/listing/ByteScan.h"
 #include "ftp/listing/ListingDates.h"
+#include "ftp/listing/SpaceTokens.h"
 #include "ftp/listing/Wrap32.h"
 
 namespace rklisting {
@@ -40,18 +40,24 @@ struct Cursor {
 
     // Advances while the byte is not x.
     bool RunTo(char x) {
-        pos = bytescan::Find(line, pos, length, x);
-        return pos < length;
+        for (; pos < length; ++pos) {
+            if (line[pos] == x) return true;
+        }
+        return false;
     }
     // Advances while the byte is neither x nor y.
     bool RunToEither(char x, char y) {
-        pos = bytescan::FindEither(line, pos, length, x, y);
-        return pos < length;
+        for (; pos < length; ++pos) {
+            if (line[pos] == x || line[pos] == y) return true;
+        }
+        return false;
     }
     // Advances while the byte is x.
     bool PassRun(char x) {
-        pos = bytescan::Skip(line, pos, length, x);
-        return pos < length;
+        for (; pos < length; ++pos) {
+            if (line[pos] != x) return true;
+        }
+        return false;
     }
     // Advances one byte.
     bool Step() { return ++pos < length; }
@@ -62,13 +68,13 @@ struct Cursor {
 // '+' then facts ended by commas, a TAB, the name.
 int ParseEplf(FtpListEntry& entry, const char* line, int length) {
     int f = 1;
-    for (int j = bytescan::FindEither(line, 1, length, ',', '\t'); j < length;
-         j = bytescan::FindEither(line, j + 1, length, ',', '\t')) {
+    for (int j = 1; j < length; ++j) {
         if (line[j] == '\t') {
             entry.name = line + j + 1;
             entry.nameLength = length - j - 1;
             return 1;
         }
+        if (line[j] != ',') continue;
         const char* rest = line + f + 1;
         const int restLength = j - f - 1;
         switch (f < j ? line[f] : ',') {
@@ -101,41 +107,13 @@ int ParseEplf(FtpListEntry& entry, const char* line, int length) {
     return 0;
 }
 
-// The tokens of a Unix line: runs of non-space bytes, each ended by a space. A line that ends
-// inside a token has no further token.
-class Tokens {
-public:
-    Tokens(const char* line, int length) : line_(line), spaces_(line, length), length_(length) {}
-
-    // Moves to the next token; false when the line ends before a space closes it.
-    bool Next() {
-        if (end_ >= 0) {
-            start_ = spaces_.NextOther(end_ + 1);
-            if (start_ >= length_) return false;
-        }
-        end_ = spaces_.NextSpace(start_ + 1);
-        return end_ < length_;
-    }
-    const char* Token() const { return line_ + start_; }
-    int Size() const { return end_ - start_; }
-    int End() const { return end_; }
-    std::int32_t Value() const { return ReadDecimal(Token(), Size()); }
-
-private:
-    const char* line_;
-    bytescan::Spaces spaces_;
-    int length_;
-    int start_ = 0;  // of the current token; line[0] is never a space
-    int end_ = -1;   // the space that ends it; -1 before the first token
-};
-
 // The fields of a Unix "ls -l" line up to the name: permissions, link count, owner, group,
 // size, month, day, time or year. The columns before the month are counted loosely, so that
 // missing or extra columns still find the size and the date. Written as straight-line steps
 // rather than a state loop: the steps follow each other in the same order on every line.
 // Returns the position where the name starts, or -1 when the line ends before it.
 int WalkUnixFields(FtpListEntry& entry, const char* line, int length) {
-    Tokens t(line, length);
+    SpaceTokens t(line, length);
     if (!t.Next() || !t.Next()) return -1;  // permissions, link count
     // "folder" in place of link count, owner and group.
     const bool folder = t.Size() == 6 && t.Token()[0] == 'f';
@@ -148,14 +126,15 @@ int WalkUnixFields(FtpListEntry& entry, const char* line, int length) {
     int month;
     for (;;) {
         if (!t.Next()) return -1;
-        month = MonthFromName(t.Token(), t.Size());
+        // Month names have three bytes; most tokens here are numbers and skip the call.
+        month = t.Size() == 3 ? MonthFromName(t.Token(), 3) : -1;
         if (month >= 0) break;
         sizeToken = t.Token();
         sizeLength = t.Size();
     }
     entry.size = ReadDecimal(sizeToken, sizeLength);
     if (!t.Next()) return -1;
-    const std::int32_t day = t.Value();
+    const std::int32_t day = ReadDecimal(t.Token(), t.Size());
     if (!t.Next()) return -1;
 
     const char* token = t.Token();
@@ -168,7 +147,7 @@ int WalkUnixFields(FtpListEntry& entry, const char* line, int length) {
         entry.time = ComposeTime(GuessDateSeconds(month, day), hour, minute);
     } else if (n >= 4) {
         entry.timeKind = TimeServerDate;
-        entry.time = ComposeTime(DateToSeconds(t.Value(), month, day), 0, 0);
+        entry.time = ComposeTime(DateToSeconds(ReadDecimal(token, n), month, day), 0, 0);
     } else {
         return -1;
     }
