@@ -151,3 +151,25 @@ TEST_F(DownloadTest, ThePathReachesTheFileSystemAsUtf8) {
 }
 
 }  // namespace
+
+namespace {
+
+int StopOnceDataArrived(void*, double, double downloaded, double, double) {
+    return downloaded > 0 ? 1 : 0;
+}
+
+TEST_F(DownloadTest, AfterAStoppedTransferTheSizeCountsWhatReachedTheFile) {
+    rktest::WriteFile(folder.Path("part.bin"), "0123456789");
+    TestHttp client = ClientFor(L"/bytes/4000000");
+    client.SetProgressCallback(&StopOnceDataArrived);
+    std::uint64_t size = 10;
+    EXPECT_EQ(client.GetBulkFile(folder.WidePath("part.bin").c_str(), size), RKERR_PERFORM);
+    EXPECT_EQ(client.m_error.whatEx(), CURLE_ABORTED_BY_CALLBACK);
+    EXPECT_GT(size, 10u);
+    EXPECT_LT(size, 4000010u);
+    const std::string contents = ReadFile(folder.Path("part.bin"));
+    EXPECT_EQ(contents.size(), size);
+    EXPECT_EQ(contents.substr(10), PatternBytes(size - 10));
+}
+
+}  // namespace

@@ -131,6 +131,7 @@ struct HttpTestServer::Impl {
     void Install() {
         server->set_tcp_nodelay(true);  // no Nagle delay between response head and body
         server->set_keep_alive_max_count(1000000);
+        server->set_write_timeout(300);  // a client may stall while it grows a large body
         server->set_payload_max_length(std::numeric_limits<std::size_t>::max());
         server->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
             Record(Describe(request));
