@@ -7,6 +7,7 @@
 //   Parse          - ParseListLine alone over lines split beforehand
 // Heap allocations made while a benchmark runs are counted, so a per-line allocation shows.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -115,6 +116,9 @@ BENCHMARK(Parse)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 // held the core.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, so that logs stay plain text.
+    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) {
