@@ -142,12 +142,4 @@ TEST_F(PageTest, TlsAcceptsTheSelfSignedCertificate) {
     EXPECT_EQ(requests[1].method, "GET");
 }
 
-TEST_F(PageTest, PlainSoapToATlsServerFailsTheTransfer) {
-    TestHttp client = ClientFor(L"/soap", true);
-    client.SetSecure(0);  // http:// to a TLS port
-    EXPECT_EQ(client.GetSOAPPage(), RKERR_PERFORM);
-    EXPECT_NE(client.m_error.whatEx(), 0);
-    EXPECT_NE(std::wstring(client.m_error.GetMessageEx()), L"");
-}
-
 }  // namespace

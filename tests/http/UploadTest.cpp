@@ -118,17 +118,6 @@ TEST_F(UploadTest, AStopByTheProgressCallbackHasACodeOnlyForBuffers) {
     EXPECT_EQ(log.Failures().at(0), "W|Error Code : Error Desc|3|Connection|253");
 }
 
-TEST_F(UploadTest, PostBufferFailureRecordsNameTheLibcurlResult) {
-    const unsigned char data[] = {'x'};
-    TestHttp client = ClientFor(L"/status/404");
-    rktest::LogCapture log;
-    EXPECT_EQ(client.PostBuffer(data, 1), RKERR_PERFORM);
-    const std::vector<std::string> records = log.Failures();
-    ASSERT_EQ(records.size(), 5u);
-    EXPECT_EQ(records[1], "M|Curl Error: 22");
-    EXPECT_EQ(records[3], "M|Error Code : 2509 -- ");
-}
-
 TEST_F(UploadTest, TlsUploads) {
     rktest::WriteFile(folder.Path("f.txt"), "secret");
     const unsigned char data[] = {'s'};
