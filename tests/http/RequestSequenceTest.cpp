@@ -266,3 +266,20 @@ TEST_F(RequestSequenceTest, RefusedOptionsWhoseResultIsIgnored) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RequestSequenceTest, AnUnobtainableReceiveBlockThrowsAfterReleasingTheHandle) {
+    TestHttp client = ClientFor(L"/page");
+    client.AddMultiPartField(L"k", L"v");
+    std::uint64_t received = 5;
+    rktest::LogCapture log;
+    EXPECT_THROW(client.GetBuffer(std::uint64_t(1) << 62, g_block, received), std::bad_alloc);
+    EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
+    EXPECT_EQ(CurlInterposer::PerformCalls(), 0);
+    EXPECT_EQ(received, 5u);
+    EXPECT_EQ(client.m_multiPartFields.size(), 1u);
+    EXPECT_EQ(log.Traces().back(), "<CRHTTP::GetBuffer");
+}
+
+}  // namespace
