@@ -8,8 +8,8 @@
 // Handles: a copy shares its source's handle; the handle is released when the last object that
 // holds it lets go (the protocol class's release, the next Prepare, or destruction), so it is
 // never released twice and never leaks. The handle delivers into the buffers of the object that
-// prepared it; when that object is destroyed first, the handle stops delivering anywhere and a
-// transfer on it through a copy fails with libcurl's write error.
+// prepared it, as long as that object lives; once it is destroyed, the handle delivers nowhere
+// and a transfer on it through a copy fails with libcurl's write error.
 //
 // Threading: one object, one thread at a time; no locks. Distinct objects share nothing but
 // libcurl's process-wide initialisation (and, with SetReuseConnections, their own copies' cache).
@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "RKCurl/CNetworkSetting.h"
 #include "RKCurl/CRKError.h"
@@ -115,6 +116,8 @@ private:
     int SetSharedOptions(const std::wstring& prefix);
 
     std::shared_ptr<rkcurl::CurlHandleOwner> m_curlOwner;
+    // Handles this object prepared that may still deliver into its buffers through copies.
+    std::vector<std::weak_ptr<rkcurl::CurlHandleOwner>> m_preparedHandles;
     int m_reuseConnections;
     std::shared_ptr<rkcurl::CurlShareOwner> m_share;
 };

@@ -1,6 +1,7 @@
 // CConnection: construction, copying, options, the response sink and handle ownership.
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "connection/CurlHandle.h"
@@ -57,9 +58,20 @@ CConnection& CConnection::operator=(const CConnection& other) {
     return *this;
 }
 
-// The protocol classes decide when a handle is released; what is left here is only this
-// object's hold on it, which must not outlive the object.
-CConnection::~CConnection() { ReleaseHandle(); }
+// The protocol classes decide when a handle is released; what is left here is this object's
+// hold on it, and the handles it prepared that copies still hold: they deliver into this
+// object's buffers, so they are pointed nowhere before the buffers go.
+CConnection::~CConnection() {
+    ReleaseHandle();
+    for (const auto& prepared : m_preparedHandles) {
+        const std::shared_ptr<rkcurl::CurlHandleOwner> owner = prepared.lock();
+        if (!owner || owner->preparedBy != this) continue;
+        curl_easy_setopt(owner->handle, CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
+        curl_easy_setopt(owner->handle, CURLOPT_HEADERDATA, static_cast<void*>(nullptr));
+        curl_easy_setopt(owner->handle, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
+        owner->preparedBy = nullptr;
+    }
+}
 
 int CConnection::SetSecure(int secure) {
     m_secure = secure;
@@ -106,12 +118,7 @@ int CConnection::RecordFailure(int code, int extendedCode) {
 
 void CConnection::ReleaseHandle() {
     if (m_curlOwner && m_curlOwner.use_count() > 1 && m_curlOwner->preparedBy == this) {
-        // Copies still hold the handle, but it delivers into this object's buffers: point it
-        // nowhere, so a later transfer through a copy fails instead of writing into freed memory.
-        curl_easy_setopt(m_curlOwner->handle, CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
-        curl_easy_setopt(m_curlOwner->handle, CURLOPT_HEADERDATA, static_cast<void*>(nullptr));
-        curl_easy_setopt(m_curlOwner->handle, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
-        m_curlOwner->preparedBy = nullptr;
+        m_preparedHandles.push_back(m_curlOwner);  // a copy goes on using it
     }
     m_curlOwner.reset();
     m_curl = nullptr;
@@ -119,6 +126,10 @@ void CConnection::ReleaseHandle() {
 
 void CConnection::AdoptHandle(CURL* handle) {
     ReleaseHandle();
+    m_preparedHandles.erase(
+        std::remove_if(m_preparedHandles.begin(), m_preparedHandles.end(),
+                       [](const std::weak_ptr<rkcurl::CurlHandleOwner>& h) { return h.expired(); }),
+        m_preparedHandles.end());
     if (handle == nullptr) return;
     m_curlOwner = std::make_shared<rkcurl::CurlHandleOwner>(handle, this);
     m_curl = handle;

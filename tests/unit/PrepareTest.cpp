@@ -198,11 +198,19 @@ TEST_F(PrepareTest, CopiesShareTheHandleAndReleaseItOnce) {
     EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
 
     {
+        // The handle delivers into the object that prepared it for as long as that object
+        // lives, also after it moved on to a new handle; then it is pointed nowhere.
         auto* source = new TestConnection;
         ASSERT_EQ(source->Prepare(L"ftp://"), 0);
         TestConnection copy(*source);
-        delete source;  // the handle no longer writes into the destroyed object
-        EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
+        ASSERT_EQ(source->Prepare(L"ftp://"), 0);
+        CurlInterposer::Reset();
+        delete source;
+        EXPECT_EQ(CurlInterposer::SetoptOptions(),
+                  (std::vector<int>{CURLOPT_WRITEDATA, CURLOPT_HEADERDATA, CURLOPT_ERRORBUFFER}));
+        EXPECT_EQ(CurlInterposer::Setopts()[0].handle, copy.m_curl);
+        EXPECT_EQ(CurlInterposer::Setopts()[0].pointer, nullptr);
+        EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);  // the source's second handle
         ASSERT_EQ(copy.Prepare(L"ftp://"), 0);
         EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 2);
     }
