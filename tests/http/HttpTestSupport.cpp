@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,22 +13,20 @@
 namespace rktest {
 namespace {
 
-// Starts both servers once for the test program and stops them at its end.
+// Starts both servers once for the test program (plain, then TLS) and stops them at its end.
 class HttpServersEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        plain.reset(new HttpTestServer(false));
-        plain->Start();
-        tls.reset(new HttpTestServer(true));
-        tls->Start();
+        for (const bool tls : {false, true}) {
+            servers[tls].reset(new HttpTestServer(tls));
+            servers[tls]->Start();
+        }
     }
     void TearDown() override {
-        tls.reset();
-        plain.reset();
+        for (auto& server : servers) server.reset();
     }
 
-    std::unique_ptr<HttpTestServer> plain;
-    std::unique_ptr<HttpTestServer> tls;
+    std::unique_ptr<HttpTestServer> servers[2];
 };
 
 HttpServersEnvironment* const g_servers = static_cast<HttpServersEnvironment*>(
@@ -37,23 +34,29 @@ HttpServersEnvironment* const g_servers = static_cast<HttpServersEnvironment*>(
 
 }  // namespace
 
-HttpTestServer& PlainServer() {
-    return *g_servers->plain;
-}
-HttpTestServer& TlsServer() {
-    return *g_servers->tls;
+HttpTestServer& Server(bool tls) {
+    return *g_servers->servers[tls];
 }
 
 TestHttp ClientFor(const std::wstring& path, bool tls) {
     TestHttp client;
-    client.SetServer((tls ? TlsServer() : PlainServer()).Host().c_str());
+    client.SetServer(Server(tls).Host().c_str());
     client.SetHREF(path.c_str());
     client.SetSecure(tls ? 1 : 0);
     return client;
 }
 
 std::vector<RecordedRequest> Recorded(bool tls) {
-    return (tls ? TlsServer() : PlainServer()).Requests();
+    return Server(tls).Requests();
+}
+
+std::vector<std::string> Parts(const RecordedRequest& request) {
+    std::vector<std::string> parts;
+    for (const RecordedPart& part : request.parts) {
+        const std::string file = part.fileName.empty() ? "" : "(" + part.fileName + ")";
+        parts.push_back(part.name + file + "=" + part.content);
+    }
+    return parts;
 }
 
 TempFolder::TempFolder() {
@@ -68,8 +71,7 @@ TempFolder::~TempFolder() {
 }
 
 std::wstring TempFolder::WidePath(const std::string& name) const {
-    const std::string path = Path(name);
-    return oru::helper::NarStrToWideStr(path);
+    return oru::helper::NarStrToWideStr(Path(name));
 }
 
 std::string ReadFile(const std::string& path) {
@@ -83,8 +85,8 @@ void WriteFile(const std::string& path, const std::string& contents) {
 
 void HttpServerTest::SetUp() {
     CurlInterposer::Reset();
-    PlainServer().ClearRequests();
-    TlsServer().ClearRequests();
+    Server(false).ClearRequests();
+    Server(true).ClearRequests();
 }
 
 }  // namespace rktest

@@ -1,5 +1,5 @@
 // What the HTTP client tests share: the two servers (plain and TLS) started once per test
-// program, a client subclass that opens the protected members, and small file helpers.
+// program, a client subclass that opens the protected members, and small helpers.
 #pragma once
 
 #include <curl/curl.h>
@@ -15,8 +15,6 @@ class TestHttp : public CRHTTP {
 public:
     using CRHTTP::m_curl;
     using CRHTTP::m_error;
-    using CRHTTP::m_header;
-    using CRHTTP::m_lastCurlCode;
     using CRHTTP::m_multiPartFields;
     using CRHTTP::m_postedFileSize;
     using CRHTTP::m_postFields;
@@ -28,15 +26,27 @@ public:
 
 namespace rktest {
 
-// The servers, started by the test program's environment.
-HttpTestServer& PlainServer();
-HttpTestServer& TlsServer();
+using oru::shared::error::RKERR_ABORTED;
+using oru::shared::error::RKERR_FILE_OPEN;
+using oru::shared::error::RKERR_PERFORM;
+using oru::shared::error::RKERR_SET_OPTION;
 
-// A client aimed at path on the plain server, or on the TLS one with secure set.
+// The plain or the TLS server, started by the test program's environment.
+HttpTestServer& Server(bool tls = false);
+
+// A client aimed at path on the plain server, or on the TLS one with tls set.
 TestHttp ClientFor(const std::wstring& path, bool tls = false);
 
 // The requests recorded since the fixture started.
 std::vector<RecordedRequest> Recorded(bool tls = false);
+
+// The parts of a multipart request as "name=content", file parts as "name(file name)=content".
+std::vector<std::string> Parts(const RecordedRequest& request);
+
+// A write function that takes every byte.
+inline size_t Sink(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
 
 // A fresh temporary folder, removed with everything in it at the end of the test.
 class TempFolder {
@@ -55,10 +65,11 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 
-// Fixture for tests that talk to the servers: both records are emptied first.
+// Fixture for tests that talk to the servers: the interposer and both records start empty.
 class HttpServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    TempFolder folder;
 };
 
 }  // namespace rktest
