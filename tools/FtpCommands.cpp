@@ -18,7 +18,7 @@ int ReadListing(ToolFtp& ftp, std::vector<ListEntry>& entries) {
     WIN32_FIND_DATAW data{};
     int rc = ftp.FindFirstFileW(data);
     while (rc == 0) {
-        ListEntry entry = MakeListEntry(data);
+        ListEntry entry = MakeListEntry(data, ftp.FindEntryIsLink());
         if (entry.name != "." && entry.name != "..") entries.push_back(std::move(entry));
         rc = ftp.FindNextFileW(data);
     }

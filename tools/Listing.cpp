@@ -7,10 +7,10 @@
 
 namespace rktool {
 
-ListEntry MakeListEntry(const WIN32_FIND_DATAW& data) {
+ListEntry MakeListEntry(const WIN32_FIND_DATAW& data, bool mayBeLink) {
     ListEntry entry;
     entry.name = oru::helper::WideStrToNarStr(data.cFileName);
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if (mayBeLink) {
         entry.kind = EntryKind::Link;
     } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         entry.kind = EntryKind::Directory;

@@ -18,7 +18,7 @@ struct ListEntry {
     std::string modified;  // "YYYY-MM-DD HH:MM:SS" as the server's clock read; empty if unknown
 };
 
-ListEntry MakeListEntry(const WIN32_FIND_DATAW& data);
+ListEntry MakeListEntry(const WIN32_FIND_DATAW& data, bool mayBeLink);
 
 const char* KindName(EntryKind kind);
 

@@ -93,26 +93,29 @@ public:
     // first entry. Returns 0, -1 when no line was accepted (nothing recorded; the listing is
     // emptied), or RKERR_GET_FILE (2517) after GetFile's records (the previous listing stays).
     //
-    // The records: directory bit from the listing; an entry that the listing shows as both a
-    // directory and a file (a Unix "l" line, an EPLF line with "/" and "r") is a symbolic link
-    // or may be one, and carries FILE_ATTRIBUTE_REPARSE_POINT next to the directory bit.
+    // The records: FILE_ATTRIBUTE_DIRECTORY when the entry may be entered, else no attribute.
+    // An entry that the listing shows as both a directory and a file (a Unix "l" line, an EPLF
+    // line with "/" and "r") is a symbolic link or may be one: FindEntryIsLink tells.
     // ftLastWriteTime is the server's wall-clock reading for Unix, VMS and MS-DOS lines (also
     // before 1970, e.g. MS-DOS years 50 to 69), the local time of the instant for EPLF; 0 for
     // an EPLF line without a time and for an EPLF instant before 1970. An entry whose name
-    // needs more than 259 wide characters or holds a zero byte is not handed out: cFileName
-    // could not name the file faithfully, and a cut name would name another file.
+    // needs more than 259 wide characters is not handed out: a shortened name would name
+    // another file. A name holding a zero byte reads as cut there.
     int FindFirstFileW(WIN32_FIND_DATAW& findData);
     // The next entry of the latest listing; -1 at the end. No network, no record.
     int FindNextFileW(WIN32_FIND_DATAW& findData);
+    // Whether the entry last handed out by FindFirstFileW or FindNextFileW may be a symbolic
+    // link (listed as both a directory and a file); false before any listing.
+    bool FindEntryIsLink() const;
 
     // Removes the directory with everything below it, depth first in listing order: saves the
     // directory (GetCurrentDirectoryW), enters path, lists it, deletes files, recurses into
     // directories, returns to the saved directory and sends "RMD " + path. The walk never
-    // follows "." or "..", never enters an entry marked as a link (it deletes the link
-    // itself), and never acts on a listed name holding "/", "\", CR or LF (a leftover entry
-    // then makes the final RMD fail). Returns 0, RKERR_DELETE_FILE (2511) when a file directly
-    // inside path could not be deleted, or RKERR_REMOVE_DIR (2518). The caller's listing and
-    // its position are as before the call, on every path; on failure the HREF names the
+    // follows "." or "..", never enters an entry that may be a link (it deletes the link
+    // itself), and never acts on a listed name holding "/", "\", CR, LF or a zero byte (a
+    // leftover entry then makes the final RMD fail). Returns 0, RKERR_DELETE_FILE (2511) when a
+    // file directly inside path could not be deleted, or RKERR_REMOVE_DIR (2518). The caller's
+    // listing and its position are as before the call, on every path; on failure the HREF names the
     // directory where the walk stopped.
     int RemoveDirectoryTree(const wchar_t* path);
 
@@ -135,5 +138,8 @@ private:
     // Steps 2 to 7 of RemoveDirectoryTree; returns 0 or the recorded code.
     int RemoveTreeSteps(const wchar_t* path);
     // Deletes or descends into one listed entry; returns 0 or the recorded code.
-    int RemoveTreeEntry(const WIN32_FIND_DATAW& entry);
+    int RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks);
+
+    // Per entry of m_findData, what the record cannot say (rkcurl::ftp::EntryMark bits).
+    std::vector<std::uint8_t> m_findMarks;
 };

@@ -60,19 +60,19 @@ FILETIME ListingTimeToFileTime(rklisting::ListTimeKind kind, std::int64_t time) 
     return FromTicks(0);
 }
 
-bool BuildFindRecord(const rklisting::FtpListEntry& entry, WIN32_FIND_DATAW& record) {
+bool BuildFindRecord(const rklisting::FtpListEntry& entry, WIN32_FIND_DATAW& record,
+                     std::uint8_t& marks) {
     std::memset(&record, 0, sizeof record);
     const std::string narrow(entry.name, static_cast<std::size_t>(entry.nameLength));
-    if (narrow.find('\0') != std::string::npos) return false;
-    const std::wstring name = oru::helper::NarStrToWideStr(narrow);
+    const std::wstring name = oru::helper::NarStrToWideStr(narrow);  // cut at a zero byte
     if (name.size() > MAX_PATH - 1) return false;
     name.copy(record.cFileName, name.size());
 
-    if (entry.mayBeDirectory != 0) {
-        record.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
-        // Both a directory and a file: a symbolic link, or possibly one.
-        if (entry.mayBeFile != 0) record.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    }
+    marks = 0;
+    if (narrow.find('\0') != std::string::npos) marks |= kUnsafeName;
+    // Both a directory and a file: a symbolic link, or possibly one.
+    if (entry.mayBeDirectory != 0 && entry.mayBeFile != 0) marks |= kMayBeLink;
+    if (entry.mayBeDirectory != 0) record.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
     record.nFileSizeLow =
         entry.sizeKind == rklisting::SizeUnknown ? 0 : static_cast<DWORD>(entry.size);
     record.ftLastWriteTime = ListingTimeToFileTime(entry.timeKind, entry.time);

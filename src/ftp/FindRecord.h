@@ -1,6 +1,8 @@
 // Turns one parsed listing entry into the Windows directory-entry record.
 #pragma once
 
+#include <cstdint>
+
 #include "RKCurl/WindowsTypes.h"
 #include "ftp/listing/ListLineParser.h"
 
@@ -12,9 +14,16 @@ namespace ftp {
 // break down, give 0.
 FILETIME ListingTimeToFileTime(rklisting::ListTimeKind kind, std::int64_t time);
 
-// Fills record from entry (everything else zero); false when the name cannot be held
-// faithfully: it holds a zero byte or needs more than MAX_PATH - 1 wide characters.
-bool BuildFindRecord(const rklisting::FtpListEntry& entry, WIN32_FIND_DATAW& record);
+// What a listing entry is, beyond what its record can say.
+enum EntryMark : std::uint8_t {
+    kMayBeLink = 1,   // listed as both a directory and a file
+    kUnsafeName = 2,  // the name holds a zero byte: the record's name is cut there
+};
+
+// Fills record from entry (everything else zero) and marks with EntryMark bits; false when
+// the name needs more than MAX_PATH - 1 wide characters.
+bool BuildFindRecord(const rklisting::FtpListEntry& entry, WIN32_FIND_DATAW& record,
+                     std::uint8_t& marks);
 
 }  // namespace ftp
 }  // namespace rkcurl

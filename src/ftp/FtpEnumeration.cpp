@@ -19,6 +19,7 @@ int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     if (fetched != 0) return fetched;
 
     m_findData.clear();
+    m_findMarks.clear();
     m_findIndex = 0;
     // Lines end as libcurl delivers them on this platform; text after the last line end is
     // an unfinished line and is never parsed. Each line is cut in place. The accepted entries
@@ -36,9 +37,13 @@ int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
         start = end + rkplatform::kListingLineEndLength;
     }
     m_findData.reserve(entries.size());
+    m_findMarks.reserve(entries.size());
     for (const rklisting::FtpListEntry& entry : entries) {
         WIN32_FIND_DATAW record;
-        if (rkcurl::ftp::BuildFindRecord(entry, record)) m_findData.push_back(record);
+        std::uint8_t marks = 0;
+        if (!rkcurl::ftp::BuildFindRecord(entry, record, marks)) continue;
+        m_findData.push_back(record);
+        m_findMarks.push_back(marks);
     }
     if (m_findData.empty()) return -1;
 
@@ -46,6 +51,11 @@ int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     findData = m_findData[0];
     m_response.clear();
     return 0;
+}
+
+bool CRFTP::FindEntryIsLink() const {
+    return m_findIndex < m_findMarks.size() &&
+           (m_findMarks[m_findIndex] & rkcurl::ftp::kMayBeLink) != 0;
 }
 
 int CRFTP::FindNextFileW(WIN32_FIND_DATAW& findData) {

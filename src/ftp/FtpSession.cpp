@@ -12,13 +12,17 @@ using oru::shared::error::RKERR_SET_OPTION;
 CRFTP::CRFTP() : m_findIndex(0) {}
 
 CRFTP::CRFTP(const CRFTP& other)
-    : CConnection(other), m_findData(other.m_findData), m_findIndex(other.m_findIndex) {}
+    : CConnection(other),
+      m_findData(other.m_findData),
+      m_findIndex(other.m_findIndex),
+      m_findMarks(other.m_findMarks) {}
 
 CRFTP& CRFTP::operator=(const CRFTP& other) {
     if (this == &other) return *this;
     CConnection::operator=(other);
     m_findData = other.m_findData;
     m_findIndex = other.m_findIndex;
+    m_findMarks = other.m_findMarks;
     return *this;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "RKCurl/CRFTP.h"
+#include "ftp/FindRecord.h"
 
 using oru::shared::error::RKERR_DELETE_FILE;
 using oru::shared::error::RKERR_REMOVE_DIR;
@@ -15,13 +16,21 @@ namespace {
 // The listing is moved aside rather than copied: the walk replaces it before reading it.
 class SavedEnumeration {
 public:
-    SavedEnumeration(std::vector<WIN32_FIND_DATAW>& data, std::uint64_t& index)
-        : m_data(data), m_index(index), m_savedData(std::move(data)), m_savedIndex(index) {
+    SavedEnumeration(std::vector<WIN32_FIND_DATAW>& data, std::uint64_t& index,
+                     std::vector<std::uint8_t>& marks)
+        : m_data(data),
+          m_index(index),
+          m_marks(marks),
+          m_savedData(std::move(data)),
+          m_savedIndex(index),
+          m_savedMarks(std::move(marks)) {
         m_data.clear();
+        m_marks.clear();
     }
     ~SavedEnumeration() {
         m_data = std::move(m_savedData);
         m_index = m_savedIndex;
+        m_marks = std::move(m_savedMarks);
     }
     SavedEnumeration(const SavedEnumeration&) = delete;
     SavedEnumeration& operator=(const SavedEnumeration&) = delete;
@@ -29,8 +38,10 @@ public:
 private:
     std::vector<WIN32_FIND_DATAW>& m_data;
     std::uint64_t& m_index;
+    std::vector<std::uint8_t>& m_marks;
     std::vector<WIN32_FIND_DATAW> m_savedData;
     std::uint64_t m_savedIndex;
+    std::vector<std::uint8_t> m_savedMarks;
 };
 
 bool IsDotEntry(const wchar_t* name) {
@@ -38,16 +49,17 @@ bool IsDotEntry(const wchar_t* name) {
 }
 
 // A name that could lead out of the directory or carry a second command onto the control
-// connection. (A zero byte never reaches a record.)
-bool IsUnsafeName(const wchar_t* name) {
-    return name[0] == L'\0' || std::wcspbrk(name, L"/\\\r\n") != nullptr;
+// connection; a name listed with a zero byte is cut in its record and would name another file.
+bool IsUnsafeName(const wchar_t* name, std::uint8_t marks) {
+    return (marks & rkcurl::ftp::kUnsafeName) != 0 || name[0] == L'\0' ||
+           std::wcspbrk(name, L"/\\\r\n") != nullptr;
 }
 
 }  // namespace
 
 int CRFTP::RemoveDirectoryTree(const wchar_t* path) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::RemoveDirectoryTree", nullptr);
-    const SavedEnumeration saved(m_findData, m_findIndex);
+    const SavedEnumeration saved(m_findData, m_findIndex, m_findMarks);
     return RemoveTreeSteps(path);
 }
 
@@ -64,7 +76,7 @@ int CRFTP::RemoveTreeSteps(const wchar_t* path) {
     if (listed != 0 && listed != -1) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
     if (listed == 0) {
         for (;;) {
-            const int removed = RemoveTreeEntry(current);
+            const int removed = RemoveTreeEntry(current, m_findMarks[m_findIndex]);
             if (removed != 0) return removed;
             // The advance of FindNextFileW; a nested level has put this level's listing back.
             if (m_findIndex + 1 >= m_findData.size()) break;
@@ -80,11 +92,11 @@ int CRFTP::RemoveTreeSteps(const wchar_t* path) {
     return 0;
 }
 
-int CRFTP::RemoveTreeEntry(const WIN32_FIND_DATAW& entry) {
+int CRFTP::RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks) {
     const wchar_t* name = entry.cFileName;
-    if (IsDotEntry(name) || IsUnsafeName(name)) return 0;  // never acted on
+    if (IsDotEntry(name) || IsUnsafeName(name, marks)) return 0;  // never acted on
     const bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool link = (marks & rkcurl::ftp::kMayBeLink) != 0;
     if (directory && !link) {
         if (RemoveDirectoryTree(name) != 0) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
         return 0;
