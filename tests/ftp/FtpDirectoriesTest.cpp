@@ -2,44 +2,34 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include "FtpFixture.h"
-
-using rktest::CurlInterposer;
-using rktest::LogCapture;
+#include "TestFtp.h"
 
 namespace {
 
 // The composition runs before anything is sent; on an object without a handle the operation
 // then fails (2506), which leaves exactly the composed HREF to look at.
 TEST(ComposeDirectoryTest, JoinsNormalisesAndEndsInSlash) {
-    struct Case {
-        const wchar_t* before;
+    const struct {
+        const char* before;
         const wchar_t* path;
         const wchar_t* after;
+    } cases[] = {
+        {"", L"pub", L"/pub/"},
+        {"/pub/", L"incoming\\new", L"/pub/incoming/new/"},
+        {"/pub/incoming/new/", L"/etc", L"/etc/"},
+        {"/etc/", L"..", L"/etc/../"},
+        {"/etc/", L"", L"/etc/"},
+        {"", L"", L"/"},
+        {"/pub", L"data", L"/pub/data/"},
+        {"/pub/", L"\\abs\\dir", L"/abs/dir/"},
+        {"/pub/", L"x//y/", L"/pub/x//y/"},
+        {"/pub/", L"d\u00E9p\u00F4t", L"/pub/d\u00E9p\u00F4t/"},
     };
-    const Case cases[] = {
-        {L"", L"pub", L"/pub/"},
-        {L"/pub/", L"incoming\\new", L"/pub/incoming/new/"},
-        {L"/pub/incoming/new/", L"/etc", L"/etc/"},
-        {L"/etc/", L"..", L"/etc/../"},
-        {L"/etc/", L"", L"/etc/"},
-        {L"", L"", L"/"},
-        {L"/pub", L"data", L"/pub/data/"},
-        {L"/pub/", L"\\abs\\dir", L"/abs/dir/"},
-        {L"/pub/", L"x//y/", L"/pub/x//y/"},
-        {L"/pub/", L"d\u00E9p\u00F4t", L"/pub/d\u00E9p\u00F4t/"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << '"' << rktest::Wide("") << '"');
-        TestFtp ftp;
-        ftp.SetHREF(c.before);
-        LogCapture log;
-        EXPECT_EQ(ftp.SetCurrentDirectoryW(c.path), 2506);
-        EXPECT_EQ(FailureCodes(log), (std::vector<int>{2506}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.before << " + " << c.after);
+        TestFtp ftp(nullptr, c.before);
+        EXPECT_EQ(Outcome([&] { return ftp.SetCurrentDirectoryW(c.path); }), (Codes{2506, 2506}));
         EXPECT_EQ(ftp.m_error.whatEx(), CURLE_BAD_FUNCTION_ARGUMENT);
-        wchar_t buffer[MAX_PATH];
-        DWORD length = MAX_PATH;
-        EXPECT_NE(ftp.GetCurrentDirectoryW(buffer, &length), 0);  // no handle
         EXPECT_EQ(std::wstring(oru::helper::NarStrToWideStr(ftp.m_href)), c.after);
     }
 }
@@ -54,19 +44,15 @@ TEST_F(PyFtpTest, SetCurrentDirectoryTestsTheDirectory) {
     EXPECT_NE(ftp.Response().find("inside.txt"), std::string::npos);  // its listing
     EXPECT_EQ(ftp.Validate(), 0);
 
-    LogCapture log;
-    EXPECT_EQ(ftp.SetCurrentDirectoryW(L"missing"), 2514);
-    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2509, 2517, 2514}));
+    EXPECT_EQ(Outcome([&] { return ftp.SetCurrentDirectoryW(L"missing"); }),
+              (Codes{2514, 2509, 2517, 2514}));
     EXPECT_EQ(ftp.m_error.whatEx(), CURLE_REMOTE_ACCESS_DENIED);
     EXPECT_EQ(ftp.m_href, remote + "/sub/missing/");
     // The command runs on the failed request's handle, whose directory libcurl cannot enter.
-    wchar_t buffer[MAX_PATH];
-    DWORD length = MAX_PATH;
-    EXPECT_EQ(ftp.GetCurrentDirectoryW(buffer, &length), 2515);
+    EXPECT_EQ(Call(ftp, Op::Pwd, ""), 2515);
 
     // The server moves up, not the client.
     ASSERT_EQ(ftp.SetCurrentDirectoryW(L"..\\.."), 0);
-    EXPECT_EQ(ftp.m_href, remote + "/sub/missing/../../");
     EXPECT_EQ(ftp.SetCurrentDirectoryW(L""), 0);
     EXPECT_EQ(ftp.m_href, remote + "/sub/missing/../../");
 }
@@ -78,7 +64,7 @@ TEST_F(PyFtpTest, CreateDirectoryMakesTheWholePath) {
     ASSERT_EQ(ftp.CreateDirectoryW(L"a/b/c"), 0);
     EXPECT_TRUE(rktest::Exists(local + "/a/b/c"));
     EXPECT_EQ(ftp.m_href, remote + "/a/b/c/");
-    EXPECT_EQ(Only(server.Commands(), {"MKD"}), (std::vector<std::string>{"MKD b", "MKD c"}));
+    EXPECT_EQ(Only(server.Commands(), {"MKD"}), (Lines{"MKD b", "MKD c"}));
     ASSERT_EQ(ftp.CreateDirectoryW(L"/pub"), 0);  // exists already
     ASSERT_EQ(ftp.CreateDirectoryTree(rktest::Wide(name + "/x/y").c_str()), 0);
     EXPECT_TRUE(rktest::Exists(local + "/x/y"));
@@ -93,16 +79,12 @@ TEST_F(PyFtpTest, CreateDirectoryFailures) {
     rktest::WriteFile(local + "/file", "");
     TestFtp ftp;
     Open(ftp);
-    LogCapture log;
-    EXPECT_EQ(ftp.CreateDirectoryW(L"file/sub"), 2516);
-    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2516}));
+    EXPECT_EQ(Outcome([&] { return ftp.CreateDirectoryW(L"file/sub"); }), (Codes{2516, 2516}));
     EXPECT_NE(ftp.m_error.whatEx(), 0);
     EXPECT_EQ(ftp.m_href, remote + "/file/sub/");
-
     ftp.SetHREF(rktest::Wide(remote).c_str());
-    log.Clear();
-    EXPECT_EQ(ftp.CreateDirectoryTree(L"file/sub"), 2516);
-    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2516, 2516}));
+    rktest::LogCapture log;
+    EXPECT_EQ(Outcome(ftp.CreateDirectoryTree(L"file/sub"), log), (Codes{2516, 2516, 2516}));
     EXPECT_EQ(log.Traces().front(), ">CRFTP::CreateDirectoryTree");
 }
 

@@ -3,7 +3,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include "FtpFixture.h"
+#include "TestFtp.h"
 
 using rktest::CurlInterposer;
 using rktest::LogCapture;
@@ -37,10 +37,8 @@ TEST(FtpPrepareTest, TlsOptionsOnlyWhenSecure) {
         SCOPED_TRACE(kTlsOptions[i]);
         CurlInterposer::Reset();
         CurlInterposer::FailSetopt(kTlsOptions[i], CURLE_UNKNOWN_OPTION);
-        LogCapture log;
-        EXPECT_EQ(ftp.Prepare(L""), 2506);
+        EXPECT_EQ(Outcome([&] { return ftp.Prepare(L""); }), (Codes{2506, 2506}));
         EXPECT_EQ(ftp.m_error.whatEx(), CURLE_UNKNOWN_OPTION);
-        EXPECT_EQ(FailureCodes(log), (std::vector<int>{2506}));
         EXPECT_EQ(After(CurlInterposer::SetoptOptions(), CURLOPT_FAILONERROR),
                   std::vector<int>(kTlsOptions.begin(), kTlsOptions.begin() + i + 1));
     }
@@ -52,137 +50,75 @@ TEST(FtpPrepareTest, GetFileReportsAFailedPreparationAsItsOwn) {
     TestFtp ftp;
     ftp.SetServer(L"host");
     CurlInterposer::FailEasyInit(true);
-    LogCapture log;
     ftp.m_lastCurlCode = 0;
-    EXPECT_EQ(ftp.GetFile(), 2517);
-    EXPECT_EQ(FailureCodes(log), (std::vector<int>{2505, 2517}));
+    EXPECT_EQ(Outcome([&] { return ftp.GetFile(); }), (Codes{2517, 2505, 2517}));
     EXPECT_EQ(ftp.m_error.whatEx(), ftp.m_lastCurlCode);
     EXPECT_EQ(ftp.CreateDirectoryTree(L"x"), 2516);
     CurlInterposer::Reset();
 }
 
-// Each refused option of an operation, with the code it ends in and the chain in the log.
+// Each refused option of an operation, with the outcome it ends in.
 TEST_F(PyFtpTest, RefusedOptions) {
-    struct Case {
-        const char* what;
+    const struct {
         int option;
         int occurrence;  // counted from the start of the operation
-        std::function<int(TestFtp&)> call;
-        std::vector<int> chain;
+        Op op;
+        const char* arg;
+        Codes outcome;
+    } cases[] = {
+        {CURLOPT_QUOTE, 1, Op::Command, "NOOP", {2513, 2513}},
+        {CURLOPT_POSTQUOTE, 1, Op::PostCommand, "NOOP", {2513, 2513}},
+        {CURLOPT_NOBODY, 1, Op::Command, "NOOP", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, Op::Command, "NOOP", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, Op::Delete, "x", {2511, 2506, 2511}},
+        {CURLOPT_NOBODY, 1, Op::Cd, "", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, Op::Cd, "", {2506, 2506}},
+        {CURLOPT_URL, 1, Op::Cd, "", {2514, 2506, 2517, 2514}},
+        {CURLOPT_NOBODY, 1, Op::Mkdir, "n", {2506, 2506}},
+        {CURLOPT_FTP_CREATE_MISSING_DIRS, 1, Op::Mkdir, "n", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, Op::Mkdir, "n", {2506, 2506}},
+        {CURLOPT_FTP_CREATE_MISSING_DIRS, 2, Op::Mkdir, "n", {2506, 2506}},
+        {CURLOPT_FTP_CREATE_MISSING_DIRS, 1, Op::MkdirTree, "n", {2516, 2506, 2516}},
+        {CURLOPT_UPLOAD, 1, Op::Put, "/etc/hostname", {2506, 2506}},
+        {CURLOPT_INFILESIZE_LARGE, 1, Op::Put, "/etc/hostname", {2506, 2506}},
     };
-    const std::vector<Case> cases = {
-        {"quote list", CURLOPT_QUOTE, 1, [](TestFtp& f) { return f.Command({"NOOP"}, 0); }, {2513}},
-        {"postquote list",
-         CURLOPT_POSTQUOTE,
-         1,
-         [](TestFtp& f) { return f.Command({"NOOP"}, 1); },
-         {2513}},
-        {"nobody on", CURLOPT_NOBODY, 1, [](TestFtp& f) { return f.Command({"NOOP"}, 0); }, {2506}},
-        {"nobody off",
-         CURLOPT_NOBODY,
-         2,
-         [](TestFtp& f) { return f.Command({"NOOP"}, 0); },
-         {2506}},
-        {"delete", CURLOPT_NOBODY, 2, [](TestFtp& f) { return f.DeleteFileW(L"x"); }, {2506, 2511}},
-        {"cd nobody on",
-         CURLOPT_NOBODY,
-         1,
-         [](TestFtp& f) { return f.SetCurrentDirectoryW(L""); },
-         {2506}},
-        {"cd nobody off",
-         CURLOPT_NOBODY,
-         2,
-         [](TestFtp& f) { return f.SetCurrentDirectoryW(L""); },
-         {2506}},
-        {"cd preparation",
-         CURLOPT_URL,
-         1,
-         [](TestFtp& f) { return f.SetCurrentDirectoryW(L""); },
-         {2506, 2517, 2514}},
-        {"mkdir nobody",
-         CURLOPT_NOBODY,
-         1,
-         [](TestFtp& f) { return f.CreateDirectoryW(L"n"); },
-         {2506}},
-        {"mkdir create",
-         CURLOPT_FTP_CREATE_MISSING_DIRS,
-         1,
-         [](TestFtp& f) { return f.CreateDirectoryW(L"n"); },
-         {2506}},
-        {"mkdir nobody off",
-         CURLOPT_NOBODY,
-         2,
-         [](TestFtp& f) { return f.CreateDirectoryW(L"n"); },
-         {2506}},
-        {"mkdir create off",
-         CURLOPT_FTP_CREATE_MISSING_DIRS,
-         2,
-         [](TestFtp& f) { return f.CreateDirectoryW(L"n"); },
-         {2506}},
-        {"mkdir tree",
-         CURLOPT_FTP_CREATE_MISSING_DIRS,
-         1,
-         [](TestFtp& f) { return f.CreateDirectoryTree(L"n"); },
-         {2506, 2516}},
-        {"upload",
-         CURLOPT_UPLOAD,
-         1,
-         [](TestFtp& f) { return f.PutFile(L"/etc/hostname"); },
-         {2506}},
-        {"upload size",
-         CURLOPT_INFILESIZE_LARGE,
-         1,
-         [](TestFtp& f) { return f.PutFile(L"/etc/hostname"); },
-         {2506}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        rktest::WriteFile(local + "/x", "");
+    rktest::WriteFile(local + "/x", "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.option << " #" << c.occurrence << " " << c.arg);
         TestFtp ftp;
         Open(ftp);
         CurlInterposer::Reset();
         CurlInterposer::FailSetopt(c.option, CURLE_BAD_FUNCTION_ARGUMENT, c.occurrence);
-        LogCapture log;
-        EXPECT_EQ(c.call(ftp), c.chain.back());
-        EXPECT_EQ(FailureCodes(log), c.chain);
+        EXPECT_EQ(Outcome([&] { return Call(ftp, c.op, c.arg); }), c.outcome);
         EXPECT_EQ(ftp.m_error.whatEx(), CURLE_BAD_FUNCTION_ARGUMENT);
     }
 }
 
-// The command list and the upload source never stay on the handle after the call.
+// The command list never stays on the handle after the call, not even after a failure (and
+// the clean-up does not mask the failure's result).
 TEST_F(PyFtpTest, PerCallSourcesAreTakenOffTheHandle) {
     TestFtp ftp;
     Open(ftp);
     for (int post : {0, 1}) {
         CurlInterposer::Reset();
-        CurlInterposer::FailPerform(CURLE_QUOTE_ERROR);  // also on the failure path
+        CurlInterposer::FailPerform(CURLE_QUOTE_ERROR);
         EXPECT_EQ(ftp.Command({"NOOP"}, post), 2513);
-        EXPECT_EQ(ftp.m_lastCurlCode, CURLE_QUOTE_ERROR);  // the clean-up does not mask it
+        EXPECT_EQ(ftp.m_lastCurlCode, CURLE_QUOTE_ERROR);
         const auto calls = CurlInterposer::Setopts();
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(calls.back().option, post != 0 ? CURLOPT_POSTQUOTE : CURLOPT_QUOTE);
         EXPECT_EQ(calls.back().pointer, nullptr);
     }
-    ftp.SetHREF(rktest::Wide(remote + "/up.txt").c_str());
-    CurlInterposer::Reset();
-    ASSERT_EQ(ftp.PutFile(L"/etc/hostname"), 0);
-    const auto options = CurlInterposer::SetoptOptions();
-    EXPECT_EQ(After(options, CURLOPT_FAILONERROR),
-              (std::vector<int>{CURLOPT_UPLOAD, CURLOPT_READFUNCTION, CURLOPT_READDATA,
-                                CURLOPT_INFILESIZE_LARGE, CURLOPT_UPLOAD, CURLOPT_READFUNCTION,
-                                CURLOPT_READDATA, CURLOPT_INFILESIZE_LARGE}));
-    EXPECT_EQ(CurlInterposer::Setopts().back().number, -1);
-    CurlInterposer::Reset();
 }
 
 // With reuse off, a request sets exactly the shared options and its own.
 TEST_F(PyFtpTest, ReuseAddsOnlyTheShareOption) {
-    TestFtp plain(&server, rktest::Wide(remote + "/").c_str());
+    TestFtp plain(&server, remote + "/");
     ASSERT_EQ(plain.GetFile(), 0);
     const auto without = CurlInterposer::SetoptOptions();
     EXPECT_EQ(std::count(without.begin(), without.end(), CURLOPT_SHARE), 0);
     CurlInterposer::Reset();
-    TestFtp reusing(&server, rktest::Wide(remote + "/").c_str());
+    TestFtp reusing(&server, remote + "/");
     reusing.SetReuseConnections(1);
     ASSERT_EQ(reusing.GetFile(), 0);
     std::vector<int> with = CurlInterposer::SetoptOptions();

@@ -1,15 +1,21 @@
-// CRFTP with its protected members opened to the tests, and helpers shared by the FTP tests.
+// CRFTP with its protected members opened to the tests, the fixture of the pyftpdlib tests, and
+// helpers shared by the FTP tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "CurlInterposer.h"
 #include "FtpTestServers.h"
 #include "LogCapture.h"
 #include "RKCurl/RKCurl.h"
+
+using Codes = std::vector<int>;
+using Lines = std::vector<std::string>;
 
 class TestFtp : public CRFTP {
 public:
@@ -26,13 +32,14 @@ public:
 
     // A session on the server, standing in href. With RKCURL_TEST_REUSE set, the same tests
     // run with connection reuse on, to show that it changes none of the outcomes.
-    explicit TestFtp(const rktest::FtpTestServer* server = nullptr, const wchar_t* href = L"") {
+    explicit TestFtp(const rktest::FtpTestServer* server = nullptr, const std::string& href = "") {
         if (server != nullptr) SetServer(server->HostPort().c_str());
-        SetHREF(href);
+        SetHREF(rktest::Wide(href).c_str());
         if (std::getenv("RKCURL_TEST_REUSE") != nullptr) SetReuseConnections(1);
     }
 
     std::string Response() const { return m_response; }
+    std::wstring Href() const { return rktest::Wide(m_href); }
 
     // Every entry of the current listing, from the first on.
     std::vector<std::wstring> Names() {
@@ -45,34 +52,66 @@ public:
     }
 };
 
-// The records "M|Error Code : <code> -- " of a failure chain, in order.
-inline std::vector<int> FailureCodes(const rktest::LogCapture& log) {
-    std::vector<int> codes;
-    const std::string prefix = "M|Error Code : ";
+// The numbers of the log's "M|<prefix><n>" records, in order: by default the failure chain
+// ("M|Error Code : <code> -- "), with "Extended Error " the extended codes.
+inline Codes Logged(const rktest::LogCapture& log, const std::string& prefix = "Error Code : ") {
+    Codes codes;
     for (const std::string& line : log.Failures()) {
-        if (line.compare(0, prefix.size(), prefix) == 0) {
-            codes.push_back(std::atoi(line.c_str() + prefix.size()));
+        if (line.compare(0, prefix.size() + 2, "M|" + prefix) == 0) {
+            codes.push_back(std::atoi(line.c_str() + prefix.size() + 2));
         }
     }
     return codes;
 }
 
-// The extended codes of "M|Extended Error <n> : ..." records, in order.
-inline std::vector<int> ExtendedCodes(const rktest::LogCapture& log) {
-    std::vector<int> codes;
-    const std::string prefix = "M|Extended Error ";
-    for (const std::string& line : log.Failures()) {
-        if (line.compare(0, prefix.size(), prefix) == 0) {
-            codes.push_back(std::atoi(line.c_str() + prefix.size()));
-        }
+// What a call did: its result, then the failure codes it logged, in order. {2511, 2513, 2511}
+// is a call that returned 2511 after logging 2513 and then 2511; {0} one that logged nothing.
+inline Codes Outcome(int result, const rktest::LogCapture& log) {
+    Codes outcome{result};
+    for (int code : Logged(log)) outcome.push_back(code);
+    return outcome;
+}
+inline Codes Outcome(const std::function<int()>& call) {
+    const rktest::LogCapture log;
+    const int result = call();
+    return Outcome(result, log);
+}
+
+// The operations that tables of cases name, each on one argument (a command, a path).
+enum class Op { Command, PostCommand, Delete, Rmd, Pwd, Cd, Mkdir, MkdirTree, RemoveTree, Put };
+
+inline int Call(TestFtp& ftp, Op op, const std::string& arg) {
+    const std::wstring path = rktest::Wide(arg);
+    wchar_t buffer[MAX_PATH];
+    DWORD length = MAX_PATH;
+    switch (op) {
+        case Op::Command:
+            return ftp.Command({arg}, 0);
+        case Op::PostCommand:
+            return ftp.Command({arg}, 1);
+        case Op::Delete:
+            return ftp.DeleteFileW(path.c_str());
+        case Op::Rmd:
+            return ftp.RemoveDirectoryW(path.c_str());
+        case Op::Pwd:
+            return ftp.GetCurrentDirectoryW(buffer, &length);
+        case Op::Cd:
+            return ftp.SetCurrentDirectoryW(path.c_str());
+        case Op::Mkdir:
+            return ftp.CreateDirectoryW(path.c_str());
+        case Op::MkdirTree:
+            return ftp.CreateDirectoryTree(path.c_str());
+        case Op::RemoveTree:
+            return ftp.RemoveDirectoryTree(path.c_str());
+        case Op::Put:
+            return ftp.PutFile(path.c_str());
     }
-    return codes;
+    return -2;
 }
 
 // The received command lines that start with one of the prefixes.
-inline std::vector<std::string> Only(const std::vector<std::string>& commands,
-                                     const std::vector<std::string>& prefixes) {
-    std::vector<std::string> kept;
+inline Lines Only(const Lines& commands, const Lines& prefixes) {
+    Lines kept;
     for (const std::string& c : commands) {
         for (const std::string& p : prefixes) {
             if (c.compare(0, p.size(), p) == 0) {
@@ -83,3 +122,39 @@ inline std::vector<std::string> Only(const std::vector<std::string>& commands,
     }
     return kept;
 }
+
+// Unix listing lines of a file and of a directory, each ending in CR LF.
+inline std::string FileLine(const std::string& name) {
+    return "-rw-r--r-- 1 u g 1 Nov 30  2024 " + name + "\r\n";
+}
+inline std::string DirLine(const std::string& name) {
+    return "drwxr-xr-x 2 u g 4096 Nov 30  2024 " + name + "\r\n";
+}
+
+// A test that works in a directory of its own under /pub on the shared pyftpdlib server.
+class PyFtpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rktest::CurlInterposer::Reset();
+        server.ClearScripts();
+        name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        local = server.Pub() + "/" + name;
+        remote = "/pub/" + name;
+        rktest::MakeDirs(local);
+        server.ClearCommands();
+    }
+    void TearDown() override { rktest::CurlInterposer::Reset(); }
+
+    // A session standing in this test's directory, after a successful Connect.
+    void Open(TestFtp& ftp) {
+        ftp.SetServer(server.HostPort().c_str());
+        ftp.SetHREF(rktest::Wide(remote + "/").c_str());
+        ASSERT_EQ(ftp.Connect(), 0);
+        server.ClearCommands();
+    }
+
+    rktest::PyFtpServer& server = rktest::SharedPyFtpServer();
+    std::string name;
+    std::string local;   // the test's directory in the file system
+    std::string remote;  // the same as an FTP path
+};
