@@ -49,7 +49,7 @@ TEST_F(PyFtpTest, SetCurrentDirectoryTestsTheDirectory) {
     EXPECT_EQ(ftp.m_error.whatEx(), CURLE_REMOTE_ACCESS_DENIED);
     EXPECT_EQ(ftp.m_href, remote + "/sub/missing/");
     // The command runs on the failed request's handle, whose directory libcurl cannot enter.
-    EXPECT_EQ(Call(ftp, Op::Pwd, ""), 2515);
+    EXPECT_EQ(ftp.Pwd(L""), 2515);
 
     // The server moves up, not the client.
     ASSERT_EQ(ftp.SetCurrentDirectoryW(L"..\\.."), 0);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <tuple>
 
 #include "TestFtp.h"
 #include "ftp/FindRecord.h"
@@ -12,27 +13,19 @@ namespace {
 std::uint64_t Ticks(const FILETIME& t) {
     return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
 }
-
-// The FILETIME of a calendar reading, taken with no time zone.
-std::uint64_t ReadingTicks(int year, int month, int day, int hour, int minute, int second = 0) {
-    SYSTEMTIME reading{};
-    reading.wYear = static_cast<WORD>(year);
-    reading.wMonth = static_cast<WORD>(month);
-    reading.wDay = static_cast<WORD>(day);
-    reading.wHour = static_cast<WORD>(hour);
-    reading.wMinute = static_cast<WORD>(minute);
-    reading.wSecond = static_cast<WORD>(second);
-    FILETIME t{};
-    EXPECT_TRUE(SystemTimeToFileTime(&reading, &t));
-    return Ticks(t);
+std::uint64_t UnixTicks(std::int64_t seconds) {
+    return (seconds + 11644473600) * 10000000u;
 }
 
-// The local wall-clock reading of an instant.
-std::uint64_t LocalTicks(std::time_t instant) {
+// A calendar reading "YYYY-MM-DD HH:MM" taken with no time zone, as FILETIME ticks.
+std::uint64_t Reading(const char* text) {
     std::tm t{};
-    localtime_r(&instant, &t);
-    return ReadingTicks(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    strptime(text, "%Y-%m-%d %H:%M", &t);
+    return UnixTicks(timegm(&t));
 }
+
+// A record as (name, attributes, size, ticks, may be a link).
+using Row = std::tuple<std::wstring, DWORD, DWORD, std::uint64_t, bool>;
 
 class EnumerationTest : public PyFtpTest {
 protected:
@@ -42,6 +35,15 @@ protected:
         ftp.SetServer(server.HostPort().c_str());
         ftp.SetHREF(rktest::Wide(remote).c_str());
         return ftp.FindFirstFileW(first);
+    }
+    // The records from data on, to the end of the listing.
+    static std::vector<Row> Rows(TestFtp& ftp, WIN32_FIND_DATAW& data) {
+        std::vector<Row> rows;
+        do
+            rows.emplace_back(data.cFileName, data.dwFileAttributes, data.nFileSizeLow,
+                              Ticks(data.ftLastWriteTime), ftp.FindEntryIsLink());
+        while (ftp.FindNextFileW(data) == 0);
+        return rows;
     }
 };
 
@@ -55,22 +57,13 @@ TEST_F(EnumerationTest, WorkedExample) {
     WIN32_FIND_DATAW data;
     EXPECT_EQ(Outcome([&] { return List(ftp, listing, data); }), Codes{0});
     EXPECT_EQ(ftp.Href(), rktest::Wide(remote + "/"));
-    EXPECT_EQ(std::wstring(data.cFileName), L"archive");
-    EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(data.nFileSizeLow, 4096u);
-    EXPECT_EQ(Ticks(data.ftLastWriteTime), 133773984000000000u);
     EXPECT_EQ(Ticks(data.ftCreationTime) + Ticks(data.ftLastAccessTime) + data.nFileSizeHigh, 0u);
     EXPECT_TRUE(ftp.Response().empty());
-
-    ASSERT_EQ(ftp.FindNextFileW(data), 0);
-    EXPECT_EQ(std::wstring(data.cFileName), L"notes.txt");
-    EXPECT_EQ(data.dwFileAttributes, 0u);
-    EXPECT_EQ(data.nFileSizeLow, 4821u);
-    const std::time_t guessed = rklisting::GuessDateSeconds(2, 2);  // March 2, guessed year
-    std::tm day{};
-    gmtime_r(&guessed, &day);
-    EXPECT_EQ(Ticks(data.ftLastWriteTime), ReadingTicks(day.tm_year + 1900, 3, 2, 9, 15));
-    EXPECT_EQ(ftp.FindNextFileW(data), -1);
+    const std::int64_t march2 = rklisting::GuessDateSeconds(2, 2);  // of the guessed year
+    EXPECT_EQ(
+        Rows(ftp, data),
+        (std::vector<Row>{{L"archive", FILE_ATTRIBUTE_DIRECTORY, 4096, 133773984000000000u, false},
+                          {L"notes.txt", 0, 4821, UnixTicks(march2 + 9 * 3600 + 15 * 60), false}}));
     EXPECT_EQ(ftp.FindNextFileW(data), -1);
     EXPECT_EQ(ftp.m_findIndex, 1u);
     EXPECT_EQ(std::wstring(data.cFileName), L"notes.txt");  // untouched at the end
@@ -86,36 +79,25 @@ TEST_F(EnumerationTest, AllFourFormsBecomeRecords) {
         "lrwxrwxrwx   1 u g 7 Nov 30  2024 link -> target\r\n"
         "crw-r--r--   1 u g 7 Nov 30  2024 device\r\n" +
         DirLine(".") + DirLine("..");
-    const std::uint64_t nov30 = ReadingTicks(2024, 11, 30, 0, 0);
-    const struct {
-        const wchar_t* name;
-        DWORD attributes;
-        DWORD size;
-        std::uint64_t time;
-    } expected[] = {
-        {L"readme.txt", 0, 2048, LocalTicks(1767225600)},
-        {L"epl-dir", FILE_ATTRIBUTE_DIRECTORY, 0, 0},  // no time fact: 0
-        {L"LOGS", FILE_ATTRIBUTE_DIRECTORY, 0, ReadingTicks(2026, 1, 5, 17, 20)},
-        {L"Old Reports", FILE_ATTRIBUTE_DIRECTORY, 0, ReadingTicks(2026, 3, 9, 16, 30)},
-        {L"sixties.txt", 0, 5, ReadingTicks(1969, 3, 9, 1, 0)},  // before 1970, kept
-        {L"link", FILE_ATTRIBUTE_DIRECTORY, 7, nov30},           // and FindEntryIsLink
-        {L"device", 0, 7, nov30},
-        {L".", FILE_ATTRIBUTE_DIRECTORY, 4096, nov30},
-        {L"..", FILE_ATTRIBUTE_DIRECTORY, 4096, nov30},
-    };
+    const std::time_t instant = 1767225600;
+    std::tm local{};
+    localtime_r(&instant, &local);  // an EPLF time is an instant, read in local time
+    const std::uint64_t nov30 = Reading("2024-11-30 00:00");
+    const DWORD dir = FILE_ATTRIBUTE_DIRECTORY;
     TestFtp ftp;
     WIN32_FIND_DATAW data;
     ASSERT_EQ(List(ftp, listing, data), 0);
-    ASSERT_EQ(ftp.m_findData.size(), std::size(expected));
-    for (const auto& e : expected) {
-        SCOPED_TRACE(testing::Message() << "entry " << ftp.m_findIndex);
-        EXPECT_EQ(std::wstring(data.cFileName), e.name);
-        EXPECT_EQ(data.dwFileAttributes, e.attributes);
-        EXPECT_EQ(data.nFileSizeLow, e.size);
-        EXPECT_EQ(Ticks(data.ftLastWriteTime), e.time);
-        EXPECT_EQ(ftp.FindEntryIsLink(), std::wstring(e.name) == L"link");
-        ftp.FindNextFileW(data);
-    }
+    EXPECT_EQ(Rows(ftp, data), (std::vector<Row>{
+                                   {L"readme.txt", 0, 2048, UnixTicks(timegm(&local)), false},
+                                   {L"epl-dir", dir, 0, 0, false},  // no time fact: 0
+                                   {L"LOGS", dir, 0, Reading("2026-01-05 17:20"), false},
+                                   {L"Old Reports", dir, 0, Reading("2026-03-09 16:30"), false},
+                                   {L"sixties.txt", 0, 5, Reading("1969-03-09 01:00"), false},
+                                   {L"link", dir, 7, nov30, true},
+                                   {L"device", 0, 7, nov30, false},
+                                   {L".", dir, 4096, nov30, false},
+                                   {L"..", dir, 4096, nov30, false},
+                               }));
 }
 
 // A summary line alone, an unfinished line alone, nothing, garbage: -1 and nothing recorded.
@@ -177,7 +159,6 @@ TEST_F(EnumerationTest, OnlyAFetchedListingReplacesTheRecords) {
         EXPECT_EQ(ftp.Href(), rktest::Wide(remote + dir + "/"));
         EXPECT_EQ(ftp.m_findData.size(), 2u);
         EXPECT_EQ(ftp.m_findIndex, 1u);
-        EXPECT_EQ(std::wstring(data.cFileName), L"d");
     }
 }
 
@@ -185,8 +166,7 @@ TEST(FindRecordTest, TimesThatTheRuntimeRefuses) {
     using rkcurl::ftp::ListingTimeToFileTime;
     EXPECT_EQ(Ticks(ListingTimeToFileTime(rklisting::TimeUnknown, 12345)), 0u);
     EXPECT_EQ(Ticks(ListingTimeToFileTime(rklisting::TimeAbsolute, -1)), 0u);
-    EXPECT_EQ(Ticks(ListingTimeToFileTime(rklisting::TimeServerDate, -86400)),
-              ReadingTicks(1969, 12, 31, 0, 0));
+    EXPECT_EQ(Ticks(ListingTimeToFileTime(rklisting::TimeServerDate, -86400)), UnixTicks(-86400));
     EXPECT_EQ(Ticks(ListingTimeToFileTime(rklisting::TimeServerClock, 0)), 116444736000000000u);
 }
 

@@ -62,25 +62,29 @@ TEST_F(PyFtpTest, RefusedOptions) {
     const struct {
         int option;
         int occurrence;  // counted from the start of the operation
-        Op op;
-        const char* arg;
+        PathOp op;
+        const wchar_t* arg;
         Codes outcome;
     } cases[] = {
-        {CURLOPT_QUOTE, 1, Op::Command, "NOOP", {2513, 2513}},
-        {CURLOPT_POSTQUOTE, 1, Op::PostCommand, "NOOP", {2513, 2513}},
-        {CURLOPT_NOBODY, 1, Op::Command, "NOOP", {2506, 2506}},
-        {CURLOPT_NOBODY, 2, Op::Command, "NOOP", {2506, 2506}},
-        {CURLOPT_NOBODY, 2, Op::Delete, "x", {2511, 2506, 2511}},
-        {CURLOPT_NOBODY, 1, Op::Cd, "", {2506, 2506}},
-        {CURLOPT_NOBODY, 2, Op::Cd, "", {2506, 2506}},
-        {CURLOPT_URL, 1, Op::Cd, "", {2514, 2506, 2517, 2514}},
-        {CURLOPT_NOBODY, 1, Op::Mkdir, "n", {2506, 2506}},
-        {CURLOPT_FTP_CREATE_MISSING_DIRS, 1, Op::Mkdir, "n", {2506, 2506}},
-        {CURLOPT_NOBODY, 2, Op::Mkdir, "n", {2506, 2506}},
-        {CURLOPT_FTP_CREATE_MISSING_DIRS, 2, Op::Mkdir, "n", {2506, 2506}},
-        {CURLOPT_FTP_CREATE_MISSING_DIRS, 1, Op::MkdirTree, "n", {2516, 2506, 2516}},
-        {CURLOPT_UPLOAD, 1, Op::Put, "/etc/hostname", {2506, 2506}},
-        {CURLOPT_INFILESIZE_LARGE, 1, Op::Put, "/etc/hostname", {2506, 2506}},
+        {CURLOPT_QUOTE, 1, &TestFtp::Cmd, L"NOOP", {2513, 2513}},
+        {CURLOPT_POSTQUOTE, 1, &TestFtp::PostCmd, L"NOOP", {2513, 2513}},
+        {CURLOPT_NOBODY, 1, &TestFtp::Cmd, L"NOOP", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, &TestFtp::Cmd, L"NOOP", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, &TestFtp::DeleteFileW, L"x", {2511, 2506, 2511}},
+        {CURLOPT_NOBODY, 1, &TestFtp::SetCurrentDirectoryW, L"", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, &TestFtp::SetCurrentDirectoryW, L"", {2506, 2506}},
+        {CURLOPT_URL, 1, &TestFtp::SetCurrentDirectoryW, L"", {2514, 2506, 2517, 2514}},
+        {CURLOPT_NOBODY, 1, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
+        {CURLOPT_FTP_CREATE_MISSING_DIRS, 1, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
+        {CURLOPT_FTP_CREATE_MISSING_DIRS, 2, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
+        {CURLOPT_FTP_CREATE_MISSING_DIRS,
+         1,
+         &TestFtp::CreateDirectoryTree,
+         L"n",
+         {2516, 2506, 2516}},
+        {CURLOPT_UPLOAD, 1, &TestFtp::PutFile, L"/etc/hostname", {2506, 2506}},
+        {CURLOPT_INFILESIZE_LARGE, 1, &TestFtp::PutFile, L"/etc/hostname", {2506, 2506}},
     };
     rktest::WriteFile(local + "/x", "");
     for (const auto& c : cases) {
@@ -89,7 +93,7 @@ TEST_F(PyFtpTest, RefusedOptions) {
         Open(ftp);
         CurlInterposer::Reset();
         CurlInterposer::FailSetopt(c.option, CURLE_BAD_FUNCTION_ARGUMENT, c.occurrence);
-        EXPECT_EQ(Outcome([&] { return Call(ftp, c.op, c.arg); }), c.outcome);
+        EXPECT_EQ(Outcome([&] { return (ftp.*c.op)(c.arg); }), c.outcome);
         EXPECT_EQ(ftp.m_error.whatEx(), CURLE_BAD_FUNCTION_ARGUMENT);
     }
 }
@@ -109,21 +113,6 @@ TEST_F(PyFtpTest, PerCallSourcesAreTakenOffTheHandle) {
         EXPECT_EQ(calls.back().option, post != 0 ? CURLOPT_POSTQUOTE : CURLOPT_QUOTE);
         EXPECT_EQ(calls.back().pointer, nullptr);
     }
-}
-
-// With reuse off, a request sets exactly the shared options and its own.
-TEST_F(PyFtpTest, ReuseAddsOnlyTheShareOption) {
-    TestFtp plain(&server, remote + "/");
-    ASSERT_EQ(plain.GetFile(), 0);
-    const auto without = CurlInterposer::SetoptOptions();
-    EXPECT_EQ(std::count(without.begin(), without.end(), CURLOPT_SHARE), 0);
-    CurlInterposer::Reset();
-    TestFtp reusing(&server, remote + "/");
-    reusing.SetReuseConnections(1);
-    ASSERT_EQ(reusing.GetFile(), 0);
-    std::vector<int> with = CurlInterposer::SetoptOptions();
-    with.erase(std::remove(with.begin(), with.end(), CURLOPT_SHARE), with.end());
-    EXPECT_EQ(with, without);
 }
 
 }  // namespace

@@ -121,17 +121,6 @@ TEST_F(PyFtpTest, PutFile) {
     EXPECT_NE(ftp.m_error.whatEx(), 0);
 }
 
-TEST_F(PyFtpTest, ReadFuncIsFread) {
-    rktest::TempDir tmp;
-    rktest::WriteFile(tmp.Path() + "/r", "abcdefg");
-    std::FILE* f = std::fopen((tmp.Path() + "/r").c_str(), "rb");
-    char buffer[8] = {};
-    EXPECT_EQ(TestFtp::ReadFunc(buffer, 2, 3, f), 3u);
-    EXPECT_EQ(std::string(buffer), "abcdef");
-    EXPECT_EQ(TestFtp::ReadFunc(buffer, 2, 3, f), 0u);  // one byte left: no whole item
-    std::fclose(f);
-}
-
 TEST_F(PyFtpTest, CopiesShareTheHandleAndKeepTheirListing) {
     for (const char* file : {"/1", "/2", "/3"}) rktest::WriteFile(local + file, "");
     TestFtp ftp(&server, remote);

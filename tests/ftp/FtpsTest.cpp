@@ -70,16 +70,16 @@ TEST_P(VsftpdTest, WholeSession) {
 TEST_P(VsftpdTest, FailureCodes) {
     rktest::MakeDirs(local + "/full/x");
     const struct {
-        Op op;
-        const char* arg;
+        PathOp op;
+        const wchar_t* arg;
         Codes outcome;
     } cases[] = {
-        {Op::Delete, "nothing", {2511, 2513, 2511}},
-        {Op::Rmd, "full", {2518, 2513, 2518}},
-        {Op::Command, "BOGUS", {2513, 2513}},
-        {Op::Cd, "nothing", {2514, 2509, 2517, 2514}},
-        {Op::MkdirTree, "/forbidden/x", {2516, 2516, 2516}},
-        {Op::RemoveTree, "nothing", {2518, 2509, 2517, 2514, 2518}},
+        {&TestFtp::DeleteFileW, L"nothing", {2511, 2513, 2511}},
+        {&TestFtp::RemoveDirectoryW, L"full", {2518, 2513, 2518}},
+        {&TestFtp::Cmd, L"BOGUS", {2513, 2513}},
+        {&TestFtp::SetCurrentDirectoryW, L"nothing", {2514, 2509, 2517, 2514}},
+        {&TestFtp::CreateDirectoryTree, L"/forbidden/x", {2516, 2516, 2516}},
+        {&TestFtp::RemoveDirectoryTree, L"nothing", {2518, 2509, 2517, 2514, 2518}},
     };
     TestFtp ftp;
     Open(ftp);
@@ -87,7 +87,7 @@ TEST_P(VsftpdTest, FailureCodes) {
         SCOPED_TRACE(c.arg);
         ftp.SetHREF(rktest::Wide(remote + "/").c_str());
         ASSERT_EQ(ftp.Connect(), 0);
-        EXPECT_EQ(Outcome([&] { return Call(ftp, c.op, c.arg); }), c.outcome);
+        EXPECT_EQ(Outcome([&] { return (ftp.*c.op)(c.arg); }), c.outcome);
         EXPECT_NE(ftp.m_error.whatEx(), 0);
     }
 }

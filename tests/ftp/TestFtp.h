@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +18,9 @@
 
 using Codes = std::vector<int>;
 using Lines = std::vector<std::string>;
+
+class TestFtp;
+using PathOp = int (TestFtp::*)(const wchar_t*);  // an operation on one argument
 
 class TestFtp : public CRFTP {
 public:
@@ -40,6 +45,17 @@ public:
 
     std::string Response() const { return m_response; }
     std::wstring Href() const { return rktest::Wide(m_href); }
+
+    // Command (before and after the request) and GetCurrentDirectoryW in the shape of the
+    // other operations, for tables of cases (PathOp).
+    int Cmd(const wchar_t* command) { return Command({std::string(command, End(command))}, 0); }
+    int PostCmd(const wchar_t* command) { return Command({std::string(command, End(command))}, 1); }
+    int Pwd(const wchar_t*) {
+        wchar_t buffer[MAX_PATH];
+        DWORD length = MAX_PATH;
+        return GetCurrentDirectoryW(buffer, &length);
+    }
+    static const wchar_t* End(const wchar_t* text) { return text + std::wcslen(text); }
 
     // Every entry of the current listing, from the first on.
     std::vector<std::wstring> Names() {
@@ -77,49 +93,13 @@ inline Codes Outcome(const std::function<int()>& call) {
     return Outcome(result, log);
 }
 
-// The operations that tables of cases name, each on one argument (a command, a path).
-enum class Op { Command, PostCommand, Delete, Rmd, Pwd, Cd, Mkdir, MkdirTree, RemoveTree, Put };
-
-inline int Call(TestFtp& ftp, Op op, const std::string& arg) {
-    const std::wstring path = rktest::Wide(arg);
-    wchar_t buffer[MAX_PATH];
-    DWORD length = MAX_PATH;
-    switch (op) {
-        case Op::Command:
-            return ftp.Command({arg}, 0);
-        case Op::PostCommand:
-            return ftp.Command({arg}, 1);
-        case Op::Delete:
-            return ftp.DeleteFileW(path.c_str());
-        case Op::Rmd:
-            return ftp.RemoveDirectoryW(path.c_str());
-        case Op::Pwd:
-            return ftp.GetCurrentDirectoryW(buffer, &length);
-        case Op::Cd:
-            return ftp.SetCurrentDirectoryW(path.c_str());
-        case Op::Mkdir:
-            return ftp.CreateDirectoryW(path.c_str());
-        case Op::MkdirTree:
-            return ftp.CreateDirectoryTree(path.c_str());
-        case Op::RemoveTree:
-            return ftp.RemoveDirectoryTree(path.c_str());
-        case Op::Put:
-            return ftp.PutFile(path.c_str());
-    }
-    return -2;
-}
-
 // The received command lines that start with one of the prefixes.
 inline Lines Only(const Lines& commands, const Lines& prefixes) {
     Lines kept;
-    for (const std::string& c : commands) {
-        for (const std::string& p : prefixes) {
-            if (c.compare(0, p.size(), p) == 0) {
-                kept.push_back(c);
-                break;
-            }
-        }
-    }
+    std::copy_if(commands.begin(), commands.end(), std::back_inserter(kept), [&](auto& c) {
+        return std::any_of(prefixes.begin(), prefixes.end(),
+                           [&](auto& p) { return c.compare(0, p.size(), p) == 0; });
+    });
     return kept;
 }
 
