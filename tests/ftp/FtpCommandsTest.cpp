@@ -57,30 +57,31 @@ TEST_F(PyFtpTest, CommandOperationsNeedAHandle) {
     }
 }
 
-// A refusing server: the path goes as given, and each operation logs the command's failure
-// (2513) before its own.
+// A refusing server: each operation logs the command's failure (2513) before its own; the
+// path goes as given.
 TEST_F(PyFtpTest, RefusedCommands) {
-    rktest::WriteFile(local + "/gone.txt", "");
     rktest::MakeDirs(local + "/full/x");
     server.ScriptReply("PWD ", "500 Not today.");
+    const struct {
+        PathOp op;
+        const wchar_t* arg;
+        Codes outcome;
+    } cases[] = {
+        {&TestFtp::DeleteFileW, L"a\\b.txt", {2511, 2513, 2511}},
+        {&TestFtp::RemoveDirectoryW, L"full", {2518, 2513, 2518}},
+        {&TestFtp::Pwd, L"", {2515, 2513, 2515}},
+        {&TestFtp::Cmd, L"BOGUS", {2513, 2513}},
+    };
     TestFtp ftp;
     Open(ftp);
-    EXPECT_EQ(ftp.DeleteFileW(L"gone.txt"), 0);
-    EXPECT_FALSE(rktest::Exists(local + "/gone.txt"));
-    {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arg);
         LogCapture log;
-        EXPECT_EQ(Outcome(ftp.DeleteFileW(L"a\\b.txt"), log), (Codes{2511, 2513, 2511}));
-        EXPECT_EQ(Logged(log, "Extended Error "), (Codes{CURLE_QUOTE_ERROR, CURLE_QUOTE_ERROR}));
+        EXPECT_EQ(Outcome((ftp.*c.op)(c.arg), log), c.outcome);
+        EXPECT_EQ(Logged(log, "Extended Error ").back(), CURLE_QUOTE_ERROR);
     }
-    EXPECT_EQ(Only(server.Commands(), {"DELE"}), (Lines{"DELE gone.txt", "DELE a\\b.txt"}));
-    EXPECT_EQ(Outcome([&] { return ftp.RemoveDirectoryW(L"full"); }), (Codes{2518, 2513, 2518}));
-    EXPECT_EQ(ftp.m_error.whatEx(), CURLE_QUOTE_ERROR);
-    wchar_t buffer[8];
-    DWORD length = 8;
-    EXPECT_EQ(Outcome([&] { return ftp.GetCurrentDirectoryW(buffer, &length); }),
-              (Codes{2515, 2513, 2515}));
-    EXPECT_EQ(ftp.m_error.whatEx(), CURLE_QUOTE_ERROR);
-    EXPECT_EQ(length, 8u);
+    EXPECT_EQ(Only(server.Commands(), {"DELE", "RMD", "PWD ", "BOGUS"}),
+              (Lines{"DELE a\\b.txt", "RMD full", "PWD ", "BOGUS"}));
 }
 
 // A refused RMD whose replies hold the confirmation text counts as done (the command's record

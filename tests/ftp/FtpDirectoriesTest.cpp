@@ -35,8 +35,7 @@ TEST(ComposeDirectoryTest, JoinsNormalisesAndEndsInSlash) {
 }
 
 TEST_F(PyFtpTest, SetCurrentDirectoryTestsTheDirectory) {
-    rktest::MakeDirs(local + "/sub");
-    rktest::WriteFile(local + "/sub/inside.txt", "");
+    Make(local, {"sub/inside.txt"});
     TestFtp ftp;
     Open(ftp);
     ASSERT_EQ(ftp.SetCurrentDirectoryW(L"sub"), 0);

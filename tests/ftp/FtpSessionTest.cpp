@@ -18,16 +18,21 @@ TEST_F(PyFtpTest, LoggedInSession) {
     ASSERT_EQ(ftp.Connect(), 0);  // the root listing
     EXPECT_NE(ftp.Response().find("pub"), std::string::npos);
     EXPECT_EQ(ftp.Validate(), 0);
+    EXPECT_EQ(Only(server.Commands(), {"USER"}).front(), "USER rk");
     ftp.SetHREF(rktest::Wide(remote + "/hello.txt").c_str());
+    LogCapture log;
     ASSERT_EQ(ftp.GetFile(), 0);
+    EXPECT_EQ(log.Traces(), (Lines{">CRFTP::GetFile", ">CRFTP::Connect", ">CRFTP::Prepare",
+                                   ">CConnection::Prepare", "<CConnection::Prepare",
+                                   "<CRFTP::Prepare", "<CRFTP::Connect", "<CRFTP::GetFile"}));
     char body[64];
     std::size_t length = 0;
     ASSERT_EQ(ftp.GetResponse(body, sizeof body, length), 0);
     EXPECT_EQ(std::string(body, length), "hello, world\n");
-    EXPECT_EQ(Only(server.Commands(), {"USER"}).front(), "USER rk");
-    EXPECT_EQ(ftp.Close(), 0);
+    log.Clear();
+    EXPECT_EQ(ftp.Close() + ftp.Close() + ftp.Validate(), 0);  // twice, and no trace
     EXPECT_EQ(ftp.m_curl, nullptr);
-    EXPECT_EQ(ftp.Close(), 0);
+    EXPECT_TRUE(log.Traces().empty());
 }
 
 TEST_F(PyFtpTest, ConnectEmptiesTheBodyAndPostFileAppends) {
@@ -52,10 +57,9 @@ TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
               (Codes{CURLE_REMOTE_FILE_NOT_FOUND, CURLE_REMOTE_FILE_NOT_FOUND}));
     const Lines failures = log.Failures();
     ASSERT_GE(failures.size(), 2u);
-    EXPECT_EQ(Lines(failures.begin(), failures.begin() + 2),
-              (Lines{"W|Error Code : Error Desc|3|Connection|253", "M|Error Code : 2509 -- "}));
+    EXPECT_EQ(failures[0].rfind("W|Error Code : Error Desc|3|Connection|", 0), 0u);  // its line
+    EXPECT_EQ(failures[1], "M|Error Code : 2509 -- ");
     EXPECT_EQ(ftp.Validate(), 2517);
-    EXPECT_EQ(ftp.m_error.whatEx(), CURLE_REMOTE_FILE_NOT_FOUND);
     EXPECT_EQ(std::wstring(ftp.m_error.GetMessageW()), L"");
     EXPECT_NE(ftp.m_curl, nullptr);  // the handle stays after a failure
     log.Clear();
@@ -69,29 +73,14 @@ TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
     EXPECT_EQ(absent.m_error.whatEx(), CURLE_COULDNT_CONNECT);
 }
 
-TEST_F(PyFtpTest, TracesNameTheOperations) {
-    TestFtp ftp(&server, remote + "/");
-    LogCapture log;
-    ASSERT_EQ(ftp.GetFile(), 0);
-    EXPECT_EQ(log.Traces(), (Lines{">CRFTP::GetFile", ">CRFTP::Connect", ">CRFTP::Prepare",
-                                   ">CConnection::Prepare", "<CConnection::Prepare",
-                                   "<CRFTP::Prepare", "<CRFTP::Connect", "<CRFTP::GetFile"}));
-    log.Clear();
-    ftp.Close();
-    ftp.Validate();
-    EXPECT_TRUE(log.Traces().empty());
-}
-
 TEST_F(PyFtpTest, PrepareIgnoresItsPrefix) {
     TestFtp ftp(&server, "/pub/");
     ASSERT_EQ(ftp.Prepare(L"http://"), 0);
+    const std::string url = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/pub/";
     const auto calls = CurlInterposer::Setopts();
-    const auto url = std::find_if(calls.begin(), calls.end(), [](const rktest::SetoptCall& c) {
-        return c.option == CURLOPT_URL;
-    });
-    ASSERT_NE(url, calls.end());
-    EXPECT_EQ(std::string(static_cast<const char*>(url->pointer)),
-              "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/pub/");
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [&](const rktest::SetoptCall& c) {
+        return c.option == CURLOPT_URL && static_cast<const char*>(c.pointer) == url;
+    }));
 }
 
 // An upload; after it the handle no longer uploads: a command on it only sends the command.
@@ -122,7 +111,7 @@ TEST_F(PyFtpTest, PutFile) {
 }
 
 TEST_F(PyFtpTest, CopiesShareTheHandleAndKeepTheirListing) {
-    for (const char* file : {"/1", "/2", "/3"}) rktest::WriteFile(local + file, "");
+    Make(local, {"1", "2", "3"});
     TestFtp ftp(&server, remote);
     WIN32_FIND_DATAW data;
     ASSERT_EQ(ftp.FindFirstFileW(data), 0);

@@ -18,10 +18,7 @@ protected:
 TEST_F(TreeRemovalTest, WorkedExample) {
     for (int reuse : {0, 1}) {
         SCOPED_TRACE(reuse);
-        rktest::MakeDirs(local + "/d/s1");
-        rktest::WriteFile(local + "/d/f1", "1");
-        rktest::WriteFile(local + "/d/s1/g1", "g");
-        rktest::WriteFile(local + "/d/f2", "2");
+        Make(local, {"d/f1", "d/s1/g1", "d/f2"});
         server.ScriptListing(remote + "/d", FileLine("f1") + DirLine("s1") + FileLine("f2"));
         TestFtp ftp;
         ftp.SetReuseConnections(reuse);
@@ -48,10 +45,7 @@ TEST_F(TreeRemovalTest, EmptyDirectory) {
 }
 
 TEST_F(TreeRemovalTest, HostEnumerationContinuesAfterTheCall) {
-    rktest::MakeDirs(local + "/t1/inner");
-    rktest::WriteFile(local + "/t1/inner/x", "");
-    rktest::MakeDirs(local + "/t2");
-    rktest::WriteFile(local + "/z", "");
+    Make(local, {"t1/inner/x", "t2/", "z"});
     TestFtp ftp;
     Open(ftp);
     WIN32_FIND_DATAW data;
@@ -70,9 +64,7 @@ TEST_F(TreeRemovalTest, HostEnumerationContinuesAfterTheCall) {
 // on top); an entry that the listing does not show, so that the final RMD fails. After a
 // failure the HREF names the directory where the walk stopped.
 TEST_F(TreeRemovalTest, FailuresAndTheirCodes) {
-    rktest::MakeDirs(local + "/top/deep");
-    rktest::WriteFile(local + "/top/locked", "");
-    rktest::WriteFile(local + "/top/deep/locked", "");
+    Make(local, {"top/locked", "top/deep/locked"});
     server.ScriptReply("DELE locked", "550 Not allowed.");
     const struct {
         const char* path;
@@ -102,10 +94,7 @@ TEST_F(TreeRemovalTest, FailuresAndTheirCodes) {
 // rejected line follows), a name cut by a zero byte (not acted on), and a link to a directory
 // outside: the link goes, not its target.
 TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
-    rktest::MakeDirs(local + "/outside");
-    rktest::WriteFile(local + "/outside/keep.txt", "keep");
-    rktest::MakeDirs(local + "/tree");
-    rktest::WriteFile(local + "/tree/f", "");
+    Make(local, {"outside/keep.txt", "tree/f"});
     ASSERT_EQ(::symlink((local + "/outside").c_str(), (local + "/tree/lnk").c_str()), 0);
     server.ScriptListing(remote + "/tree",
                          DirLine(".") + DirLine("..") + DirLine("../outside") + DirLine("/pub") +
@@ -117,7 +106,7 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
     Open(ftp);
     ASSERT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
     EXPECT_FALSE(rktest::Exists(local + "/tree"));
-    EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "keep");
+    EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "outside/keep.txt");
     EXPECT_EQ(Only(server.Commands(), {"DELE", "RMD"}), (Lines{"DELE lnk", "DELE f", "RMD tree"}));
     for (const std::string& command : server.Commands()) {
         EXPECT_EQ(command.find("outside"), std::string::npos) << command;
@@ -130,7 +119,7 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
     ASSERT_EQ(::symlink((local + "/outside").c_str(), (local + "/tree/lnk").c_str()), 0);
     ASSERT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
     EXPECT_FALSE(rktest::Exists(local + "/tree"));
-    EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "keep");
+    EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "outside/keep.txt");
 }
 
 }  // namespace

@@ -35,33 +35,27 @@ protected:
 
 TEST_P(VsftpdTest, WholeSession) {
     rktest::WriteFile(local + "/hello.txt", "over tls\n");
-    rktest::MakeDirs(local + "/tree/a/b");
-    rktest::WriteFile(local + "/tree/a/b/x", "x");
-    rktest::WriteFile(local + "/tree/y", "y");
+    Make(local, {"tree/a/b/x", "tree/y"});
+    rktest::TempDir tmp;
+    rktest::WriteFile(tmp.Path() + "/up", std::string(100000, 'u'));
     TestFtp ftp;
     Open(ftp);
     EXPECT_NE(ftp.Response().find("hello.txt"), std::string::npos);
     ftp.SetHREF(rktest::Wide(remote + "/hello.txt").c_str());
     ASSERT_EQ(ftp.GetFile(), 0);
     EXPECT_EQ(ftp.Response(), "over tls\n");
-
-    ftp.SetHREF(rktest::Wide(remote).c_str());
-    EXPECT_EQ(ftp.Names(), (std::vector<std::wstring>{L"hello.txt", L"tree"}));
-    EXPECT_EQ(ftp.CreateDirectoryW(L"new/deeper"), 0);
-    EXPECT_TRUE(rktest::Exists(local + "/new/deeper"));
-    EXPECT_EQ(ftp.SetCurrentDirectoryW(rktest::Wide(remote).c_str()), 0);
-    EXPECT_EQ(ftp.DeleteFileW(L"hello.txt"), 0);
-    EXPECT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
-    EXPECT_EQ(ftp.RemoveDirectoryTree(L"new"), 0);
-    EXPECT_FALSE(rktest::Exists(local + "/tree") || rktest::Exists(local + "/new") ||
-                 rktest::Exists(local + "/hello.txt"));
-
-    rktest::TempDir tmp;
-    rktest::WriteFile(tmp.Path() + "/up", std::string(100000, 'u'));
     ftp.SetHREF(rktest::Wide(remote + "/up").c_str());
     ASSERT_EQ(ftp.PutFile(rktest::Wide(tmp.Path() + "/up").c_str()), 0);
     EXPECT_EQ(rktest::ReadFile(local + "/up"), std::string(100000, 'u'));
-    ftp.Close();
+
+    ftp.SetHREF(rktest::Wide(remote).c_str());
+    EXPECT_EQ(ftp.CreateDirectoryW(L"new/deeper"), 0);
+    EXPECT_EQ(ftp.SetCurrentDirectoryW(rktest::Wide(remote).c_str()), 0);
+    EXPECT_EQ(ftp.Names(), (std::vector<std::wstring>{L"hello.txt", L"new", L"tree", L"up"}));
+    EXPECT_EQ(ftp.DeleteFileW(L"hello.txt"), 0);
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"new"), 0);
+    EXPECT_EQ(ftp.Names(), (std::vector<std::wstring>{L"up"}));
     const Lines commands = server->Commands();
     EXPECT_EQ(!Only(commands, {"AUTH "}).empty() && !Only(commands, {"PROT P"}).empty(),
               GetParam() != 0);
@@ -94,10 +88,8 @@ TEST_P(VsftpdTest, FailureCodes) {
 
 // One login for a whole tree removal when connections are reused.
 TEST_P(VsftpdTest, ReusedConnectionLogsInOnce) {
-    for (const char* file : {"/d0/f0", "/d0/f1", "/d1/f0", "/d1/f1", "/d2/f0", "/d2/f1"}) {
-        rktest::MakeDirs(local + "/tree" + std::string(file, 3));
-        rktest::WriteFile(local + "/tree" + file, "");
-    }
+    Make(local,
+         {"tree/d0/f0", "tree/d0/f1", "tree/d1/f0", "tree/d1/f1", "tree/d2/f0", "tree/d2/f1"});
     TestFtp ftp;
     ftp.SetReuseConnections(1);
     Open(ftp);

@@ -33,7 +33,6 @@ public:
     using CRFTP::m_lastCurlCode;
     using CRFTP::m_response;
     using CRFTP::Prepare;
-    using CRFTP::ReadFunc;
 
     // A session on the server, standing in href. With RKCURL_TEST_REUSE set, the same tests
     // run with connection reuse on, to show that it changes none of the outcomes.
@@ -73,9 +72,7 @@ public:
 inline Codes Logged(const rktest::LogCapture& log, const std::string& prefix = "Error Code : ") {
     Codes codes;
     for (const std::string& line : log.Failures()) {
-        if (line.compare(0, prefix.size() + 2, "M|" + prefix) == 0) {
-            codes.push_back(std::atoi(line.c_str() + prefix.size() + 2));
-        }
+        if (line.rfind("M|" + prefix, 0) == 0) codes.push_back(std::atoi(&line[prefix.size() + 2]));
     }
     return codes;
 }
@@ -89,8 +86,7 @@ inline Codes Outcome(int result, const rktest::LogCapture& log) {
 }
 inline Codes Outcome(const std::function<int()>& call) {
     const rktest::LogCapture log;
-    const int result = call();
-    return Outcome(result, log);
+    return Outcome(call(), log);
 }
 
 // The received command lines that start with one of the prefixes.
@@ -101,6 +97,14 @@ inline Lines Only(const Lines& commands, const Lines& prefixes) {
                            [&](auto& p) { return c.compare(0, p.size(), p) == 0; });
     });
     return kept;
+}
+
+// Makes the files (and, for paths ending in "/", the directories) under root, with parents.
+inline void Make(const std::string& root, const Lines& paths) {
+    for (const std::string& path : paths) {
+        rktest::MakeDirs(root + "/" + path.substr(0, path.rfind('/') + 1));
+        if (path.back() != '/') rktest::WriteFile(root + "/" + path, path);
+    }
 }
 
 // Unix listing lines of a file and of a directory, each ending in CR LF.
