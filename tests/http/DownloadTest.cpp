@@ -1,4 +1,5 @@
 // GetFile and GetBulkFile: the file, the caller's write function, the response text.
+#include "CurlInterposer.h"
 #include "HttpTestSupport.h"
 
 namespace rktest {
@@ -55,6 +56,12 @@ TEST_F(DownloadTest, WithoutAPathTheCallersFunctionServesOneTransferThenTheRespo
         EXPECT_EQ(client.m_response, PatternBytes(100000));
         EXPECT_EQ(size, 7u);
     }
+    CurlInterposer::Reset();
+    CurlInterposer::FailSetopt(CURLOPT_WRITEDATA, CURLE_UNKNOWN_OPTION, 2);  // after Prepare's
+    TestHttp client = ClientFor(L"/page");
+    client.SetWriteCallbackFunc(&Collect);
+    EXPECT_EQ(client.GetFile(nullptr), RKERR_SET_OPTION);
+    EXPECT_EQ(client.m_writeCallback, &Collect);  // refused, it stays for the next transfer
 }
 
 TEST_F(DownloadTest, AMissingFolderIsAnOpenFailureAndDropsAStoredCallback) {
