@@ -35,11 +35,7 @@ TEST_F(PyFtpTest, EmptyCommandListTouchesNothing) {
 
 // Without a handle every command operation fails at its first option, with its own code.
 TEST_F(PyFtpTest, CommandOperationsNeedAHandle) {
-    const struct {
-        PathOp op;
-        const char* name;
-        Codes outcome;
-    } cases[] = {
+    const std::tuple<PathOp, const char*, Codes> cases[] = {
         {&TestFtp::Cmd, "Command", {2513, 2513}},
         {&TestFtp::DeleteFileW, "DeleteFileW", {2511, 2513, 2511}},
         {&TestFtp::RemoveDirectoryW, "RemoveDirectoryW", {2518, 2513, 2518}},
@@ -47,13 +43,13 @@ TEST_F(PyFtpTest, CommandOperationsNeedAHandle) {
         {&TestFtp::RemoveDirectoryTree, "RemoveDirectoryTree", {2518, 2513, 2515, 2518}},
         {&TestFtp::SetCurrentDirectoryW, "SetCurrentDirectoryW", {2506, 2506}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [op, name, outcome] : cases) {
+        SCOPED_TRACE(name);
         TestFtp ftp;
         LogCapture log;
-        EXPECT_EQ(Outcome((ftp.*c.op)(L"x"), log), c.outcome);
+        EXPECT_EQ(Outcome((ftp.*op)(L"x"), log), outcome);
         EXPECT_EQ(ftp.m_error.whatEx(), CURLE_BAD_FUNCTION_ARGUMENT);
-        EXPECT_EQ(log.Traces().front(), std::string(">CRFTP::") + c.name);
+        EXPECT_EQ(log.Traces().front(), std::string(">CRFTP::") + name);
     }
 }
 
@@ -62,11 +58,7 @@ TEST_F(PyFtpTest, CommandOperationsNeedAHandle) {
 TEST_F(PyFtpTest, RefusedCommands) {
     rktest::MakeDirs(local + "/full/x");
     server.ScriptReply("PWD ", "500 Not today.");
-    const struct {
-        PathOp op;
-        const wchar_t* arg;
-        Codes outcome;
-    } cases[] = {
+    const std::tuple<PathOp, const wchar_t*, Codes> cases[] = {
         {&TestFtp::DeleteFileW, L"a\\b.txt", {2511, 2513, 2511}},
         {&TestFtp::RemoveDirectoryW, L"full", {2518, 2513, 2518}},
         {&TestFtp::Pwd, L"", {2515, 2513, 2515}},
@@ -74,10 +66,10 @@ TEST_F(PyFtpTest, RefusedCommands) {
     };
     TestFtp ftp;
     Open(ftp);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arg);
+    for (const auto& [op, arg, outcome] : cases) {
+        SCOPED_TRACE(arg);
         LogCapture log;
-        EXPECT_EQ(Outcome((ftp.*c.op)(c.arg), log), c.outcome);
+        EXPECT_EQ(Outcome((ftp.*op)(arg), log), outcome);
         EXPECT_EQ(Logged(log, "Extended Error ").back(), CURLE_QUOTE_ERROR);
     }
     EXPECT_EQ(Only(server.Commands(), {"DELE", "RMD", "PWD ", "BOGUS"}),
@@ -100,13 +92,7 @@ TEST_F(PyFtpTest, RemoveDirectoryAcceptsOnlyTheConfirmationText) {
 }
 
 TEST_F(PyFtpTest, GetCurrentDirectoryReportsTheHrefWithinTheCapacity) {
-    const struct {
-        const wchar_t* href;
-        DWORD capacity;
-        const wchar_t* text;
-        DWORD length;
-        const wchar_t* hrefAfter;
-    } cases[] = {
+    const std::tuple<const wchar_t*, DWORD, const wchar_t*, DWORD, const wchar_t*> cases[] = {
         {L"", 260, L"/", 2, L"/"},
         {L"/pub/data", 260, L"/pub/data/", 11, L"/pub/data/"},
         {L"/pub/data/", 11, L"/pub/data/", 11, L"/pub/data/"},
@@ -117,19 +103,19 @@ TEST_F(PyFtpTest, GetCurrentDirectoryReportsTheHrefWithinTheCapacity) {
     };
     TestFtp ftp;
     Open(ftp);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.capacity);
-        ftp.SetHREF(c.href);
+    for (const auto& [href, capacity, text, written, hrefAfter] : cases) {
+        SCOPED_TRACE(testing::Message() << capacity);
+        ftp.SetHREF(href);
         wchar_t buffer[300];
         std::fill(std::begin(buffer), std::end(buffer), L'#');
-        DWORD length = c.capacity;
+        DWORD length = capacity;
         ASSERT_EQ(ftp.GetCurrentDirectoryW(buffer, &length), 0);
-        if (c.capacity > 0) {
-            EXPECT_EQ(std::wstring(buffer), c.text);
+        if (capacity > 0) {
+            EXPECT_EQ(std::wstring(buffer), text);
         }
-        EXPECT_EQ(length, c.length);
-        EXPECT_EQ(buffer[c.capacity], L'#');  // nothing beyond the capacity
-        EXPECT_EQ(ftp.Href(), c.hrefAfter);
+        EXPECT_EQ(length, written);
+        EXPECT_EQ(buffer[capacity], L'#');  // nothing beyond the capacity
+        EXPECT_EQ(ftp.Href(), hrefAfter);
     }
     EXPECT_EQ(Only(server.Commands(), {"PWD"}).back(), "PWD ");
 }

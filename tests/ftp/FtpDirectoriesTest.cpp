@@ -9,11 +9,7 @@ namespace {
 // The composition runs before anything is sent; on an object without a handle the operation
 // then fails (2506), which leaves exactly the composed HREF to look at.
 TEST(ComposeDirectoryTest, JoinsNormalisesAndEndsInSlash) {
-    const struct {
-        const char* before;
-        const wchar_t* path;
-        const wchar_t* after;
-    } cases[] = {
+    const std::tuple<const char*, const wchar_t*, const wchar_t*> cases[] = {
         {"", L"pub", L"/pub/"},
         {"/pub/", L"incoming\\new", L"/pub/incoming/new/"},
         {"/pub/incoming/new/", L"/etc", L"/etc/"},
@@ -25,12 +21,12 @@ TEST(ComposeDirectoryTest, JoinsNormalisesAndEndsInSlash) {
         {"/pub/", L"x//y/", L"/pub/x//y/"},
         {"/pub/", L"d\u00E9p\u00F4t", L"/pub/d\u00E9p\u00F4t/"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.before << " + " << c.after);
-        TestFtp ftp(nullptr, c.before);
-        EXPECT_EQ(Outcome([&] { return ftp.SetCurrentDirectoryW(c.path); }), (Codes{2506, 2506}));
+    for (const auto& [before, path, after] : cases) {
+        SCOPED_TRACE(testing::Message() << before << " + " << after);
+        TestFtp ftp(nullptr, before);
+        EXPECT_EQ(Outcome(ftp, &TestFtp::SetCurrentDirectoryW, path), (Codes{2506, 2506}));
         EXPECT_EQ(ftp.m_error.whatEx(), CURLE_BAD_FUNCTION_ARGUMENT);
-        EXPECT_EQ(std::wstring(oru::helper::NarStrToWideStr(ftp.m_href)), c.after);
+        EXPECT_EQ(std::wstring(oru::helper::NarStrToWideStr(ftp.m_href)), after);
     }
 }
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <tuple>
 
 #include "TestFtp.h"
 #include "ftp/FindRecord.h"

@@ -1,4 +1,5 @@
-// The session: preparation, transfers, Close, uploads, and how failures are reported.
+// The session: preparation and its options as libcurl sees them, transfers, Close, uploads,
+// and how failures are reported.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +9,99 @@ using rktest::CurlInterposer;
 using rktest::LogCapture;
 
 namespace {
+
+const std::vector<int> kTlsOptions = {CURLOPT_USE_SSL, CURLOPT_SSLVERSION, CURLOPT_FTPSSLAUTH,
+                                      CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST};
+
+std::vector<int> After(const std::vector<int>& options, int last) {
+    const auto at = std::find(options.begin(), options.end(), last);
+    return at == options.end() ? std::vector<int>{} : std::vector<int>(at + 1, options.end());
+}
+
+TEST_F(PyFtpTest, TlsOptionsOnlyWhenSecure) {
+    TestFtp ftp;
+    ftp.SetServer(L"host");
+    ASSERT_EQ(ftp.Prepare(L""), 0);
+    EXPECT_TRUE(After(CurlInterposer::SetoptOptions(), CURLOPT_FAILONERROR).empty());
+
+    CurlInterposer::Reset();
+    ftp.SetSecure(1);
+    ASSERT_EQ(ftp.Prepare(L""), 0);
+    EXPECT_EQ(After(CurlInterposer::SetoptOptions(), CURLOPT_FAILONERROR), kTlsOptions);
+    const auto calls = CurlInterposer::Setopts();
+    EXPECT_EQ(calls[calls.size() - 5].number, CURLUSESSL_ALL);
+    for (std::size_t i = calls.size() - 4; i < calls.size(); ++i) EXPECT_EQ(calls[i].number, 0);
+
+    for (std::size_t i = 0; i < kTlsOptions.size(); ++i) {
+        SCOPED_TRACE(kTlsOptions[i]);
+        CurlInterposer::Reset();
+        CurlInterposer::FailSetopt(kTlsOptions[i], CURLE_UNKNOWN_OPTION);
+        EXPECT_EQ(Outcome([&] { return ftp.Prepare(L""); }), (Codes{2506, 2506}));
+        EXPECT_EQ(ftp.m_error.whatEx(), CURLE_UNKNOWN_OPTION);
+        EXPECT_EQ(After(CurlInterposer::SetoptOptions(), CURLOPT_FAILONERROR),
+                  std::vector<int>(kTlsOptions.begin(), kTlsOptions.begin() + i + 1));
+    }
+}
+
+TEST_F(PyFtpTest, GetFileReportsAFailedPreparationAsItsOwn) {
+    TestFtp ftp;
+    ftp.SetServer(L"host");
+    CurlInterposer::FailEasyInit(true);
+    ftp.m_lastCurlCode = 0;
+    EXPECT_EQ(Outcome([&] { return ftp.GetFile(); }), (Codes{2517, 2505, 2517}));
+    EXPECT_EQ(ftp.m_error.whatEx(), ftp.m_lastCurlCode);
+    EXPECT_EQ(ftp.CreateDirectoryTree(L"x"), 2516);
+}
+
+// Each refused option (its n-th setting in the operation) of an operation, through the
+// test-side libcurl stand-ins, which no server can produce, with the outcome it ends in.
+TEST_F(PyFtpTest, RefusedOptions) {
+    const int kMakeDirs = CURLOPT_FTP_CREATE_MISSING_DIRS;
+    const std::tuple<int, int, PathOp, const wchar_t*, Codes> cases[] = {
+        {CURLOPT_QUOTE, 1, &TestFtp::Cmd, L"NOOP", {2513, 2513}},
+        {CURLOPT_POSTQUOTE, 1, &TestFtp::PostCmd, L"NOOP", {2513, 2513}},
+        {CURLOPT_NOBODY, 1, &TestFtp::Cmd, L"NOOP", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, &TestFtp::Cmd, L"NOOP", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, &TestFtp::DeleteFileW, L"x", {2511, 2506, 2511}},
+        {CURLOPT_NOBODY, 1, &TestFtp::SetCurrentDirectoryW, L"", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, &TestFtp::SetCurrentDirectoryW, L"", {2506, 2506}},
+        {CURLOPT_URL, 1, &TestFtp::SetCurrentDirectoryW, L"", {2514, 2506, 2517, 2514}},
+        {CURLOPT_NOBODY, 1, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
+        {kMakeDirs, 1, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
+        {CURLOPT_NOBODY, 2, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
+        {kMakeDirs, 2, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
+        {kMakeDirs, 1, &TestFtp::CreateDirectoryTree, L"n", {2516, 2506, 2516}},
+        {CURLOPT_UPLOAD, 1, &TestFtp::PutFile, L"/etc/hostname", {2506, 2506}},
+        {CURLOPT_INFILESIZE_LARGE, 1, &TestFtp::PutFile, L"/etc/hostname", {2506, 2506}},
+    };
+    rktest::WriteFile(local + "/x", "");
+    for (const auto& [option, occurrence, op, arg, outcome] : cases) {
+        SCOPED_TRACE(testing::Message() << option << " #" << occurrence << " " << arg);
+        TestFtp ftp;
+        Open(ftp);
+        CurlInterposer::Reset();
+        CurlInterposer::FailSetopt(option, CURLE_BAD_FUNCTION_ARGUMENT, occurrence);
+        EXPECT_EQ(Outcome(ftp, op, arg), outcome);
+        EXPECT_EQ(ftp.m_error.whatEx(), CURLE_BAD_FUNCTION_ARGUMENT);
+    }
+}
+
+// The command list never stays on the handle after the call, not even after a failure (and
+// the clean-up does not mask the failure's result).
+TEST_F(PyFtpTest, PerCallSourcesAreTakenOffTheHandle) {
+    TestFtp ftp;
+    Open(ftp);
+    for (int post : {0, 1}) {
+        CurlInterposer::Reset();
+        CurlInterposer::FailPerform(CURLE_QUOTE_ERROR);
+        EXPECT_EQ(ftp.Command({"NOOP"}, post), 2513);
+        EXPECT_EQ(ftp.m_lastCurlCode, CURLE_QUOTE_ERROR);
+        const auto calls = CurlInterposer::Setopts();
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back().option, post != 0 ? CURLOPT_POSTQUOTE : CURLOPT_QUOTE);
+        EXPECT_EQ(calls.back().pointer, nullptr);
+    }
+}
 
 TEST_F(PyFtpTest, LoggedInSession) {
     rktest::WriteFile(local + "/hello.txt", "hello, world\n");

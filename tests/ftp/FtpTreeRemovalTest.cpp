@@ -66,26 +66,20 @@ TEST_F(TreeRemovalTest, HostEnumerationContinuesAfterTheCall) {
 TEST_F(TreeRemovalTest, FailuresAndTheirCodes) {
     Make(local, {"top/locked", "top/deep/locked"});
     server.ScriptReply("DELE locked", "550 Not allowed.");
-    const struct {
-        const char* path;
-        std::string listing;  // of top
-        Codes outcome;
-        const char* stop;
-    } cases[] = {
-        {"missing", "", {2518, 2509, 2517, 2514, 2518}, "/missing/"},
-        {"top", FileLine("locked"), {2511, 2513, 2511, 2511}, "/top/"},
-        {"top", DirLine("deep"), {2518, 2513, 2511, 2511, 2518}, "/top/deep/"},
-        {"top", "total 0\r\n", {2518, 2513, 2518, 2518}, "/"},
+    const std::tuple<const wchar_t*, std::string, Codes, const char*> cases[] = {
+        {L"missing", "", {2518, 2509, 2517, 2514, 2518}, "/missing/"},
+        {L"top", FileLine("locked"), {2511, 2513, 2511, 2511}, "/top/"},
+        {L"top", DirLine("deep"), {2518, 2513, 2511, 2511, 2518}, "/top/deep/"},
+        {L"top", "total 0\r\n", {2518, 2513, 2518, 2518}, "/"},
     };
     TestFtp ftp;
     Open(ftp);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stop);
-        server.ScriptListing(remote + "/top", c.listing);
+    for (const auto& [path, listing, outcome, stop] : cases) {
+        SCOPED_TRACE(stop);
+        server.ScriptListing(remote + "/top", listing);
         ASSERT_EQ(ftp.SetCurrentDirectoryW(rktest::Wide(remote).c_str()), 0);
-        const std::wstring path = rktest::Wide(c.path);
-        EXPECT_EQ(Outcome([&] { return ftp.RemoveDirectoryTree(path.c_str()); }), c.outcome);
-        EXPECT_EQ(ftp.m_href, remote + c.stop);
+        EXPECT_EQ(Outcome(ftp, &TestFtp::RemoveDirectoryTree, path), outcome);
+        EXPECT_EQ(ftp.m_href, remote + stop);
     }
 }
 

@@ -63,11 +63,7 @@ TEST_P(VsftpdTest, WholeSession) {
 
 TEST_P(VsftpdTest, FailureCodes) {
     rktest::MakeDirs(local + "/full/x");
-    const struct {
-        PathOp op;
-        const wchar_t* arg;
-        Codes outcome;
-    } cases[] = {
+    const std::tuple<PathOp, const wchar_t*, Codes> cases[] = {
         {&TestFtp::DeleteFileW, L"nothing", {2511, 2513, 2511}},
         {&TestFtp::RemoveDirectoryW, L"full", {2518, 2513, 2518}},
         {&TestFtp::Cmd, L"BOGUS", {2513, 2513}},
@@ -77,11 +73,11 @@ TEST_P(VsftpdTest, FailureCodes) {
     };
     TestFtp ftp;
     Open(ftp);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arg);
+    for (const auto& [op, arg, outcome] : cases) {
+        SCOPED_TRACE(arg);
         ftp.SetHREF(rktest::Wide(remote + "/").c_str());
         ASSERT_EQ(ftp.Connect(), 0);
-        EXPECT_EQ(Outcome([&] { return (ftp.*c.op)(c.arg); }), c.outcome);
+        EXPECT_EQ(Outcome(ftp, op, arg), outcome);
         EXPECT_NE(ftp.m_error.whatEx(), 0);
     }
 }

@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CurlInterposer.h"
@@ -87,6 +88,9 @@ inline Codes Outcome(int result, const rktest::LogCapture& log) {
 inline Codes Outcome(const std::function<int()>& call) {
     const rktest::LogCapture log;
     return Outcome(call(), log);
+}
+inline Codes Outcome(TestFtp& ftp, PathOp op, const wchar_t* arg) {
+    return Outcome([&] { return (ftp.*op)(arg); });
 }
 
 // The received command lines that start with one of the prefixes.
