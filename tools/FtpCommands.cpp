@@ -39,17 +39,38 @@ bool NeedsLeaf(const Session& session, int& status) {
     return false;
 }
 
+// How an FTP command starts: its operands, which of them is the URL, whether the URL must
+// name a file or directory rather than the server's root.
+struct CommandShape {
+    std::size_t minOperands;
+    std::size_t maxOperands;
+    const char* usage;
+    std::size_t urlOperand;
+    bool needsLeaf;
+};
+
+// Checks the operands, opens the session on the URL and configures the client for it. False,
+// with the exit status set, when the command cannot go on.
+bool StartFtp(const ParsedArguments& args, const CommonSettings& settings,
+              const CommandShape& shape, Session& session, ToolFtp& ftp, int& status) {
+    if (!OperandsOk(args, shape.minOperands, shape.maxOperands, shape.usage, status)) return false;
+    status = OpenSession(args.operands[shape.urlOperand], Protocol::Ftp, settings, session);
+    if (status != kExitOk) return false;
+    if (shape.needsLeaf && !NeedsLeaf(session, status)) return false;
+    Configure(ftp, session);
+    return true;
+}
+
 }  // namespace
 
 int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, 1, "ls URL [--long|--json]", status)) return status;
     Session session;
-    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+    ToolFtp ftp;
+    if (!StartFtp(args, settings, {1, 1, "ls URL [--long|--json]", 0, false}, session, ftp,
+                  status)) {
         return status;
     }
-    ToolFtp ftp;
-    Configure(ftp, session);
     ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
     std::vector<ListEntry> entries;
     if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error());
@@ -68,13 +89,11 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, 1, "get URL [-o FILE]", status)) return status;
     Session session;
-    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+    ToolFtp ftp;
+    if (!StartFtp(args, settings, {1, 1, "get URL [-o FILE]", 0, false}, session, ftp, status)) {
         return status;
     }
-    ToolFtp ftp;
-    Configure(ftp, session);
     ftp.SetHREF(Wide(session.url.path).c_str());
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
     const int rc = ftp.GetFile();
@@ -129,14 +148,11 @@ int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunMkdir(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, 1, "mkdir [-p] URL", status)) return status;
     Session session;
-    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+    ToolFtp ftp;
+    if (!StartFtp(args, settings, {1, 1, "mkdir [-p] URL", 0, true}, session, ftp, status)) {
         return status;
     }
-    if (!NeedsLeaf(session, status)) return status;
-    ToolFtp ftp;
-    Configure(ftp, session);
     if (args.Has("parents")) {
         // libcurl creates every missing directory on the way; existing ones are fine.
         if (ftp.CreateDirectoryTree(Wide(session.url.DirectoryPath()).c_str()) != 0) {
@@ -155,15 +171,12 @@ int RunMkdir(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunRm(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, 1, "rm [-r] URL", status)) return status;
     Session session;
-    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+    ToolFtp ftp;
+    if (!StartFtp(args, settings, {1, 1, "rm [-r] URL", 0, true}, session, ftp, status)) {
         return status;
     }
-    if (!NeedsLeaf(session, status)) return status;
     const std::string leaf = session.url.LeafName();
-    ToolFtp ftp;
-    Configure(ftp, session);
     ftp.SetHREF(Wide(session.url.ParentPath()).c_str());
     bool directory = false;
     if (args.Has("recursive")) {
@@ -192,14 +205,11 @@ int RunRm(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunRmdir(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, 1, "rmdir URL", status)) return status;
     Session session;
-    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+    ToolFtp ftp;
+    if (!StartFtp(args, settings, {1, 1, "rmdir URL", 0, true}, session, ftp, status)) {
         return status;
     }
-    if (!NeedsLeaf(session, status)) return status;
-    ToolFtp ftp;
-    Configure(ftp, session);
     if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error());
     if (ftp.RemoveDirectoryW(Wide(session.url.LeafName()).c_str()) != 0) {
         return ReportFailure(ftp.Error());
@@ -210,13 +220,11 @@ int RunRmdir(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, 1, "pwd URL", status)) return status;
     Session session;
-    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+    ToolFtp ftp;
+    if (!StartFtp(args, settings, {1, 1, "pwd URL", 0, false}, session, ftp, status)) {
         return status;
     }
-    ToolFtp ftp;
-    Configure(ftp, session);
     ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
     if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
     wchar_t directory[4096];
@@ -230,15 +238,13 @@ int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunQuote(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 2, static_cast<std::size_t>(-1), "quote [--post] URL CMD...", status)) {
-        return status;
-    }
     Session session;
-    if ((status = OpenSession(args.operands[0], Protocol::Ftp, settings, session)) != kExitOk) {
+    ToolFtp ftp;
+    if (!StartFtp(args, settings,
+                  {2, static_cast<std::size_t>(-1), "quote [--post] URL CMD...", 0, false}, session,
+                  ftp, status)) {
         return status;
     }
-    ToolFtp ftp;
-    Configure(ftp, session);
     ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
     if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
     const std::vector<std::string> commands(args.operands.begin() + 1, args.operands.end());
