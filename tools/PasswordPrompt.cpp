@@ -4,6 +4,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "Session.h"
+
 namespace rktool {
 namespace {
 
@@ -44,15 +46,6 @@ private:
     termios m_saved;
     bool m_active;
 };
-
-void WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
-}
 
 }  // namespace
 

@@ -128,6 +128,15 @@ bool WriteLocalFile(const std::string& path, const char* data, std::size_t size)
     return std::fclose(file.release()) == 0;
 }
 
+void WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
 bool WriteStdout(const char* data, std::size_t size) {
     if (size != 0 && std::fwrite(data, 1, size, stdout) != size) return false;
     return std::fflush(stdout) == 0;

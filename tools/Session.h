@@ -51,6 +51,9 @@ bool WriteLocalFile(const std::string& path, const char* data, std::size_t size)
 // Writes to standard output; false when it fails.
 bool WriteStdout(const char* data, std::size_t size);
 
+// Writes all of text to a file descriptor, giving up quietly on an error.
+void WriteAll(int fd, const std::string& text);
+
 // Checks the operand count against min..max; otherwise prints the problem with the usage line
 // and sets status.
 bool OperandsOk(const ParsedArguments& args, std::size_t min, std::size_t max, const char* usage,

@@ -5,17 +5,10 @@
 
 #include <cstdio>
 
+#include "Session.h"
+
 namespace rktool {
 namespace {
-
-void WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
-}
 
 // Replaces what follows marker up to the end of its line with "***".
 void MaskAfter(std::string& text, const std::string& marker) {
