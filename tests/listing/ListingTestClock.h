@@ -1,4 +1,4 @@
-// Test helpers for the listing clock: a fixed "now" and calendar readings of listing times.
+// Test helpers for the listing clock: a fixed "now" and UTC readings of listing times.
 #pragma once
 
 #include <cstdint>
@@ -9,21 +9,18 @@
 
 namespace listingtest {
 
-// Seconds since 1970-01-01T00:00:00 of a UTC calendar reading (month 1..12), computed by the
-// C library so that it is independent of the code under test.
-inline std::int64_t Utc(int year, int month, int day, int hour = 0, int minute = 0,
-                        int second = 0) {
+// Seconds of a UTC calendar reading (month 1..12), by the C library, not the code under test.
+inline std::int64_t Utc(int year, int month, int day, int hour = 0, int minute = 0) {
     std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;
     tm.tm_mday = day;
     tm.tm_hour = hour;
     tm.tm_min = minute;
-    tm.tm_sec = second;
     return static_cast<std::int64_t>(timegm(&tm));
 }
 
-// "YYYY-MM-DD HH:MM" of a time read as UTC.
+// "YYYY-MM-DD HH:MM" of a time read as UTC, by the C library.
 inline std::string Reading(std::int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
@@ -33,8 +30,7 @@ inline std::string Reading(std::int64_t seconds) {
     return text;
 }
 
-// Fixes the listing clock at an instant while it lives, and makes the next UpdateNow take the
-// year of that instant, as the first call of a process would.
+// Fixes the listing clock while it lives; the next UpdateNow takes its year, as a first call.
 class FixedClock {
 public:
     explicit FixedClock(std::int64_t now) {
@@ -47,8 +43,6 @@ public:
         rklisting::ListingClock = previous_;
         rklisting::s_needCurrentYear = 1;
     }
-    FixedClock(const FixedClock&) = delete;
-    FixedClock& operator=(const FixedClock&) = delete;
 
     // Moves "now" as a running process sees it: the current year stays as first computed.
     void MoveTo(std::int64_t now) { s_fixedNow = now; }

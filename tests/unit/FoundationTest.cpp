@@ -1,172 +1,129 @@
-// The error record, the text conversions and the Windows stand-ins.
+// The error record, the text conversions, the Windows stand-ins and the logging stand-in.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <string>
 
+#include "LogCapture.h"
 #include "RKCurl/RKCurl.h"
 #include "platform/CRuntime.h"
 
 using oru::helper::NarStrToWideStr;
 using oru::helper::WideStrToNarStr;
 using oru::shared::error::CRKError;
-using oru::shared::error::RKERR_PERFORM;
-using oru::shared::error::RKERR_SET_OPTION;
 
 TEST(ErrorRecord, MessagesAreCutAfter1023Characters) {
     CRKError error;
-    const std::wstring exact(1023, L'x');
-    error.SetMessage(exact);
-    EXPECT_EQ(std::wstring(error.GetMessageW()), exact);
-
+    error.SetMessage(std::wstring(1023, L'x'));
+    EXPECT_EQ(std::wstring(error.GetMessageW()), std::wstring(1023, L'x'));
     error.SetMessageEx(std::wstring(1023, L'y') + L"z");
     EXPECT_EQ(std::wstring(error.GetMessageEx()), std::wstring(1023, L'y'));
-    EXPECT_EQ(error.m_messageEx[1023], L'\0');
 }
 
-TEST(ErrorRecord, CodesMessagesCopiesAndReset) {
+TEST(ErrorRecord, CodesCopiesResetAndRaise) {
     CRKError error;
     error.SetMessage(L"main");
-    error.setErrorCD(RKERR_SET_OPTION, 7);
-    EXPECT_EQ(error.what(), 2506);
-    EXPECT_EQ(static_cast<int>(error), 2506);
-    EXPECT_EQ(error.whatEx(), 7);
-    EXPECT_STREQ(error.GetMessageW(), L"main");  // setErrorCD leaves the messages alone
-
     error.SetMessageEx(std::string("caf\xC3\xA9"));
-    EXPECT_STREQ(error.GetMessageEx(), L"caf\u00E9");
-
+    error.setErrorCD(oru::shared::error::RKERR_SET_OPTION, 7);
     CRKError& self = error;
     error = self;
-    EXPECT_EQ(error.what(), 2506);
-    EXPECT_STREQ(error.GetMessageW(), L"main");
-
     const CRKError copy(error);
     error.reset();
-    EXPECT_EQ(error.what(), 0);
-    EXPECT_EQ(error.whatEx(), 0);
-    EXPECT_STREQ(error.GetMessageW(), L"");
-    EXPECT_STREQ(error.GetMessageEx(), L"");
-    EXPECT_EQ(copy.whatEx(), 7);
-    EXPECT_STREQ(copy.GetMessageEx(), L"caf\u00E9");
-}
-
-TEST(ErrorRecord, RaiseThrowsACopy) {
-    CRKError error(RKERR_PERFORM, 6);
-    error.SetMessageEx(std::wstring(L"detail"));
+    EXPECT_EQ(error.what() + error.whatEx(), 0);
+    EXPECT_EQ(std::wstring(error.GetMessageW()) + error.GetMessageEx(), L"");
     try {
-        error.raise();
+        copy.raise();
         FAIL() << "raise returned";
     } catch (const CRKError& thrown) {
-        EXPECT_EQ(thrown.what(), 2509);
-        EXPECT_EQ(thrown.whatEx(), 6);
-        EXPECT_STREQ(thrown.GetMessageEx(), L"detail");
+        EXPECT_EQ(static_cast<int>(thrown), 2506);
+        EXPECT_EQ(thrown.whatEx(), 7);
+        EXPECT_STREQ(thrown.GetMessageW(), L"main");  // setErrorCD leaves the messages alone
+        EXPECT_STREQ(thrown.GetMessageEx(), L"caf\u00E9");
     }
 }
-
-std::string Repeat(const std::string& text, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += text;
-    return out;
-}
-
-struct Utf8Case {
-    const char* name;
-    std::string utf8;
-    std::wstring wide;
-};
 
 TEST(TextConversion, WellFormedTextRoundTrips) {
-    const Utf8Case cases[] = {
-        {"empty", "", L""},
-        {"latin", "caf\xC3\xA9", L"caf\u00E9"},
-        {"ten three-byte characters", Repeat("\xE2\x82\xAC", 10), std::wstring(10, L'\u20AC')},
-        {"outside the basic plane", "\xF0\x9F\x98\x80", L"\U0001F600"},
-    };
-    for (const Utf8Case& c : cases) {
-        EXPECT_EQ(NarStrToWideStr(c.utf8), c.wide) << c.name;
-        EXPECT_EQ(WideStrToNarStr(c.wide), c.utf8) << c.name;
+    std::string euros;
+    for (int i = 0; i < 10; ++i) euros += "\xE2\x82\xAC";  // ten 3-byte characters: 30 bytes
+    const std::pair<std::string, std::wstring> cases[] = {{"", L""},
+                                                          {"caf\xC3\xA9", L"caf\u00E9"},
+                                                          {euros, std::wstring(10, L'\u20AC')},
+                                                          {"\xF0\x9F\x98\x80", L"\U0001F600"}};
+    for (const auto& [utf8, wide] : cases) {
+        EXPECT_EQ(NarStrToWideStr(utf8), wide) << utf8;
+        EXPECT_EQ(WideStrToNarStr(wide), utf8) << utf8;
     }
-    EXPECT_EQ(WideStrToNarStr(std::wstring(10, L'\u20AC')).size(), 30u);
-}
-
-TEST(TextConversion, StopsAtTheFirstZero) {
-    EXPECT_EQ(NarStrToWideStr(std::string("ab\0cd", 5)), L"ab");
-    EXPECT_EQ(WideStrToNarStr(std::wstring(L"ab\0cd", 5)), "ab");
 }
 
 TEST(TextConversion, MalformedInputBecomesReplacementCharacters) {
-    const Utf8Case cases[] = {
-        {"truncated three-byte sequence", "a\xE2\x82", L"a\uFFFD"},
-        {"two stray continuation bytes", "\x80\x80", L"\uFFFD\uFFFD"},
-        {"truncated four-byte sequence before ASCII", "\xF0\x9F\x98" "A", L"\uFFFDA"},
-        {"encoded surrogate", "\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
-        {"overlong slash", "\xC0\xAF", L"\uFFFD\uFFFD"},
-        {"beyond U+10FFFF", "\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        {"invalid lead", "\xFF" "b", L"\uFFFDb"},
-    };
-    for (const Utf8Case& c : cases) EXPECT_EQ(NarStrToWideStr(c.utf8), c.wide) << c.name;
+    // One U+FFFD per maximal subpart; the first zero ends the text.
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"a\xE2\x82", L"a\uFFFD"},                          // truncated three-byte sequence
+        {"\x80\x80", L"\uFFFD\uFFFD"},                      // stray continuation bytes
+        {"\xF0\x9F\x98\x41", L"\uFFFDA"},                   // truncated four-byte, then 'A'
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},                      // overlong slash
+        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
+        {"\xFF\x62", L"\uFFFDb"},                           // invalid lead, then 'b'
+        {std::string("ab\0cd", 5), L"ab"}};
+    for (const auto& [utf8, wide] : cases) EXPECT_EQ(NarStrToWideStr(utf8), wide) << utf8;
 
-    const std::wstring badWide = {static_cast<wchar_t>(0xD800), L'x', static_cast<wchar_t>(0x110000)};
-    EXPECT_EQ(WideStrToNarStr(badWide), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+    const std::wstring bad = {static_cast<wchar_t>(0xD800), L'x', static_cast<wchar_t>(0x110000)};
+    EXPECT_EQ(WideStrToNarStr(bad), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(WideStrToNarStr(std::wstring(L"ab\0cd", 5)), "ab");
 }
 
-TEST(WindowsRecords, SystemTimeToFileTimeOfKnownDates) {
-    SYSTEMTIME st{2024, 11, 0, 30, 0, 0, 0, 0};
+TEST(WindowsRecords, SystemTimeToFileTimeOfKnownAndImpossibleDates) {
+    const SYSTEMTIME known{2024, 11, 0, 30, 0, 0, 0, 0};
     FILETIME ft{};
-    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
-    const unsigned long long ticks = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    EXPECT_EQ(ticks, 133773984000000000ULL);
+    ASSERT_TRUE(SystemTimeToFileTime(&known, &ft));
+    EXPECT_EQ((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime,
+              133773984000000000ULL);
 
-    SYSTEMTIME back{};
-    ASSERT_TRUE(FileTimeToSystemTime(&ft, &back));
-    EXPECT_EQ(back.wYear, 2024);
-    EXPECT_EQ(back.wMonth, 11);
-    EXPECT_EQ(back.wDay, 30);
-    EXPECT_EQ(back.wDayOfWeek, 6);  // a Saturday
-
-    SYSTEMTIME epoch{1601, 1, 0, 1, 0, 0, 0, 0};
-    ASSERT_TRUE(SystemTimeToFileTime(&epoch, &ft));
-    EXPECT_EQ(ft.dwLowDateTime | ft.dwHighDateTime, 0u);
-}
-
-TEST(WindowsRecords, SystemTimeToFileTimeRefusesImpossibleReadings) {
-    const SYSTEMTIME impossible[] = {
-        {2023, 2, 0, 29, 0, 0, 0, 0},   // February 29 of a common year
-        {2024, 4, 0, 31, 0, 0, 0, 0},   // April 31
-        {2024, 13, 0, 1, 0, 0, 0, 0},   // month 13
-        {2024, 1, 0, 1, 24, 0, 0, 0},   // hour 24
-        {1600, 12, 0, 31, 0, 0, 0, 0},  // before 1601
-    };
+    // February 29 of a common year, April 31, month 13, hour 24, before 1601.
+    const SYSTEMTIME impossible[] = {{2023, 2, 0, 29, 0, 0, 0, 0},
+                                     {2024, 4, 0, 31, 0, 0, 0, 0},
+                                     {2024, 13, 0, 1, 0, 0, 0, 0},
+                                     {2024, 1, 0, 1, 24, 0, 0, 0},
+                                     {1600, 12, 0, 31, 0, 0, 0, 0}};
     for (const SYSTEMTIME& st : impossible) {
-        FILETIME ft{1, 2};
-        EXPECT_FALSE(SystemTimeToFileTime(&st, &ft)) << st.wYear << "-" << st.wMonth << "-" << st.wDay;
-        EXPECT_EQ(ft.dwLowDateTime, 1u);
+        FILETIME untouched{1, 2};
+        EXPECT_FALSE(SystemTimeToFileTime(&st, &untouched)) << st.wYear << "-" << st.wMonth;
+        EXPECT_EQ(untouched.dwLowDateTime, 1u);
     }
-    const SYSTEMTIME leap{2024, 2, 0, 29, 23, 59, 59, 999};
-    FILETIME ft{};
-    EXPECT_TRUE(SystemTimeToFileTime(&leap, &ft));
 }
 
 TEST(WindowsRecords, RuntimeBreakdownsRefuseTimesBefore1970) {
-    const __time64_t before = -1;
-    const __time64_t known = 1772409600;  // 2026-03-02T00:00:00Z
-    EXPECT_EQ(_gmtime64(&before), nullptr);
-    EXPECT_EQ(_localtime64(&before), nullptr);
-    const std::tm* t = _gmtime64(&known);
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(t->tm_year + 1900, 2026);
-    EXPECT_EQ(t->tm_mon, 2);
-    EXPECT_EQ(t->tm_mday, 2);
-    EXPECT_GT(_time64(nullptr), known);
+    const __time64_t before = -1, known = 1772409600;  // 2026-03-02T00:00:00Z
+    EXPECT_TRUE(_gmtime64(&before) == nullptr && _localtime64(&before) == nullptr);
+    EXPECT_NE(_gmtime64(&known), nullptr);
 }
 
 TEST(WindowsRecords, WideOpenReachesTheFileSystemAsUtf8) {
-    const std::wstring wide = L"/tmp/rkcurl-wfopen-\u00E9\U0001F600.txt";
-    std::FILE* out = _wfopen(wide.c_str(), L"wb");
+    std::FILE* out = _wfopen(L"/tmp/rkcurl-wfopen-\u00E9\U0001F600.txt", L"wb");
     ASSERT_NE(out, nullptr);
     std::fclose(out);
-    const std::string narrow = "/tmp/rkcurl-wfopen-\xC3\xA9\xF0\x9F\x98\x80.txt";
-    EXPECT_EQ(std::remove(narrow.c_str()), 0);
+    EXPECT_EQ(std::remove("/tmp/rkcurl-wfopen-\xC3\xA9\xF0\x9F\x98\x80.txt"), 0);
+}
+
+TEST(Logging, WideFormatsReadSAsWideAndCapitalSAsNarrow) {
+    rktest::LogCapture capture;
+    LOGGER::g_RKLog.Log(L"Error Code : %d -- %s", 2509, L"caf\u00E9");
+    LOGGER::g_RKLog.Log(L"[%S] [%hs] [%ls] [%5.2s] [%%] [%I64d]", "narrow", "h", L"wide", L"abc",
+                        static_cast<long long>(1) << 40);
+    LOGGER::g_RKLog.Log(L"%s!", std::wstring(5000, L'x').c_str());  // long messages are not cut
+    EXPECT_EQ(capture.Failures(),
+              (std::vector<std::string>{"M|Error Code : 2509 -- caf\xC3\xA9",
+                                        "M|[narrow] [h] [wide] [   ab] [%] [1099511627776]",
+                                        "M|" + std::string(5000, 'x') + "!"}));
+}
+
+TEST(Logging, RecordsCarryKindSeverityFileAndLine) {
+    rktest::LogCapture capture;
+    {
+        LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Connect", nullptr);
+        EXPECT_EQ(LOGGER::g_RKLog.WriteLog("Curl", LOGGER::SEV_WARNING, "HTTP", 86, nullptr), 0);
+    }
+    EXPECT_EQ(capture.Traces(), (std::vector<std::string>{">CRFTP::Connect", "<CRFTP::Connect"}));
+    EXPECT_EQ(capture.Failures(), std::vector<std::string>{"W|Curl|2|HTTP|86"});
 }

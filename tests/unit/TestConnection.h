@@ -10,10 +10,6 @@ public:
     using CConnection::ConcatenateURL;
     using CConnection::GetLastCurlError;
     using CConnection::GetPathName;
-    using CConnection::Normalize;
-    using CConnection::ReleaseHandle;
-    using CConnection::ResetCurlErrorBuffer;
-    using CConnection::WriteStream;
     using CConnection::m_curl;
     using CConnection::m_curlErrorBuffer;
     using CConnection::m_error;
@@ -23,6 +19,9 @@ public:
     using CConnection::m_response;
     using CConnection::m_urlBuffer;
     using CConnection::m_userPassword;
+    using CConnection::Normalize;
+    using CConnection::ReleaseHandle;
+    using CConnection::WriteStream;
 
     std::wstring Href() const { return GetHREF(); }
 };
