@@ -45,6 +45,13 @@ TEST(Connection, WriteStreamAppendsOrRefusesANullTarget) {
     EXPECT_EQ(TestConnection::WriteStream(data, 1, 3, nullptr), 0);
 }
 
+TEST(Exports, TheThreeItemsThatNoOperationUses) {
+    CRKCurl a;
+    a = CRKCurl();
+    EXPECT_EQ(fnRKCurl(), 42);
+    EXPECT_EQ(nRKCurl, 0);
+}
+
 TEST(PathComposition, NormalizeConcatenateAndPathName) {
     TestConnection c;
     EXPECT_EQ(c.Normalize("a\\b\\c"), "a/b/c");

@@ -73,6 +73,12 @@ TEST_F(PrepareTest, SetsTheOptionsInOrderWithTheUrlAndCredentials) {
     EXPECT_EQ(CurlInterposer::SetoptOptions(), kPlainOptions);
     EXPECT_EQ(c.m_userPassword, "j\xC3\xBCrgen:p:w");
     EXPECT_EQ(std::strlen(c.m_urlBuffer), std::strlen("http://h\xC3\xB4te:2121") + href.size());
+
+    CurlInterposer::Reset();  // authentication with empty texts still sends the separator
+    TestConnection empty;
+    empty.SetNeedAuthentication(1);
+    ASSERT_EQ(empty.Prepare(L"ftp://"), 0);
+    EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_USERPWD).pointer), ":");
 }
 
 TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
