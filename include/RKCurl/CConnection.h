@@ -65,6 +65,23 @@ public:
     // default; off, a request sets exactly the shared options and nothing else.
     int SetReuseConnections(int reuse);
 
+    // Transfer limits in milliseconds for the connection phase and the whole request; a
+    // transfer slower than bytesPerSecond for the given seconds is given up. 0: no limit
+    // (libcurl's own defaults). A request that runs into one fails with libcurl's result 28.
+    int SetConnectTimeout(long milliseconds);
+    int SetTimeout(long milliseconds);
+    int SetLowSpeedLimit(long bytesPerSecond, long seconds);
+
+    // Non-zero: secure requests check the server's certificate chain and host name instead of
+    // switching the checks off. The CA bundle file is used for the chain; null or empty:
+    // libcurl's default bundle.
+    int SetVerifyPeer(int verify);
+    int SetCACertificateFile(const wchar_t* path);
+
+    // Null (the default): libcurl's choice, which honours the proxy environment variables.
+    // L"": no proxy, the environment ignored. Otherwise the proxy URL to use.
+    int SetProxy(const wchar_t* proxy);
+
     // Copies the collected response body (no terminator) and sets length to its size. Size 0
     // only reports the length. Returns 0, or RKERR_BUFFER_TOO_SMALL (2503) without copying and
     // without touching m_error when the body is larger than size.
@@ -100,6 +117,10 @@ protected:
     // Lets go of the easy handle; libcurl's handle is cleaned up once no copy holds it.
     void ReleaseHandle();
 
+    // Sets the certificate checks of a secure request: switched off, or on with SetVerifyPeer,
+    // plus the CA bundle when one is set. True when libcurl took every option.
+    bool SetCertificateChecks();
+
     std::string m_response;
     std::string m_header;
     int m_debug;
@@ -114,10 +135,24 @@ protected:
 private:
     void AdoptHandle(CURL* handle);
     int SetSharedOptions(const std::wstring& prefix);
+    int SetTransferControls();
+
+    // The opt-in controls; with every member at its default, a request sets none of them.
+    struct TransferControls {
+        long connectTimeoutMs = 0;
+        long timeoutMs = 0;
+        long lowSpeedLimit = 0;
+        long lowSpeedTime = 0;
+        int verifyPeer = 0;
+        std::string caFile;  // UTF-8; empty: libcurl's default
+        bool proxySet = false;
+        std::string proxy;  // UTF-8; empty with proxySet: no proxy at all
+    };
 
     std::shared_ptr<rkcurl::CurlHandleOwner> m_curlOwner;
     // Handles this object prepared that may still deliver into its buffers through copies.
     std::vector<std::weak_ptr<rkcurl::CurlHandleOwner>> m_preparedHandles;
     int m_reuseConnections;
     std::shared_ptr<rkcurl::CurlShareOwner> m_share;
+    TransferControls m_controls;
 };

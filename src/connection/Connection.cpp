@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "connection/CurlHandle.h"
 #include "RKCurl/CConnection.h"
+#include "connection/CurlHandle.h"
 
 using oru::shared::error::RKERR_BUFFER_TOO_SMALL;
 using oru::shared::error::rkerr_e;
@@ -34,7 +34,8 @@ CConnection::CConnection(const CConnection& other)
       m_userPassword(other.m_userPassword),
       m_curlOwner(other.m_curlOwner),
       m_reuseConnections(other.m_reuseConnections),
-      m_share(other.m_share) {
+      m_share(other.m_share),
+      m_controls(other.m_controls) {
     std::memcpy(m_curlErrorBuffer, other.m_curlErrorBuffer, sizeof m_curlErrorBuffer);
 }
 
@@ -55,6 +56,7 @@ CConnection& CConnection::operator=(const CConnection& other) {
     m_userPassword = other.m_userPassword;
     m_reuseConnections = other.m_reuseConnections;
     m_share = other.m_share;
+    m_controls = other.m_controls;
     return *this;
 }
 
@@ -83,7 +85,9 @@ int CConnection::SetDebug(int debug) {
     return 0;
 }
 
-int CConnection::GetDebug() { return m_debug; }
+int CConnection::GetDebug() {
+    return m_debug;
+}
 
 int CConnection::SetProgressCallback(ProgressCallback callback) {
     m_progressCallback = callback;

@@ -3,12 +3,12 @@
 
 #include <cstring>
 
+#include "RKCurl/CConnection.h"
+#include "RKCurl/TextConversion.h"
 #include "connection/CurlHandle.h"
 #include "connection/CurlOption.h"
 #include "connection/NetworkLibrary.h"
 #include "foundation/LogSites.h"
-#include "RKCurl/CConnection.h"
-#include "RKCurl/TextConversion.h"
 
 using oru::shared::error::RKERR_HANDLE_INIT;
 using oru::shared::error::RKERR_SET_OPTION;
@@ -18,7 +18,8 @@ namespace {
 // libcurl's shape of the body and header sink; same work as CConnection::WriteStream.
 struct StreamSink : CConnection {
     static size_t Write(char* data, size_t size, size_t count, void* target) {
-        return static_cast<size_t>(WriteStream(data, size, count, static_cast<std::string*>(target)));
+        return static_cast<size_t>(
+            WriteStream(data, size, count, static_cast<std::string*>(target)));
     }
 };
 
@@ -83,13 +84,11 @@ int CConnection::SetSharedOptions(const std::wstring& prefix) {
         m_curlOwner->share = m_share;  // the cache outlives every handle attached to it
         if (!SetCurlOption(CURLOPT_SHARE, m_share->share)) return m_lastCurlCode;
     }
-    return 0;
+    return SetTransferControls();
 }
 
 int CConnection::PrepareSecurity() {
     if (m_secure == 0) return 0;
-    if (SetCurlOption(CURLOPT_SSL_VERIFYPEER, 0L) && SetCurlOption(CURLOPT_SSL_VERIFYHOST, 0L)) {
-        return 0;
-    }
+    if (SetCertificateChecks()) return 0;
     return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
 }

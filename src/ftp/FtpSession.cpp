@@ -40,7 +40,7 @@ int CRFTP::Prepare(const std::wstring& /*prefix*/) {
     if (SetCurlOption(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL)) &&
         SetCurlOption(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_DEFAULT)) &&
         SetCurlOption(CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_DEFAULT)) &&
-        SetCurlOption(CURLOPT_SSL_VERIFYPEER, 0L) && SetCurlOption(CURLOPT_SSL_VERIFYHOST, 0L)) {
+        SetCertificateChecks()) {
         return 0;
     }
     return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);

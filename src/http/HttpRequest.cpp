@@ -61,7 +61,7 @@ int HttpRequest::SwitchOffCertificateChecks() {
         case TlsStep::Always:
             break;
     }
-    if (SetOption(CURLOPT_SSL_VERIFYPEER, 0L) && SetOption(CURLOPT_SSL_VERIFYHOST, 0L)) return 0;
+    if (m_client.SetCertificateChecks()) return 0;
     return Fail(RKERR_SET_OPTION, LastCurlCode());
 }
 

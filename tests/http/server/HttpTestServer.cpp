@@ -181,6 +181,10 @@ HttpTestServer::HttpTestServer(bool tls) : m_impl(new Impl) {
     m_impl->Install();
 }
 
+std::string HttpTestServer::CertificatePath() const {
+    return m_impl->certificate ? m_impl->certificate->CertificatePath() : std::string();
+}
+
 HttpTestServer::~HttpTestServer() {
     Stop();
 }

@@ -57,6 +57,8 @@ public:
     void Stop();
 
     int Port() const;
+    // The PEM certificate of the HTTPS server (its own CA); "" for plain HTTP.
+    std::string CertificatePath() const;
     // "127.0.0.1:<port>", the text a client takes as its server.
     std::wstring Host() const;
 
