@@ -32,6 +32,16 @@ TEST_F(PyFtpTest, TlsOptionsOnlyWhenSecure) {
     EXPECT_EQ(calls[calls.size() - 5].number, CURLUSESSL_ALL);
     for (std::size_t i = calls.size() - 4; i < calls.size(); ++i) EXPECT_EQ(calls[i].number, 0);
 
+    // Opted in, the same options turn the chain and host-name checks on.
+    CurlInterposer::Reset();
+    ftp.SetVerifyPeer(1);
+    ASSERT_EQ(ftp.Prepare(L""), 0);
+    EXPECT_EQ(After(CurlInterposer::SetoptOptions(), CURLOPT_FAILONERROR), kTlsOptions);
+    const auto verified = CurlInterposer::Setopts();
+    EXPECT_EQ(verified[verified.size() - 2].number, 1);
+    EXPECT_EQ(verified[verified.size() - 1].number, 2);
+    ftp.SetVerifyPeer(0);
+
     for (std::size_t i = 0; i < kTlsOptions.size(); ++i) {
         SCOPED_TRACE(kTlsOptions[i]);
         CurlInterposer::Reset();
