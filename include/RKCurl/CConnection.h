@@ -87,6 +87,10 @@ public:
     // without touching m_error when the body is larger than size.
     int GetResponse(char* buffer, std::size_t size, std::size_t& length);
 
+    // Empties the collected response body and header texts and gives their memory back, for
+    // hosts that keep one object for many requests. Returns 0.
+    int ClearResponse();
+
     // Fills error's messages from libcurl's description of extendedCode and the error buffer,
     // and writes the failure records. The caller has already stored the codes.
     void SetErrorString(int code, int extendedCode, oru::shared::error::CRKError& error);

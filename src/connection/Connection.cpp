@@ -108,6 +108,12 @@ int CConnection::GetResponse(char* buffer, std::size_t size, std::size_t& length
     return 0;
 }
 
+int CConnection::ClearResponse() {
+    std::string().swap(m_response);
+    std::string().swap(m_header);
+    return 0;
+}
+
 int CConnection::WriteStream(char* data, std::size_t size, std::size_t count, std::string* target) {
     if (target == nullptr) return 0;
     target->append(data, size * count);

@@ -18,6 +18,13 @@ void CurlForm::AddText(const std::string& name, const std::string& contents) {
 
 void CurlForm::AddBuffer(const char* name, const char* fileName, const unsigned char* data,
                          int length) {
+    // libcurl reads a buffer length of 0 as "zero-terminated": an empty part must point at an
+    // empty text of our own so that the caller's memory is never read.
+    static const char kEmpty[] = "";
+    if (length <= 0) {
+        data = reinterpret_cast<const unsigned char*>(kEmpty);
+        length = 0;
+    }
     curl_formadd(&m_first, &m_last, CURLFORM_COPYNAME, name, CURLFORM_BUFFER, fileName,
                  CURLFORM_BUFFERPTR, static_cast<const void*>(data), CURLFORM_BUFFERLENGTH,
                  static_cast<long>(length), CURLFORM_END);

@@ -26,6 +26,23 @@ TEST_F(UploadTest, PostFileNamesThePartAfterTheCallersFieldOrFileField) {
               "ce(report.txt)=file contents");
 }
 
+TEST_F(UploadTest, AnEmptyBufferPostsAnEmptyPartAndClearResponseFreesTheBody) {
+    // No terminator after the byte: a zero length must not read it, nor anything beyond.
+    const unsigned char data[] = {'x'};
+    TestHttp client = ClientFor(L"/upload");
+    ASSERT_EQ(client.PostBuffer(data, 0), 0);
+    const auto requests = Recorded();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(Parts(requests[0]).at(0), "file_buffer(file_buffer)=");
+
+    std::size_t length = 0;
+    ASSERT_EQ(client.GetResponse(nullptr, 0, length), 0);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(client.ClearResponse(), 0);
+    ASSERT_EQ(client.GetResponse(nullptr, 0, length), 0);
+    EXPECT_EQ(length, 0u);
+}
+
 TEST_F(UploadTest, AnUnreadableFileFailsTheTransferAndConsumesTheFields) {
     TestHttp client = ClientFor(L"/upload");
     client.AddMultiPartField(L"k", L"v");
