@@ -39,7 +39,10 @@ protected:
         return Fail(RKERR_SET_OPTION, LastCurlCode());
     }
 
-    void AfterPerform() override { WriteCallbackSlot() = nullptr; }
+    int AfterPerform(int result) override {
+        WriteCallbackSlot() = nullptr;
+        return result;
+    }
 
     void Deliver() override {
         if (m_buffer == nullptr) {

@@ -51,12 +51,14 @@ protected:
         return Fail(RKERR_SET_OPTION, LastCurlCode());
     }
 
-    void AfterPerform() override {
+    int AfterPerform(int result) override {
         WriteCallbackSlot() = nullptr;  // a stored callback serves one transfer
-        if (m_size != nullptr && m_stream.Get() != nullptr) {
-            *m_size = m_record.bytesWritten;  // also after a failure: what reached the file
-            m_stream.Close();
-        }
+        if (m_stream.Get() == nullptr) return result;
+        if (m_size != nullptr) *m_size = m_record.bytesWritten;  // also after a failure
+        // The last bytes reach the file only at the flush of the close: a file that cannot take
+        // them is a failed write, as a failed write during the transfer is.
+        const bool closed = m_stream.Close();
+        return result == CURLE_OK && !closed ? CURLE_WRITE_ERROR : result;
     }
 
     void ReleaseOwn() override { m_stream.Close(); }

@@ -42,8 +42,7 @@ int HttpRequest::Transfer() {
     if (const int code = SetOwnOptions()) return code;
 
     m_client.m_lastCurlCode = curl_easy_perform(m_client.m_curl);
-    const int result = m_client.m_lastCurlCode;
-    AfterPerform();
+    const int result = AfterPerform(m_client.m_lastCurlCode);
     const int code = result == CURLE_OK ? 0 : ReportTransferFailure(result);
     if (code == 0) Deliver();
     // Consumed fields are gone once the transfer ran, whatever its outcome.

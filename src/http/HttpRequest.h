@@ -47,8 +47,9 @@ protected:
     virtual void AddLeadingParts() {}
     // The operation's own options; 0, or the code of a failure already recorded with Fail.
     virtual int SetOwnOptions() { return 0; }
-    // Right after curl_easy_perform returned, before its result is looked at.
-    virtual void AfterPerform() {}
+    // Runs right after the transfer with libcurl's result; returns the result that counts (a
+    // local file that cannot be completed turns a finished transfer into a failed one).
+    virtual int AfterPerform(int result) { return result; }
     // A failed transfer: records it and returns the code.
     virtual int ReportTransferFailure(int result);
     // A successful transfer, before the fields are emptied.

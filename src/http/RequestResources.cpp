@@ -57,9 +57,10 @@ bool FileStream::Open(const wchar_t* path, const wchar_t* mode) {
     return m_file != nullptr;
 }
 
-void FileStream::Close() {
-    if (m_file != nullptr) std::fclose(m_file);
+bool FileStream::Close() {
+    const bool closed = m_file == nullptr || std::fclose(m_file) == 0;
     m_file = nullptr;
+    return closed;
 }
 
 void ReceiveBlock::Allocate(std::uint64_t size) {

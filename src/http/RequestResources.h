@@ -63,7 +63,8 @@ public:
     // failure.
     bool Open(const wchar_t* path, const wchar_t* mode);
     std::FILE* Get() const { return m_file; }
-    void Close();
+    // Closes the file; false when its last bytes could not be written.
+    bool Close();
 
 private:
     std::FILE* m_file = nullptr;

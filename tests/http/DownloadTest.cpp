@@ -82,6 +82,14 @@ TEST_F(DownloadTest, FailedTransfers) {
     EXPECT_EQ(client.GetFile(L"/dev/full"), RKERR_PERFORM);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_WRITE_ERROR);
 
+    // A small body fails only at the flush of the close: still a failed write, for both.
+    client.SetHREF(L"/bytes/100");
+    std::uint64_t full = 0;
+    EXPECT_EQ(client.GetFile(L"/dev/full"), RKERR_PERFORM);
+    EXPECT_EQ(client.m_error.whatEx(), CURLE_WRITE_ERROR);
+    EXPECT_EQ(client.GetBulkFile(L"/dev/full", full), RKERR_PERFORM);
+    EXPECT_EQ(client.m_error.whatEx(), CURLE_WRITE_ERROR);
+
     client.SetHREF(L"/status/404");  // the file is made empty all the same
     WriteFile(folder.Path("old"), "old");
     EXPECT_EQ(client.GetFile(folder.WidePath("old").c_str()), RKERR_PERFORM);
