@@ -18,6 +18,7 @@
 #include <map>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "RKCurl/CConnection.h"
 #include "RKCurl/Export.h"
@@ -69,6 +70,19 @@ public:
     // Adds or replaces a form field; fields go on the wire sorted by name (std::wstring order),
     // after the request's own parts. Returns 0.
     int AddMultiPartField(const wchar_t* name, const wchar_t* value);
+
+    // Opt-in request controls; with none called every request is as described below. Each
+    // returns 0, is copied with the object and takes effect from the next request.
+    // Non-zero: GetPage, GetFile, GetBulkFile and GetBuffer send a plain GET without the form;
+    // the fields stay in the object (GetBuffer then keeps them too).
+    int SetPlainGet(int plain);
+    // n > 0: every request follows up to n redirects (GetSOAPPage's own following is capped at
+    // n); one more fails with 2509 and libcurl's 47. 0: as described.
+    int SetFollowRedirects(long maxRedirects);
+    // A request header line ("Name: value") sent by every request after the request's own
+    // lines; null or empty is ignored. ClearHeaders forgets every added line.
+    int AddHeader(const wchar_t* line);
+    int ClearHeaders();
 
     // POST multipart/form-data: "submit" = "send", then the fields (kept for the next request);
     // Accept-Encoding gzip,deflate,compress (the body is decoded), the fixed MSIE 6.0 user agent,
@@ -153,4 +167,12 @@ protected:
 
 private:
     friend class rkcurl::HttpRequest;  // the request sequence shared by every operation
+
+    // The opt-in request controls; at their defaults a request sets none of their options.
+    struct RequestControls {
+        int plainGet = 0;
+        long maxRedirects = 0;
+        std::vector<std::string> headers;  // UTF-8 lines, in the order they were added
+    };
+    RequestControls m_requestControls;
 };

@@ -8,8 +8,8 @@ using oru::shared::error::RKERR_SET_OPTION;
 
 namespace {
 
-const rkcurl::RequestProfile kGetBuffer = {"CRHTTP::GetBuffer", rkcurl::TlsStep::WhenSecure, true,
-                                           false, true};
+const rkcurl::RequestProfile kGetBuffer = {
+    "CRHTTP::GetBuffer", rkcurl::TlsStep::WhenSecure, true, false, true, true, false};
 
 class BufferDownload : public rkcurl::HttpRequest {
 public:

@@ -10,9 +10,10 @@ namespace {
 using rkcurl::RequestProfile;
 using rkcurl::TlsStep;
 
-const RequestProfile kGetFile = {"CRHTTP::GetFile", TlsStep::WhenSecure, true, false, false};
-const RequestProfile kGetBulkFile = {"CRHTTP::GetBulkFile", TlsStep::WhenSecure, true, false,
-                                     false};
+const RequestProfile kGetFile = {
+    "CRHTTP::GetFile", TlsStep::WhenSecure, true, false, false, true, false};
+const RequestProfile kGetBulkFile = {
+    "CRHTTP::GetBulkFile", TlsStep::WhenSecure, true, false, false, true, false};
 
 class FileDownload : public rkcurl::HttpRequest {
 public:

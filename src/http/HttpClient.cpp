@@ -22,7 +22,8 @@ CRHTTP::CRHTTP(const CRHTTP& other)
       m_multiPartFields(other.m_multiPartFields),
       m_writeCallback(other.m_writeCallback),
       m_soapPostData(other.m_soapPostData),
-      m_soapHeader(other.m_soapHeader) {}
+      m_soapHeader(other.m_soapHeader),
+      m_requestControls(other.m_requestControls) {}
 
 CRHTTP& CRHTTP::operator=(const CRHTTP& other) {
     if (this == &other) return *this;  // the fields stay as they are
@@ -34,6 +35,7 @@ CRHTTP& CRHTTP::operator=(const CRHTTP& other) {
     m_writeCallback = other.m_writeCallback;
     m_soapPostData = other.m_soapPostData;
     m_soapHeader = other.m_soapHeader;
+    m_requestControls = other.m_requestControls;
     return *this;
 }
 

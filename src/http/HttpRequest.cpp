@@ -36,17 +36,21 @@ int HttpRequest::Run() {
 int HttpRequest::Transfer() {
     Reserve();
     if (const int code = SwitchOffCertificateChecks()) return code;
-    if (m_profile.sendsForm) {
+    const bool sendsForm =
+        m_profile.sendsForm && !(m_profile.mayGetPlain && m_client.m_requestControls.plainGet);
+    if (sendsForm) {
         if (const int code = SendForm()) return code;
     }
     if (const int code = SetOwnOptions()) return code;
+    if (const int code = SetRequestControls()) return code;
 
     m_client.m_lastCurlCode = curl_easy_perform(m_client.m_curl);
     const int result = AfterPerform(m_client.m_lastCurlCode);
     const int code = result == CURLE_OK ? 0 : ReportTransferFailure(result);
     if (code == 0) Deliver();
-    // Consumed fields are gone once the transfer ran, whatever its outcome.
-    if (m_profile.consumesFields) m_client.m_multiPartFields.clear();
+    // Consumed fields are gone once the transfer ran, whatever its outcome; fields a plain GET
+    // did not send stay.
+    if (m_profile.consumesFields && sendsForm) m_client.m_multiPartFields.clear();
     return code;
 }
 
@@ -83,7 +87,37 @@ void HttpRequest::SetPageHeaders() {
     SetOption(CURLOPT_ACCEPT_ENCODING, kAcceptedEncodings);
     SetOption(CURLOPT_USERAGENT, kUserAgent);
     m_headers.Append(kKeepAlive);
+    SetHeaderList();
+}
+
+void HttpRequest::SetHeaderList() {
+    for (const std::string& line : m_client.m_requestControls.headers)
+        m_headers.Append(line.c_str());
     SetOption(CURLOPT_HTTPHEADER, m_headers.Get());
+    m_headerListSet = true;
+}
+
+// Only what the host opted into is set, after the operation's own options; a refusal of any of
+// them ends the request with 2506.
+int HttpRequest::SetRequestControls() {
+    const CRHTTP::RequestControls& controls = m_client.m_requestControls;
+    // An operation without a list of its own gets one with just the added lines.
+    if (!m_headerListSet && !controls.headers.empty()) {
+        for (const std::string& line : controls.headers) m_headers.Append(line.c_str());
+        if (!SetOption(CURLOPT_HTTPHEADER, m_headers.Get())) {
+            return Fail(RKERR_SET_OPTION, LastCurlCode());
+        }
+        m_headerListSet = true;
+    }
+    if (controls.maxRedirects > 0) {
+        if (!m_profile.followsRedirects && !SetOption(CURLOPT_FOLLOWLOCATION, 1L)) {
+            return Fail(RKERR_SET_OPTION, LastCurlCode());
+        }
+        if (!SetOption(CURLOPT_MAXREDIRS, controls.maxRedirects)) {
+            return Fail(RKERR_SET_OPTION, LastCurlCode());
+        }
+    }
+    return 0;
 }
 
 void HttpRequest::Release() {

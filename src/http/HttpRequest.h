@@ -2,8 +2,9 @@
 // operations apart is a RequestProfile (data) and a few hooks that a subclass overrides.
 //
 //   trace, scheme prefix, Prepare; TLS step; form (leading parts, "submit", the fields) and
-//   CURLOPT_HTTPPOST; own options; perform; after-perform work; failure or delivery; the fields
-//   emptied where the operation consumes them; release of the handle and every resource.
+//   CURLOPT_HTTPPOST; own options; the host's opt-in request controls; perform; after-perform work;
+//   failure or delivery; the fields emptied where the operation consumes them; release of the
+//   handle and every resource.
 #pragma once
 
 #include <curl/curl.h>
@@ -27,7 +28,9 @@ struct RequestProfile {
     TlsStep tls;
     bool sendsForm;         // "submit" = "send" and the fields, as CURLOPT_HTTPPOST
     bool formRefusalFails;  // a refused CURLOPT_HTTPPOST ends the request with 2506
-    bool consumesFields;    // the fields are emptied once the transfer has run
+    bool consumesFields;    // the fields are emptied once the sent form's transfer has run
+    bool mayGetPlain;       // SetPlainGet turns the form off
+    bool followsRedirects;  // the operation itself turns redirect following on
 };
 
 class HttpRequest {
@@ -68,6 +71,9 @@ protected:
 
     // Accepted encodings, the fixed user agent and "Connection: Keep-Alive", results ignored.
     void SetPageHeaders();
+    // Hands libcurl the operation's header lines followed by the host's added ones, as one
+    // list; the result is ignored, as for the described lists.
+    void SetHeaderList();
 
     CurlForm& Form() { return m_form; }
     HeaderList& Headers() { return m_headers; }
@@ -79,12 +85,14 @@ private:
     int Transfer();
     int SwitchOffCertificateChecks();
     int SendForm();
+    int SetRequestControls();
     void Release();
 
     CRHTTP& m_client;
     const RequestProfile& m_profile;
     CurlForm m_form;
     HeaderList m_headers;
+    bool m_headerListSet = false;
 };
 
 // Fixed texts of the requests.

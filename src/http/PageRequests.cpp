@@ -8,8 +8,10 @@ namespace {
 using rkcurl::RequestProfile;
 using rkcurl::TlsStep;
 
-const RequestProfile kGetPage = {"CRHTTP::GetPage", TlsStep::WhenSecure, true, false, false};
-const RequestProfile kGetSOAPPage = {"CRHTTP::GetSOAPPage", TlsStep::Always, false, false, false};
+const RequestProfile kGetPage = {
+    "CRHTTP::GetPage", TlsStep::WhenSecure, true, false, false, true, false};
+const RequestProfile kGetSOAPPage = {
+    "CRHTTP::GetSOAPPage", TlsStep::Always, false, false, false, false, true};
 
 class PageRequest : public rkcurl::HttpRequest {
 public:
@@ -39,7 +41,7 @@ protected:
         Headers().Append("Content-type: text/html; charset=UTF8");
         if (!SoapHeader().empty()) Headers().Append(SoapHeader().c_str());
         SetOption(CURLOPT_USERAGENT, rkcurl::kUserAgent);
-        SetOption(CURLOPT_HTTPHEADER, Headers().Get());
+        SetHeaderList();
         SetOption(CURLOPT_FOLLOWLOCATION, 1L);
         return 0;
     }

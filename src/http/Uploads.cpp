@@ -14,10 +14,11 @@ namespace {
 using rkcurl::RequestProfile;
 using rkcurl::TlsStep;
 
-const RequestProfile kPostBuffer = {"CRHTTP::PostBuffer", TlsStep::ThroughPrepareSecurity, true,
-                                    true, true};
+const RequestProfile kPostBuffer = {
+    "CRHTTP::PostBuffer", TlsStep::ThroughPrepareSecurity, true, true, true, false, false};
 // Hosts filter their traces on this name, which predates the operation's current one.
-const RequestProfile kPostFile = {"CRHTTP::PostPage", TlsStep::WhenSecure, true, true, true};
+const RequestProfile kPostFile = {
+    "CRHTTP::PostPage", TlsStep::WhenSecure, true, true, true, false, false};
 
 const char kBufferPart[] = "file_buffer";  // the part's name and the file name it announces
 const wchar_t kDefaultFileField[] = L"FileField";

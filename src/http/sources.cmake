@@ -1,6 +1,7 @@
 # The HTTP client: the object, its write functions, the request sequence and the operations.
 set(RKCURL_HTTP_SOURCES
     http/HttpClient.cpp
+    http/RequestControls.cpp
     http/WriteFunctions.cpp
     http/RequestResources.cpp
     http/HttpRequest.cpp

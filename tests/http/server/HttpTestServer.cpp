@@ -70,6 +70,35 @@ bool Serve(const httplib::Request& request, httplib::Response& response) {
                 const std::size_t chunk = std::min<std::size_t>(length, 64 * 1024);
                 return sink.write(PatternBlock().data() + offset % 26, chunk);
             });
+    } else if (path == "/getonly") {
+        // A static server: anything but GET is not implemented.
+        if (request.method != "GET") response.status = 501;
+        response.set_content(request.method == "GET" ? "get only" : "not implemented", octets);
+    } else if (path.rfind("/chain/", 0) == 0) {
+        const int left = std::stoi(path.substr(7));
+        if (left > 0) {
+            response.status = 302;
+            response.set_header("Location", "/chain/" + std::to_string(left - 1));
+        }
+        response.set_content(left > 0 ? "moved" : "end of chain", octets);
+    } else if (path == "/loop") {
+        response.status = 302;
+        response.set_header("Location", "/loop");
+        response.set_content("moved", octets);
+    } else if (path.rfind("/trickle/", 0) == 0) {
+        const std::size_t total = std::stoull(path.substr(9));
+        response.set_chunked_content_provider(
+            octets, [total](std::size_t offset, httplib::DataSink& sink) {
+                if (offset >= total) {
+                    sink.done();
+                    return true;
+                }
+                // One byte a second; a client that gave up ends the wait early.
+                for (int i = 0; i < 20 && sink.is_writable(); ++i) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+                return sink.is_writable() && sink.write(PatternBlock().data() + offset % 26, 1);
+            });
     } else if (path == "/discard") {
         response.set_content("discarded", octets);
     } else {

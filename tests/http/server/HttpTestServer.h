@@ -7,6 +7,10 @@
 //   /gzip          200, the gzip-encoded text "decoded by the client" (Content-Encoding: gzip)
 //   /bytes/<n>     200, n bytes of the pattern 'a'..'z' repeated (streamed, any size)
 //   /discard       200, "discarded": the request body is read and counted, not kept
+//   /getonly       200, "get only" to GET; 501 to any other method
+//   /chain/<n>     302 to /chain/<n-1>; /chain/0 answers 200, "end of chain"
+//   /loop          302 to itself
+//   /trickle/<n>   200, n bytes sent one a second (chunked)
 //   anything else  200, "ok"
 // Every request is recorded: method, path, headers, and either the raw body or, for
 // multipart/form-data, the parts in the order they arrived. /discard keeps only the body size.

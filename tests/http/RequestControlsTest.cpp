@@ -1,0 +1,311 @@
+// The opt-in request controls of CRHTTP (plain GET, redirect following, added header lines) and
+// the connection's limits and proxy choice on real HTTP transfers: the options each adds (seen
+// through the test-side libcurl stand-ins) and what crosses the wire.
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+
+#include "CurlInterposer.h"
+#include "ForwardingProxy.h"
+#include "HttpTestSupport.h"
+#include "LogCapture.h"
+#include "RKCurl/TextConversion.h"
+
+namespace rktest {
+namespace {
+
+const unsigned char kData[] = {'d'};
+
+// Every request operation, run on one client; the body each received, wherever it went.
+struct Operation {
+    const char* name;
+    bool mayGetPlain;  // SetPlainGet applies
+    bool ownHeaders;   // the operation sets a header list of its own
+    bool soap;
+
+    int Run(TestHttp& client, const TempFolder& folder, std::string& body) const {
+        const std::string op = name;
+        std::uint64_t size = 0;
+        const std::size_t before = client.m_response.size();
+        int code = 0;
+        if (op == "GetPage") code = client.GetPage();
+        if (op == "GetSOAPPage") code = client.GetSOAPPage();
+        if (op == "PostBuffer") code = client.PostBuffer(kData, 1);
+        if (op == "PostFile") {
+            WriteFile(folder.Path("upload"), "u");
+            code = client.PostFile(folder.WidePath("upload").c_str(), nullptr);
+        }
+        body = client.m_response.substr(before);
+        if (op == "GetFile" || op == "GetBulkFile") {
+            const std::wstring path = folder.WidePath(op);
+            code = op == "GetFile" ? client.GetFile(path.c_str())
+                                   : client.GetBulkFile(path.c_str(), size);
+            body = ReadFile(folder.Path(op));
+            std::remove(folder.Path(op).c_str());
+        }
+        if (op == "GetBuffer") {
+            unsigned char block[256];
+            code = client.GetBuffer(sizeof block, block, size);
+            body.assign(reinterpret_cast<const char*>(block), code == 0 ? size : 0);
+        }
+        return code;
+    }
+};
+
+const Operation kOperations[] = {
+    {"GetPage", true, true, false},      {"GetFile", true, false, false},
+    {"GetBulkFile", true, false, false}, {"GetBuffer", true, false, false},
+    {"GetSOAPPage", false, true, true},  {"PostBuffer", false, false, false},
+    {"PostFile", false, true, false},
+};
+
+std::vector<int> Without(std::vector<int> options, const std::vector<int>& dropped) {
+    options.erase(
+        std::remove_if(options.begin(), options.end(),
+                       [&](int o) { return std::count(dropped.begin(), dropped.end(), o); }),
+        options.end());
+    return options;
+}
+
+std::vector<SetoptCall> CallsOf(int option) {
+    std::vector<SetoptCall> calls;
+    for (const SetoptCall& call : CurlInterposer::Setopts()) {
+        if (call.option == option) calls.push_back(call);
+    }
+    return calls;
+}
+
+using RequestControlsTest = HttpServerTest;
+
+// Each setter adds its own options after the operation's, or takes the form away, and nothing
+// else; setters called with their defaults change nothing.
+TEST_F(RequestControlsTest, EachSetterChangesOnlyItsOwnOptions) {
+    const std::vector<int> kRedirect = {CURLOPT_FOLLOWLOCATION, CURLOPT_MAXREDIRS};
+    const struct {
+        const char* what;
+        std::function<void(CRHTTP&)> set;
+    } cases[] = {
+        {"defaults",
+         [](CRHTTP& c) {
+             c.SetPlainGet(0), c.SetFollowRedirects(0), c.AddHeader(nullptr), c.AddHeader(L"");
+             c.ClearHeaders();
+         }},
+        {"cleared headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"), c.ClearHeaders(); }},
+        {"plain GET", [](CRHTTP& c) { c.SetPlainGet(1); }},
+        {"redirects", [](CRHTTP& c) { c.SetFollowRedirects(4); }},
+        {"headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"); }},
+    };
+    for (const Operation& op : kOperations) {
+        CurlInterposer::Reset();
+        TestHttp plain = ClientFor(L"/page");
+        std::string body;
+        ASSERT_EQ(op.Run(plain, folder, body), 0);
+        const std::vector<int> baseline = CurlInterposer::SetoptOptions();
+
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(op.name) + ", " + c.what);
+            CurlInterposer::Reset();
+            TestHttp source = ClientFor(L"/page");
+            c.set(source);
+            TestHttp client(source);  // the controls travel with a copy
+            ASSERT_EQ(op.Run(client, folder, body), 0);
+            std::vector<int> expected = baseline;
+            const std::string what = c.what;
+            if (what == "plain GET" && op.mayGetPlain)
+                expected = Without(baseline, {CURLOPT_HTTPPOST});
+            if (what == "redirects") {
+                expected.insert(expected.end(), op.soap ? kRedirect.begin() + 1 : kRedirect.begin(),
+                                kRedirect.end());
+            }
+            if (what == "headers" && !op.ownHeaders) expected.push_back(CURLOPT_HTTPHEADER);
+            EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
+            if (what == "redirects") {
+                EXPECT_EQ(CallsOf(CURLOPT_MAXREDIRS).at(0).number, 4);
+            }
+        }
+    }
+}
+
+// A static server answers 501 to the described POSTs; a plain GET fetches the file through
+// every download operation and leaves the fields in the object.
+TEST_F(RequestControlsTest, PlainGetFromAGetOnlyServer) {
+    for (const Operation& op : kOperations) {
+        for (const int plain : {0, 1}) {
+            SCOPED_TRACE(std::string(op.name) + (plain ? ", plain GET" : ", described"));
+            Server().ClearRequests();
+            TestHttp client = ClientFor(L"/getonly");
+            client.AddMultiPartField(L"k", L"v");
+            client.SetPlainGet(plain);
+            if (op.soap) client.SetSOAPPostData("<body/>");
+            std::string body;
+            const bool fetched = plain != 0 && op.mayGetPlain;
+            EXPECT_EQ(op.Run(client, folder, body), fetched ? 0 : RKERR_PERFORM);
+            EXPECT_EQ(client.m_error.whatEx(), fetched ? 0 : CURLE_HTTP_RETURNED_ERROR);
+
+            const RecordedRequest request = Recorded().at(0);
+            EXPECT_EQ(request.method, fetched ? "GET" : "POST");
+            if (fetched) {
+                EXPECT_EQ(body, "get only");
+                EXPECT_EQ(request.bodySize, 0u);
+                EXPECT_EQ(client.m_multiPartFields.size(), 1u);  // kept, not sent
+            }
+        }
+    }
+}
+
+TEST_F(RequestControlsTest, RedirectsFollowedWithinTheLimit) {
+    const struct {
+        const char* path;
+        long limit;
+        int code;
+        long extended;
+        const char* body;  // for the operations that answer with the last page
+        std::size_t hops;  // requests the server saw
+        bool soapFollows;  // GetSOAPPage follows on its own without a limit
+    } cases[] = {
+        {"/chain/2", 0, 0, 0, "moved", 1, true},
+        {"/chain/2", 2, 0, 0, "end of chain", 3, false},
+        {"/chain/2", 5, 0, 0, "end of chain", 3, false},
+        {"/chain/2", 1, RKERR_PERFORM, CURLE_TOO_MANY_REDIRECTS, nullptr, 2, false},
+        {"/loop", 3, RKERR_PERFORM, CURLE_TOO_MANY_REDIRECTS, nullptr, 4, false},
+    };
+    for (const auto& c : cases) {
+        for (const Operation& op : kOperations) {
+            SCOPED_TRACE(std::string(op.name) + " " + c.path + " within " +
+                         std::to_string(c.limit));
+            Server().ClearRequests();
+            TestHttp client = ClientFor(oru::helper::NarStrToWideStr(c.path));
+            client.SetFollowRedirects(c.limit);
+            LogCapture log;
+            std::string body;
+            const int code = op.Run(client, folder, body);
+            if (op.soap && c.soapFollows) {
+                EXPECT_EQ(code, 0);
+                EXPECT_EQ(body, "end of chain");
+                continue;
+            }
+            EXPECT_EQ(code, c.code);
+            EXPECT_EQ(client.Validate(), c.code);
+            EXPECT_EQ(client.m_error.whatEx(), c.extended);
+            if (c.body != nullptr) {
+                EXPECT_EQ(body, c.body);
+            }
+            EXPECT_EQ(Recorded().size(), c.hops);
+            const std::vector<std::string> failures = log.Failures();
+            const bool chained = std::count(failures.begin(), failures.end(),
+                                            "M|Error Code : " + std::to_string(c.code) + " -- ");
+            EXPECT_EQ(chained, c.code != 0);
+        }
+    }
+}
+
+TEST_F(RequestControlsTest, AddedHeaderLinesOnTheWire) {
+    for (const Operation& op : kOperations) {
+        SCOPED_TRACE(op.name);
+        Server().ClearRequests();
+        TestHttp client = ClientFor(L"/page");
+        client.SetSOAPHeader("SOAPAction: act");
+        client.AddHeader(L"X-First: 1");
+        client.AddHeader(L"X-Second: zwei \u00e4");
+        std::string body;
+        ASSERT_EQ(op.Run(client, folder, body), 0);
+        client.ClearHeaders();
+        ASSERT_EQ(op.Run(client, folder, body), 0);
+
+        const std::vector<RecordedRequest> requests = Recorded();
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_EQ(requests[0].Header("X-First"), "1");
+        EXPECT_EQ(requests[0].Header("X-Second"), "zwei \xc3\xa4");
+        for (const RecordedRequest& request : requests) {
+            // The operation's own lines still go out, with or without added ones.
+            EXPECT_EQ(request.Header("Connection"), op.ownHeaders ? "Keep-Alive" : "");
+            EXPECT_EQ(request.Header("SOAPAction"), op.soap ? "act" : "");
+        }
+        EXPECT_EQ(requests[1].HeaderCount("X-First") + requests[1].HeaderCount("X-Second"), 0u);
+    }
+}
+
+TEST_F(RequestControlsTest, TricklingServerRunsIntoTheLowSpeedLimit) {
+    for (const Operation& op : {kOperations[0], kOperations[3]}) {
+        SCOPED_TRACE(op.name);
+        TestHttp client = ClientFor(L"/trickle/30");
+        client.SetPlainGet(1);
+        client.SetLowSpeedLimit(100, 2);
+        std::string body;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(op.Run(client, folder, body), RKERR_PERFORM);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(client.m_error.whatEx(), CURLE_OPERATION_TIMEDOUT);
+        EXPECT_GE(elapsed, std::chrono::milliseconds(1500));
+        EXPECT_LT(elapsed, std::chrono::seconds(15));
+    }
+}
+
+// Sets or removes an environment variable for the scope, restoring its old value at the end.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        if (m_had) m_old = old;
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (m_had) {
+            setenv(m_name, m_old.c_str(), 1);
+        } else {
+            unsetenv(m_name);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
+TEST_F(RequestControlsTest, ProxyChoiceRoutesTheRequest) {
+    ForwardingProxy proxy;
+    const std::wstring proxyUrl = oru::helper::NarStrToWideStr(proxy.Url());
+    const struct {
+        const char* what;
+        const wchar_t* proxy;  // SetProxy's argument; null is the default
+        bool environment;      // http_proxy names the proxy
+        bool proxied;
+    } cases[] = {
+        {"not set, no environment", nullptr, false, false},
+        {"not set, environment honoured", nullptr, true, true},
+        {"none, environment ignored", L"", true, false},
+        {"the proxy's URL", proxyUrl.c_str(), false, true},
+    };
+    const ScopedEnv noProxy("no_proxy", nullptr);
+    const ScopedEnv noProxyUpper("NO_PROXY", nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ScopedEnv environment("http_proxy", c.environment ? proxy.Url().c_str() : nullptr);
+        const std::size_t before = proxy.Targets().size();
+        Server().ClearRequests();
+        TestHttp client = ClientFor(L"/page");
+        client.SetPlainGet(1);
+        client.SetProxy(c.proxy);
+        ASSERT_EQ(client.GetPage(), 0);
+        EXPECT_EQ(client.m_response, "page body");
+        EXPECT_EQ(Recorded().size(), 1u);  // the origin saw it either way
+        const std::vector<std::string> targets = proxy.Targets();
+        ASSERT_EQ(targets.size() - before, c.proxied ? 1u : 0u);
+        if (c.proxied) {
+            EXPECT_EQ(targets.back(),
+                      "http://" + oru::helper::WideStrToNarStr(Server().Host()) + "/page");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace rktest
