@@ -200,6 +200,47 @@ TEST_F(RequestControlsTest, RedirectsFollowedWithinTheLimit) {
     }
 }
 
+// The lines of the header list libcurl was given last, read while the transfer runs (the list
+// is freed when the request returns).
+std::vector<std::string> g_listLines;
+int ReadHeaderList(void*, double, double, double, double) {
+    if (!g_listLines.empty()) return 0;
+    const std::vector<SetoptCall> lists = CallsOf(CURLOPT_HTTPHEADER);
+    if (lists.empty()) return 0;
+    for (auto* l = static_cast<const curl_slist*>(lists.back().pointer); l; l = l->next) {
+        g_listLines.push_back(l->data);
+    }
+    return 0;
+}
+
+// One list per request: the operation's own lines first, then the added ones in their order.
+TEST_F(RequestControlsTest, AddedLinesFollowTheOperationsOwnInOneList) {
+    const struct {
+        const Operation& op;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {kOperations[0], {"Connection: Keep-Alive", "X-A: 1", "X-B: 2"}},
+        {kOperations[1], {"X-A: 1", "X-B: 2"}},
+        {kOperations[4],
+         {"Connection: Keep-Alive", "Content-type: text/html; charset=UTF8", "SOAPAction: act",
+          "X-A: 1", "X-B: 2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.op.name);
+        CurlInterposer::Reset();
+        g_listLines.clear();
+        TestHttp client = ClientFor(L"/page");
+        client.SetSOAPHeader("SOAPAction: act");
+        client.AddHeader(L"X-A: 1");
+        client.AddHeader(L"X-B: 2");
+        client.SetProgressCallback(&ReadHeaderList);
+        std::string body;
+        ASSERT_EQ(c.op.Run(client, folder, body), 0);
+        EXPECT_EQ(CallsOf(CURLOPT_HTTPHEADER).size(), 1u);
+        EXPECT_EQ(g_listLines, c.lines);
+    }
+}
+
 TEST_F(RequestControlsTest, AddedHeaderLinesOnTheWire) {
     for (const Operation& op : kOperations) {
         SCOPED_TRACE(op.name);
