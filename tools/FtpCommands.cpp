@@ -28,7 +28,7 @@ int ReadListing(ToolFtp& ftp, std::vector<ListEntry>& entries) {
 // Puts the session in the parent directory of the URL's path with a handle on it, so that the
 // command operations can name the leaf relative to it.
 int EnterParent(ToolFtp& ftp, const Session& session) {
-    ftp.SetHREF(Wide(session.url.ParentPath()).c_str());
+    ftp.SetHREF(Wide(DecodePath(session.url.ParentPath())).c_str());
     return ftp.Connect();
 }
 
@@ -71,7 +71,7 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
                   status)) {
         return status;
     }
-    ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
+    ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     std::vector<ListEntry> entries;
     if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error());
     std::string out;
@@ -94,7 +94,7 @@ int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     if (!StartFtp(args, settings, {1, 1, "get URL [-o FILE]", 0, false}, session, ftp, status)) {
         return status;
     }
-    ftp.SetHREF(Wide(session.url.path).c_str());
+    ftp.SetHREF(Wide(DecodePath(session.url.path)).c_str());
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
     const int rc = ftp.GetFile();
     FinishProgress();
@@ -137,7 +137,7 @@ int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
     }
     ToolFtp ftp;
     Configure(ftp, session);
-    ftp.SetHREF(Wide(target).c_str());
+    ftp.SetHREF(Wide(DecodePath(target)).c_str());
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Upload);
     const int rc = ftp.PutFile(Wide(local).c_str());
     FinishProgress();
@@ -155,7 +155,7 @@ int RunMkdir(const ParsedArguments& args, const CommonSettings& settings) {
     }
     if (args.Has("parents")) {
         // libcurl creates every missing directory on the way; existing ones are fine.
-        if (ftp.CreateDirectoryTree(Wide(session.url.DirectoryPath()).c_str()) != 0) {
+        if (ftp.CreateDirectoryTree(Wide(DecodePath(session.url.DirectoryPath())).c_str()) != 0) {
             return ReportFailure(ftp.Error());
         }
     } else {
@@ -177,7 +177,7 @@ int RunRm(const ParsedArguments& args, const CommonSettings& settings) {
         return status;
     }
     const std::string leaf = session.url.LeafName();
-    ftp.SetHREF(Wide(session.url.ParentPath()).c_str());
+    ftp.SetHREF(Wide(DecodePath(session.url.ParentPath())).c_str());
     bool directory = false;
     if (args.Has("recursive")) {
         // Look the entry up in its parent: a directory goes as a tree, anything else (a file,
@@ -225,7 +225,7 @@ int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
     if (!StartFtp(args, settings, {1, 1, "pwd URL", 0, false}, session, ftp, status)) {
         return status;
     }
-    ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
+    ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
     wchar_t directory[4096];
     DWORD length = sizeof directory / sizeof directory[0];
@@ -245,7 +245,7 @@ int RunQuote(const ParsedArguments& args, const CommonSettings& settings) {
                   ftp, status)) {
         return status;
     }
-    ftp.SetHREF(Wide(session.url.DirectoryPath()).c_str());
+    ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
     const std::vector<std::string> commands(args.operands.begin() + 1, args.operands.end());
     const int rc = ftp.Command(commands, args.Has("post") ? 1 : 0);

@@ -101,6 +101,18 @@ std::string DecodeSegment(const std::string& segment) {
     return std::string(text.get(), static_cast<std::size_t>(length));
 }
 
+std::string DecodePath(const std::string& path) {
+    std::string names;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = path.find('/', start);
+        names += DecodeSegment(path.substr(start, slash - start));
+        if (slash == std::string::npos) return names;
+        names += '/';
+        start = slash + 1;
+    }
+}
+
 std::string EncodeSegment(const std::string& name) {
     char* raw = curl_easy_escape(nullptr, name.c_str(), static_cast<int>(name.size()));
     if (raw == nullptr) return name;

@@ -38,5 +38,7 @@ std::string DisplayUrl(const UrlParts& url);
 // Percent-decodes one URL segment, and percent-encodes one name for a URL path.
 std::string DecodeSegment(const std::string& segment);
 std::string EncodeSegment(const std::string& name);
+// A URL path as the FTP path of plain names the library takes: each segment decoded.
+std::string DecodePath(const std::string& path);
 
 }  // namespace rktool

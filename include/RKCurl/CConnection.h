@@ -46,9 +46,10 @@ public:
     // The code of the latest recorded failure, 0 after a successful preparation.
     virtual int Validate() = 0;
 
-    // Makes a fresh easy handle with the shared options for the URL prefix + server + HREF.
-    // Returns 0, or RKERR_GLOBAL_INIT (2504, once, after a failed libcurl initialisation),
-    // RKERR_HANDLE_INIT (2505) or RKERR_SET_OPTION (2506) with libcurl's result in m_error.
+    // Makes a fresh easy handle with the shared options for the URL prefix + server + HREF
+    // (the HREF as URL text, unchanged). Returns 0, or RKERR_GLOBAL_INIT (2504, once, after a
+    // failed libcurl initialisation), RKERR_HANDLE_INIT (2505) or RKERR_SET_OPTION (2506) with
+    // libcurl's result in m_error.
     virtual int Prepare(const std::wstring& prefix);
 
     // With the secure flag set, turns certificate and host-name checks off on the prepared
@@ -109,6 +110,9 @@ protected:
     std::string ConcatenateURL(const std::string& base, const std::string& path) const;
     std::string GetPathName() const;
 
+    // The work of Prepare for a URL that the caller composed (UTF-8): the protocol classes
+    // whose paths are not URL text compose their own and prepare through this.
+    int PrepareUrl(const std::string& url);
     // Sets one option on m_curl and stores libcurl's result in m_lastCurlCode; true when taken.
     // Defined in the library's internal headers, for the protocol classes.
     template <typename Value>
@@ -138,7 +142,7 @@ protected:
 
 private:
     void AdoptHandle(CURL* handle);
-    int SetSharedOptions(const std::wstring& prefix);
+    int SetSharedOptions(const std::string& url);
     int SetTransferControls();
 
     // The opt-in controls; with every member at its default, a request sets none of them.

@@ -1,7 +1,14 @@
 // CRFTP: the FTP and FTPS client.
 //
 // Every request goes to "ftp://" + server + HREF; the HREF doubles as the session's current
-// remote directory. A preparing operation (Connect, GetFile, PostFile, PutFile, the directory
+// remote directory.
+//
+// Paths are names, not URL text: every path handed in (SetHREF, the directory operations,
+// RemoveDirectoryTree, PutFile's HREF) and every listed name reaches the server byte for byte
+// in CWD, MKD, RETR, STOR, LIST, DELE and RMD, whatever it holds (space, "#", "?", ";", "+",
+// "[", non-ASCII as UTF-8). "%" is an ordinary character: "%41" names "%41", never "A". Only
+// the URL handed to libcurl percent-encodes each segment; the HREF and GetCurrentDirectoryW
+// keep the plain names. A preparing operation (Connect, GetFile, PostFile, PutFile, the directory
 // operations, FindFirstFileW) makes a fresh easy handle and leaves it in the object until the
 // next preparation or Close; the command operations (Command, DeleteFileW, RemoveDirectoryW,
 // GetCurrentDirectoryW) run on that handle. With SetSecure(1) the whole session runs over TLS
@@ -120,8 +127,9 @@ public:
     int RemoveDirectoryTree(const wchar_t* path);
 
 protected:
-    // Prepares a fresh handle for "ftp://" + server + HREF, whatever the prefix; with the
-    // secure flag, TLS for control and data, certificate and host name unchecked.
+    // Prepares a fresh handle for "ftp://" + server + HREF (its names encoded for the URL),
+    // whatever the prefix; with the secure flag, TLS for control and data, certificate and
+    // host name unchecked (checked with SetVerifyPeer).
     virtual int Prepare(const std::wstring& prefix);
 
     // fread pass-through: the item count read.

@@ -1,25 +1,73 @@
-// Textual path rules on UTF-8 paths: no dot segments resolved, nothing merged or escaped.
+// Textual path rules on UTF-8 paths: no dot segments resolved, nothing merged.
+#include "connection/PathComposition.h"
+
 #include <algorithm>
 
 #include "RKCurl/CConnection.h"
 
-std::string CConnection::Normalize(const std::string& path) const {
-    std::string result = path;
-    std::replace(result.begin(), result.end(), '\\', '/');
-    return result;
+namespace rkcurl {
+namespace path {
+
+std::string Normalize(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
 }
 
-std::string CConnection::ConcatenateURL(const std::string& base, const std::string& path) const {
+std::string Concatenate(const std::string& base, const std::string& path) {
     if (path.empty()) return base;
     if (path.front() == '/') return path;
     if (!base.empty() && base.back() == '/') return base + path;
     return base + "/" + path;
 }
 
+bool EnsureDirectorySlash(std::string& path) {
+    if (!path.empty() && path.back() == '/') return false;
+    path += '/';
+    return true;
+}
+
+std::string JoinDirectory(const std::string& current, const std::string& path) {
+    std::string directory = Concatenate(current, Normalize(path));
+    EnsureDirectorySlash(directory);
+    return directory;
+}
+
+std::string EncodeSegments(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(path.size());
+    for (const char c : path) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        const bool kept = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                          (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
+                          byte == '_' || byte == '~' || byte == '/';
+        if (kept) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 0x0F];
+        }
+    }
+    return encoded;
+}
+
+}  // namespace path
+}  // namespace rkcurl
+
+std::string CConnection::Normalize(const std::string& path) const {
+    return rkcurl::path::Normalize(path);
+}
+
+std::string CConnection::ConcatenateURL(const std::string& base, const std::string& path) const {
+    return rkcurl::path::Concatenate(base, path);
+}
+
 std::string CConnection::GetPathName() const {
     const std::size_t first = m_href.find('/');
     if (first == std::string::npos) return std::string();
-    const std::size_t second = first + 2 < m_href.size() ? m_href.find('/', first + 2) : std::string::npos;
+    const std::size_t second =
+        first + 2 < m_href.size() ? m_href.find('/', first + 2) : std::string::npos;
     if (second == std::string::npos) return "/";
     return m_href.substr(second);
 }

@@ -25,7 +25,12 @@ struct StreamSink : CConnection {
 
 }  // namespace
 
+// Prefix, server and HREF are joined without a separator: an HREF begins with "/".
 int CConnection::Prepare(const std::wstring& prefix) {
+    return PrepareUrl(oru::helper::WideStrToNarStr(prefix + m_server) + m_href);
+}
+
+int CConnection::PrepareUrl(const std::string& url) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CConnection::Prepare", nullptr);
     std::memset(m_curlErrorBuffer, 0, sizeof m_curlErrorBuffer);
 
@@ -47,20 +52,17 @@ int CConnection::Prepare(const std::wstring& prefix) {
         return RKERR_HANDLE_INIT;
     }
 
-    if (SetSharedOptions(prefix) != 0) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (SetSharedOptions(url) != 0) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     return 0;
 }
 
 // Sets the shared options in their fixed order; stops at the first one libcurl refuses and
 // returns its result.
-int CConnection::SetSharedOptions(const std::wstring& prefix) {
+int CConnection::SetSharedOptions(const std::string& url) {
     if (!SetCurlOption(CURLOPT_VERBOSE, static_cast<long>(m_debug))) return m_lastCurlCode;
     if (!SetCurlOption(CURLOPT_ERRORBUFFER, m_curlErrorBuffer)) return m_lastCurlCode;
 
-    // Prefix, server and HREF are joined without a separator: an HREF begins with "/".
-    std::wstring url = prefix + m_server;
-    if (!m_href.empty()) url += oru::helper::NarStrToWideStr(m_href);
-    StoreUrl(oru::helper::WideStrToNarStr(url));
+    StoreUrl(url);
     if (!SetCurlOption(CURLOPT_URL, m_urlBuffer)) return m_lastCurlCode;
 
     const curl_write_callback sink = &StreamSink::Write;

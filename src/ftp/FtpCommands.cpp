@@ -6,6 +6,7 @@
 #include "RKCurl/CRFTP.h"
 #include "RKCurl/TextConversion.h"
 #include "connection/CurlOption.h"
+#include "connection/PathComposition.h"
 #include "ftp/FtpResources.h"
 
 using oru::shared::error::RKERR_COMMAND;
@@ -60,9 +61,8 @@ int CRFTP::GetCurrentDirectoryW(wchar_t* buffer, DWORD* length) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::GetCurrentDirectoryW", nullptr);
     if (Command({"PWD "}, 0) != 0) return RecordFailure(RKERR_GET_CURRENT_DIR, m_lastCurlCode);
 
-    std::wstring directory = GetHREF();
-    if (directory.empty() || directory.back() != L'/') directory += L'/';
-    SetHREF(directory.c_str());
+    rkcurl::path::EnsureDirectorySlash(m_href);
+    const std::wstring directory = GetHREF();
 
     if (buffer == nullptr || length == nullptr || *length == 0) return 0;  // no room at all
     const std::size_t capacity = *length;

@@ -5,17 +5,16 @@
 #include "RKCurl/CRFTP.h"
 #include "RKCurl/TextConversion.h"
 #include "connection/CurlOption.h"
+#include "connection/PathComposition.h"
+#include "ftp/FtpUrl.h"
 
 using oru::shared::error::RKERR_CREATE_DIR;
 using oru::shared::error::RKERR_SET_CURRENT_DIR;
 using oru::shared::error::RKERR_SET_OPTION;
 
 void CRFTP::ComposeDirectory(const wchar_t* path) {
-    const std::string relative =
-        Normalize(oru::helper::WideStrToNarStr(path != nullptr ? path : L""));
-    std::string directory = ConcatenateURL(oru::helper::WideStrToNarStr(GetHREF()), relative);
-    if (directory.empty() || directory.back() != '/') directory += '/';
-    SetHREF(oru::helper::NarStrToWideStr(directory).c_str());
+    m_href = rkcurl::path::JoinDirectory(
+        m_href, oru::helper::WideStrToNarStr(path != nullptr ? path : L""));
 }
 
 int CRFTP::SetCurrentDirectoryW(const wchar_t* path) {
@@ -31,7 +30,7 @@ int CRFTP::SetCurrentDirectoryW(const wchar_t* path) {
 int CRFTP::CreateDirectoryW(const wchar_t* path) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::CreateDirectoryW", nullptr);
     ComposeDirectory(path);
-    const int prepared = Prepare(L"ftp://");
+    const int prepared = Prepare(rkcurl::ftp::kScheme);
     if (prepared != 0) return prepared;
     if (!SetCurlOption(CURLOPT_NOBODY, 1L) ||
         !SetCurlOption(CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR))) {

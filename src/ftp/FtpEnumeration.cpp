@@ -4,17 +4,14 @@
 #include <vector>
 
 #include "RKCurl/CRFTP.h"
+#include "connection/PathComposition.h"
 #include "ftp/FindRecord.h"
 #include "ftp/listing/ListLineParser.h"
 #include "platform/LineEnd.h"
 
 int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::FindFirstFileW", nullptr);
-    std::wstring href = GetHREF();
-    if (href.empty() || href.back() != L'/') {
-        href += L'/';
-        SetHREF(href.c_str());
-    }
+    rkcurl::path::EnsureDirectorySlash(m_href);
     const int fetched = GetFile();
     if (fetched != 0) return fetched;
 

@@ -4,6 +4,7 @@
 
 #include "RKCurl/CRFTP.h"
 #include "connection/CurlOption.h"
+#include "ftp/FtpUrl.h"
 
 using oru::shared::error::RKERR_GET_FILE;
 using oru::shared::error::RKERR_PERFORM;
@@ -34,7 +35,7 @@ int CRFTP::Validate() {
 
 int CRFTP::Prepare(const std::wstring& /*prefix*/) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Prepare", nullptr);
-    const int prepared = CConnection::Prepare(L"ftp://");
+    const int prepared = PrepareUrl(rkcurl::ftp::Url(m_server, m_href));
     if (prepared != 0) return prepared;
     if (m_secure == 0) return 0;
     if (SetCurlOption(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL)) &&
@@ -48,7 +49,7 @@ int CRFTP::Prepare(const std::wstring& /*prefix*/) {
 
 int CRFTP::Connect() {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Connect", nullptr);
-    const int prepared = Prepare(L"ftp://");
+    const int prepared = Prepare(rkcurl::ftp::kScheme);
     if (prepared != 0) return prepared;
     m_response.clear();
     m_lastCurlCode = curl_easy_perform(m_curl);
@@ -64,7 +65,7 @@ int CRFTP::GetFile() {
 
 int CRFTP::PostFile() {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PostFile", nullptr);
-    const int prepared = Prepare(L"ftp://");
+    const int prepared = Prepare(rkcurl::ftp::kScheme);
     if (prepared != 0) return prepared;
     m_lastCurlCode = curl_easy_perform(m_curl);
     if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_PERFORM, m_lastCurlCode);

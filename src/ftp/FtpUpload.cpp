@@ -5,6 +5,7 @@
 #include "RKCurl/CRFTP.h"
 #include "connection/CurlOption.h"
 #include "ftp/FtpResources.h"
+#include "ftp/FtpUrl.h"
 #include "platform/CRuntime.h"
 
 using oru::shared::error::RKERR_FILE_OPEN;
@@ -25,7 +26,7 @@ size_t CRFTP::ReadCallback(char* buffer, size_t size, size_t count, void* stream
 
 int CRFTP::PutFile(const wchar_t* localPath) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PutFile", nullptr);
-    const int prepared = Prepare(L"ftp://");
+    const int prepared = Prepare(rkcurl::ftp::kScheme);
     if (prepared != 0) return prepared;
 
     rkcurl::ftp::FileStream file(_wfopen(localPath != nullptr ? localPath : L"", L"rb"));

@@ -20,6 +20,7 @@ TEST(ComposeDirectoryTest, JoinsNormalisesAndEndsInSlash) {
         {"/pub/", L"\\abs\\dir", L"/abs/dir/"},
         {"/pub/", L"x//y/", L"/pub/x//y/"},
         {"/pub/", L"d\u00E9p\u00F4t", L"/pub/d\u00E9p\u00F4t/"},
+        {"/pub/", L"New folder\\%41\\#r?", L"/pub/New folder/%41/#r?/"},  // names stay plain
     };
     for (const auto& [before, path, after] : cases) {
         SCOPED_TRACE(testing::Message() << before << " + " << after);

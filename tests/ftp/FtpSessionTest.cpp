@@ -53,6 +53,25 @@ TEST_F(PyFtpTest, TlsOptionsOnlyWhenSecure) {
     }
 }
 
+// The URL carries the HREF's names encoded; the HREF keeps them plain. Whatever the prefix,
+// the scheme is ftp://. Plain names give the URL they always gave.
+TEST(FtpUrlTest, EncodesTheNamesAndKeepsTheHref) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "ftp://h\xC3\xB4te:21"},
+        {"/pub/a.txt", "ftp://h\xC3\xB4te:21/pub/a.txt"},
+        {"/New folder/#recycle/", "ftp://h\xC3\xB4te:21/New%20folder/%23recycle/"},
+        {"/d/%41?x=1", "ftp://h\xC3\xB4te:21/d/%2541%3Fx%3D1"},
+    };
+    for (const auto& [href, url] : cases) {
+        TestFtp ftp(nullptr, "");
+        ftp.SetServer(L"h\u00F4te:21");
+        ftp.m_href = href;
+        ASSERT_EQ(ftp.Prepare(L"http://"), 0);
+        EXPECT_STREQ(ftp.m_urlBuffer, url);
+        EXPECT_EQ(ftp.m_href, href);
+    }
+}
+
 TEST_F(PyFtpTest, GetFileReportsAFailedPreparationAsItsOwn) {
     TestFtp ftp;
     ftp.SetServer(L"host");

@@ -33,6 +33,7 @@ public:
     using CRFTP::m_href;
     using CRFTP::m_lastCurlCode;
     using CRFTP::m_response;
+    using CRFTP::m_urlBuffer;
     using CRFTP::Prepare;
 
     // A session on the server, standing in href. With RKCURL_TEST_REUSE set, the same tests

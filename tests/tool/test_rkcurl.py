@@ -213,6 +213,12 @@ class Ftp(ServerCase):
         self.assertEqual(run("get", *self.auth, self.ftp + "/up/other.bin")[:2], (0, data))
         self.assertFails(run("get", *self.auth, self.ftp + "/up/none.bin"), 1,
                          r"RKERR_GET_FILE \(2517\) curl 78: ")
+
+        # A URL is percent-encoded text; the names it stands for reach the server as names.
+        self.write(self.ftp_root, "New folder/#x%41", b"odd")
+        self.write(self.ftp_root, "New folder/#xA", b"plain")
+        self.assertEqual(run("get", *self.auth, self.ftp + "/New%20folder/%23x%2541")[:2],
+                         (0, b"odd"))
         self.assertFails(run("put", *self.auth, local, self.ftp + "/no/such/dir/"), 1,
                          r"RKERR_PERFORM \(2509\) curl \d+: ")
 

@@ -6,6 +6,7 @@
 
 #include "LogCapture.h"
 #include "TestConnection.h"
+#include "connection/PathComposition.h"
 
 using oru::shared::error::RKERR_PERFORM;
 
@@ -80,6 +81,26 @@ TEST(PathComposition, NormalizeConcatenateAndPathName) {
     for (const auto& [href, expected] : hrefs) {
         c.SetHREF(href);
         EXPECT_EQ(c.GetPathName(), expected);
+    }
+}
+
+// FTP names as URL text: every byte outside the unreserved characters encoded, "/" kept; a
+// name that already looks encoded ("%41") is a name, so its "%" is encoded too.
+TEST(PathComposition, EncodeSegments) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"/pub/incoming/file-1_v2.~tar.gz", "/pub/incoming/file-1_v2.~tar.gz"},  // unchanged
+        {"/New folder/", "/New%20folder/"},
+        {"/#recycle/a?b", "/%23recycle/a%3Fb"},
+        {"/100%/%41", "/100%25/%2541"},
+        {"x;y/a+b/[x]", "x%3By/a%2Bb/%5Bx%5D"},
+        {"caf\xC3\xA9/", "caf%C3%A9/"},
+        {"//a//", "//a//"},
+        {"\\a:b@c&d=e", "%5Ca%3Ab%40c%26d%3De"},
+        {std::string("\r\n\x01\x7F\xFF", 5), "%0D%0A%01%7F%FF"},
+    };
+    for (const auto& [path, expected] : cases) {
+        EXPECT_EQ(rkcurl::path::EncodeSegments(path), expected) << path;
     }
 }
 

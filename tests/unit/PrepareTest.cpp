@@ -81,6 +81,15 @@ TEST_F(PrepareTest, SetsTheOptionsInOrderWithTheUrlAndCredentials) {
     EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_USERPWD).pointer), ":");
 }
 
+// The base composes URL text as given: an HTTP HREF keeps its query, escapes and fragment.
+TEST_F(PrepareTest, TheHrefIsUrlText) {
+    TestConnection c;
+    c.SetServer(L"host");
+    c.SetHREF(L"/a%20b/s?q=x+y&r=%41#top");
+    ASSERT_EQ(c.Prepare(L"https://"), 0);
+    EXPECT_STREQ(c.m_urlBuffer, "https://host/a%20b/s?q=x+y&r=%41#top");
+}
+
 TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
     const std::string description = curl_easy_strerror(CURLE_UNKNOWN_OPTION);
     for (std::size_t position = 0; position < kAllOptions.size(); ++position) {

@@ -1,0 +1,23 @@
+// The URL of an FTP request. The HREF holds plain names; the URL carries them encoded, so
+// libcurl's URL parser neither refuses nor cuts nor decodes them away.
+#pragma once
+
+#include <string>
+
+#include "RKCurl/TextConversion.h"
+#include "connection/PathComposition.h"
+
+namespace rkcurl {
+namespace ftp {
+
+// The prefix every CRFTP preparation uses, whatever prefix its caller passes.
+constexpr wchar_t kScheme[] = L"ftp://";
+
+// Scheme, server and HREF joined without a separator (an HREF begins with "/").
+inline std::string Url(const std::wstring& server, const std::string& href) {
+    return oru::helper::WideStrToNarStr(std::wstring(kScheme) + server) +
+           rkcurl::path::EncodeSegments(href);
+}
+
+}  // namespace ftp
+}  // namespace rkcurl
