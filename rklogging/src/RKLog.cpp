@@ -1,6 +1,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -13,17 +14,36 @@ CRKLog g_RKLog;
 
 namespace {
 
-std::mutex& SinkMutex() {
-    static std::mutex mutex;
-    return mutex;
+// Calls into the sink are serialised by one lock; the installed sink is swapped under another,
+// so that a sink may install another sink without waiting for itself.
+std::mutex& CallMutex() {
+    static std::mutex* mutex = new std::mutex;  // never destroyed: records may come late at exit
+    return *mutex;
 }
 
-Sink& CurrentSink() {
-    static Sink sink;
-    return sink;
+std::mutex& StateMutex() {
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
+}
+
+std::shared_ptr<const Sink>& CurrentSink() {
+    static auto* sink = new std::shared_ptr<const Sink>;
+    return *sink;
 }
 
 std::atomic<bool> g_hasSink{false};
+
+// Set while this thread is inside the sink: records it writes from there are dropped instead of
+// waiting for the lock it already holds.
+thread_local bool t_inSink = false;
+
+class InSinkScope {
+public:
+    InSinkScope() { t_inSink = true; }
+    ~InSinkScope() { t_inSink = false; }
+    InSinkScope(const InSinkScope&) = delete;
+    InSinkScope& operator=(const InSinkScope&) = delete;
+};
 
 std::string FormatNarrow(const char* format, va_list args) {
     va_list copy;
@@ -42,19 +62,44 @@ std::string FormatNarrow(const char* format, va_list args) {
 
 namespace detail {
 
-bool HasSink() { return g_hasSink.load(std::memory_order_acquire); }
+bool HasSink() {
+    return g_hasSink.load(std::memory_order_acquire);
+}
 
 void Dispatch(const LogRecord& record) {
-    std::lock_guard<std::mutex> lock(SinkMutex());
-    if (CurrentSink()) CurrentSink()(record);
+    if (t_inSink) return;
+    std::lock_guard<std::mutex> call(CallMutex());
+    std::shared_ptr<const Sink> sink;
+    {
+        std::lock_guard<std::mutex> state(StateMutex());
+        sink = CurrentSink();
+    }
+    if (!sink) return;
+    const InSinkScope scope;
+    // Whatever the sink throws stays here: records are written from operations that report
+    // through codes, and from destructors.
+    try {
+        (*sink)(record);
+    } catch (...) {
+    }
 }
 
 }  // namespace detail
 
 void CRKLog::SetSink(Sink sink) {
-    std::lock_guard<std::mutex> lock(SinkMutex());
-    g_hasSink.store(static_cast<bool>(sink), std::memory_order_release);
-    CurrentSink() = std::move(sink);
+    std::shared_ptr<const Sink> installed;
+    if (sink) installed = std::make_shared<const Sink>(std::move(sink));
+    // Outside a sink, wait until a running call is done, so that the previous sink is not in
+    // use once this returns; from inside the sink that wait would be on itself.
+    std::shared_ptr<const Sink> previous;  // released last, after both locks
+    std::unique_lock<std::mutex> call(CallMutex(), std::defer_lock);
+    if (!t_inSink) call.lock();
+    {
+        std::lock_guard<std::mutex> state(StateMutex());
+        g_hasSink.store(static_cast<bool>(installed), std::memory_order_release);
+        previous = std::move(CurrentSink());
+        CurrentSink() = std::move(installed);
+    }
 }
 
 int CRKLog::WriteLog(const char* message, _Severity severity, const char* file, int line,

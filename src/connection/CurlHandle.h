@@ -7,7 +7,9 @@
 
 #include <curl/curl.h>
 
+#include <cstddef>
 #include <memory>
+#include <mutex>
 
 namespace rkcurl {
 
@@ -18,6 +20,14 @@ struct CurlShareOwner {
     ~CurlShareOwner();
     CurlShareOwner(const CurlShareOwner&) = delete;
     CurlShareOwner& operator=(const CurlShareOwner&) = delete;
+
+    // The lock and unlock callbacks of the cache: one mutex per kind of shared data.
+    void Lock(curl_lock_data data);
+    void Unlock(curl_lock_data data);
+
+private:
+    static constexpr std::size_t kLockCount = CURL_LOCK_DATA_LAST;
+    std::mutex m_locks[kLockCount];
 };
 
 struct CurlHandleOwner {
@@ -25,7 +35,7 @@ struct CurlHandleOwner {
     const void* preparedBy = nullptr;  // the object whose buffers the handle delivers into
     std::shared_ptr<CurlShareOwner> share;
 
-    explicit CurlHandleOwner(CURL* h, const void* owner) : handle(h), preparedBy(owner) {}
+    CurlHandleOwner(CURL* h, const void* owner);
     ~CurlHandleOwner();
     CurlHandleOwner(const CurlHandleOwner&) = delete;
     CurlHandleOwner& operator=(const CurlHandleOwner&) = delete;

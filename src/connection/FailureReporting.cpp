@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "connection/NetworkLibrary.h"
-#include "foundation/LogSites.h"
 #include "RKCurl/CConnection.h"
 #include "RKCurl/TextConversion.h"
+#include "connection/NetworkLibrary.h"
+#include "foundation/LogSites.h"
 
 void CConnection::SetErrorString(int code, int extendedCode, oru::shared::error::CRKError& error) {
     const std::wstring description;  // the main message is always left empty
-    g_InitError.reset();
+    rkcurl::ResetInitError();
     error.SetMessage(description);
     LOGGER::g_RKLog.WriteLog("Error Code : Error Desc", LOGGER::SEV_ERROR,
                              rkcurl::kLogFileConnection, rkcurl::kLogLineErrorReport, nullptr);

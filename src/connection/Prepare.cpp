@@ -32,7 +32,7 @@ int CConnection::Prepare(const std::wstring& prefix) {
     static CNetworkLibrary s_networkLibrary;  // once per process, thread-safe
     (void)s_networkLibrary;
 
-    m_error = g_InitError;
+    m_error = rkcurl::TakeInitError();
     if (m_error.m_code != 0) {
         LOGGER::g_RKLog.WriteLog("Error while initializing network library", LOGGER::SEV_ERROR,
                                  rkcurl::kLogFileConnection, rkcurl::kLogLineNetworkInit, nullptr);

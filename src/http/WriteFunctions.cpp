@@ -1,5 +1,6 @@
 // The write functions that downloads hand to libcurl as CURLOPT_WRITEFUNCTION.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "RKCurl/CRHTTP.h"
@@ -8,9 +9,12 @@ size_t CRHTTP::WriteFileCallbackFunc(char* data, size_t size, size_t count, void
     return std::fwrite(data, size, count, static_cast<FILE*>(userData));
 }
 
+// Counts a block only once it has left the stream's buffer, so that the count says what
+// reached the file even when the disk fills up before the close.
 size_t CRHTTP::WriteBulkFileCallbackFunc(char* data, size_t size, size_t count, void* userData) {
     WriteBulkFileData& record = *static_cast<WriteBulkFileData*>(userData);
     const size_t written = std::fwrite(data, size, count, record.file);
+    if (std::fflush(record.file) != 0) return 0;
     record.bytesWritten += written;
     return written;
 }

@@ -89,6 +89,7 @@ TEST_F(DownloadTest, FailedTransfers) {
     EXPECT_EQ(client.m_error.whatEx(), CURLE_WRITE_ERROR);
     EXPECT_EQ(client.GetBulkFile(L"/dev/full", full), RKERR_PERFORM);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_WRITE_ERROR);
+    EXPECT_EQ(full, 0u);  // none of the bytes reached the file
 
     client.SetHREF(L"/status/404");  // the file is made empty all the same
     WriteFile(folder.Path("old"), "old");

@@ -3,7 +3,10 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -21,11 +24,22 @@ struct State {
     bool failEasyInit = false;
     CURLcode failGlobalInit = CURLE_OK;
     CURLcode failPerform = CURLE_OK;
-    int easyInits = 0;
-    int easyCleanups = 0;
-    int performs = 0;
-    int globalInits = 0;
+    std::atomic<int> easyInits{0};
+    std::atomic<int> easyCleanups{0};
+    std::atomic<int> performs{0};
+    std::atomic<int> globalInits{0};
 };
+
+// Set by libcurl's global cleanup; any later libcurl call through here ends the process with
+// a message, so a test run notices a call that came too late even when libcurl would not.
+std::atomic<bool> g_globalCleanupDone{false};
+
+void RequireLibraryUp(const char* function) {
+    if (!g_globalCleanupDone.load()) return;
+    std::fprintf(stderr, "libcurl call after curl_global_cleanup: %s\n", function);
+    std::fflush(stderr);
+    std::_Exit(70);
+}
 
 State& S() {
     static State* state = new State;  // never destroyed: libcurl calls may come late at exit
@@ -64,10 +78,18 @@ std::vector<int> CurlInterposer::SetoptOptions() {
     return options;
 }
 
-int CurlInterposer::EasyInitCalls() { return S().easyInits; }
-int CurlInterposer::EasyCleanupCalls() { return S().easyCleanups; }
-int CurlInterposer::PerformCalls() { return S().performs; }
-int CurlInterposer::GlobalInitCalls() { return S().globalInits; }
+int CurlInterposer::EasyInitCalls() {
+    return S().easyInits;
+}
+int CurlInterposer::EasyCleanupCalls() {
+    return S().easyCleanups;
+}
+int CurlInterposer::PerformCalls() {
+    return S().performs;
+}
+int CurlInterposer::GlobalInitCalls() {
+    return S().globalInits;
+}
 
 void CurlInterposer::FailSetopt(int option, CURLcode result, int occurrence) {
     std::lock_guard<std::mutex> lock(S().mutex);
@@ -80,12 +102,19 @@ void CurlInterposer::FailSetoptAt(int index, CURLcode result) {
     S().failIndexResult = result;
 }
 
-void CurlInterposer::FailEasyInit(bool fail) { S().failEasyInit = fail; }
-void CurlInterposer::FailGlobalInit(CURLcode result) { S().failGlobalInit = result; }
-void CurlInterposer::FailPerform(CURLcode result) { S().failPerform = result; }
+void CurlInterposer::FailEasyInit(bool fail) {
+    S().failEasyInit = fail;
+}
+void CurlInterposer::FailGlobalInit(CURLcode result) {
+    S().failGlobalInit = result;
+}
+void CurlInterposer::FailPerform(CURLcode result) {
+    S().failPerform = result;
+}
 
 }  // namespace rktest
 
+using rktest::RequireLibraryUp;
 using rktest::S;
 
 extern "C" {
@@ -96,18 +125,32 @@ CURLcode curl_global_init(long flags) {
     return rktest::Real<CURLcode (*)(long)>("curl_global_init")(flags);
 }
 
+void curl_global_cleanup(void) {
+    RequireLibraryUp("curl_global_cleanup");
+    rktest::Real<void (*)(void)>("curl_global_cleanup")();
+    rktest::g_globalCleanupDone = true;
+}
+
+CURLSHcode curl_share_cleanup(CURLSH* share) {
+    RequireLibraryUp("curl_share_cleanup");
+    return rktest::Real<CURLSHcode (*)(CURLSH*)>("curl_share_cleanup")(share);
+}
+
 CURL* curl_easy_init(void) {
+    RequireLibraryUp("curl_easy_init");
     ++S().easyInits;
     if (S().failEasyInit) return nullptr;
     return rktest::Real<CURL* (*)(void)>("curl_easy_init")();
 }
 
 void curl_easy_cleanup(CURL* handle) {
+    RequireLibraryUp("curl_easy_cleanup");
     if (handle != nullptr) ++S().easyCleanups;
     rktest::Real<void (*)(CURL*)>("curl_easy_cleanup")(handle);
 }
 
 CURLcode curl_easy_perform(CURL* handle) {
+    RequireLibraryUp("curl_easy_perform");
     ++S().performs;
     if (S().failPerform != CURLE_OK) return S().failPerform;
     return rktest::Real<CURLcode (*)(CURL*)>("curl_easy_perform")(handle);
@@ -116,6 +159,7 @@ CURLcode curl_easy_perform(CURL* handle) {
 // Options are told apart by libcurl's number ranges: long below 10000, object pointer from
 // 10000, function pointer from 20000, curl_off_t from 30000, blob pointer from 40000.
 CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
+    RequireLibraryUp("curl_easy_setopt");
     va_list args;
     va_start(args, option);
     rktest::SetoptCall call{handle, static_cast<int>(option), 0, nullptr, false};
@@ -146,7 +190,8 @@ CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
         s.setopts.push_back(call);
         const int count = ++s.optionCounts[call.option];
         const auto plan = s.failOption.find(call.option);
-        if (plan != s.failOption.end() && plan->second.first == count) planned = plan->second.second;
+        if (plan != s.failOption.end() && plan->second.first == count)
+            planned = plan->second.second;
         if (s.failIndex != 0 && static_cast<int>(s.setopts.size()) == s.failIndex) {
             planned = s.failIndexResult;
         }

@@ -6,8 +6,10 @@
 // form "%s" means a wide string and "%S" a narrow one, as on Windows.
 //
 // Records go to the sink that the host installs with CRKLog::SetSink; with no sink they are
-// dropped at almost no cost. The sink is called on the thread that writes the record, under the
-// logger's lock, so it must not log itself. Texts reach the sink as UTF-8.
+// dropped at almost no cost. The sink is called on the thread that writes the record, one call
+// at a time. Records that the sink writes itself (through RKCurl or this logger) are dropped,
+// and an exception that the sink throws is swallowed: logging never changes what an operation
+// does. A sink may install another sink. Texts reach the sink as UTF-8.
 #pragma once
 
 #include <functional>
