@@ -107,13 +107,21 @@ public:
     // before 1970, e.g. MS-DOS years 50 to 69), the local time of the instant for EPLF; 0 for
     // an EPLF line without a time and for an EPLF instant before 1970. An entry whose name
     // needs more than 259 wide characters is not handed out: a shortened name would name
-    // another file. A name holding a zero byte reads as cut there.
+    // another file. A name holding a zero byte reads as cut there. Sizes (Unix, MS-DOS, EPLF)
+    // fill nFileSizeLow and, from 2^32 bytes on, nFileSizeHigh with the 64-bit byte count.
     int FindFirstFileW(WIN32_FIND_DATAW& findData);
     // The next entry of the latest listing; -1 at the end. No network, no record.
     int FindNextFileW(WIN32_FIND_DATAW& findData);
     // Whether the entry last handed out by FindFirstFileW or FindNextFileW may be a symbolic
     // link (listed as both a directory and a file); false before any listing.
     bool FindEntryIsLink() const;
+    // The raw lines (without line end) of the latest listing fetched by FindFirstFileW that
+    // gave no record handed out, in listing order: lines no form accepts (an empty line, a
+    // summary line such as "total 12", a heading), names longer than 259 wide characters and
+    // an unfinished last line. Empty before any listing; copied with the object. The listings
+    // of RemoveDirectoryTree count too: after a walk they are those of the last directory it
+    // listed, so a final RMD that failed over an entry not handed out can be explained.
+    std::vector<std::string> FindRejectedLines() const;
 
     // Removes the directory with everything below it, depth first in listing order: saves the
     // directory (GetCurrentDirectoryW), enters path, lists it, deletes files, recurses into
@@ -124,7 +132,16 @@ public:
     // file directly inside path could not be deleted, or RKERR_REMOVE_DIR (2518). The caller's
     // listing and its position are as before the call, on every path; on failure the HREF names the
     // directory where the walk stopped.
+    //
+    // Limits of the walk, each ending it with 2518: a path that is empty, only separators, or
+    // whose last segment ("/" and "\" separate, trailing ones ignored) is "." or ".." is
+    // refused before anything is sent (extended code 0); the walk descends at most
+    // kRemoveTreeMaxDepth levels below path (a directory listed at that depth is not entered);
+    // where the saved directory would not fit its 260 characters it stops before entering,
+    // rather than returning to a cut path. Nothing outside the tree is touched.
     int RemoveDirectoryTree(const wchar_t* path);
+    // How many levels below its path RemoveDirectoryTree descends at most.
+    static constexpr int kRemoveTreeMaxDepth = 64;
 
 protected:
     // Prepares a fresh handle for "ftp://" + server + HREF (its names encoded for the URL),
@@ -143,11 +160,15 @@ private:
     static size_t ReadCallback(char* buffer, size_t size, size_t count, void* stream);
     // Joins path to the HREF and stores the result, ending in "/", as the new HREF.
     void ComposeDirectory(const wchar_t* path);
+    // RemoveDirectoryTree for a directory depth levels below the walk's path.
+    int RemoveTreeLevel(const wchar_t* path, int depth);
     // Steps 2 to 7 of RemoveDirectoryTree; returns 0 or the recorded code.
-    int RemoveTreeSteps(const wchar_t* path);
+    int RemoveTreeSteps(const wchar_t* path, int depth);
     // Deletes or descends into one listed entry; returns 0 or the recorded code.
-    int RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks);
+    int RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks, int depth);
 
     // Per entry of m_findData, what the record cannot say (rkcurl::ftp::EntryMark bits).
     std::vector<std::uint8_t> m_findMarks;
+    // The lines of the latest listing that gave no record (FindRejectedLines).
+    std::vector<std::string> m_findRejected;
 };

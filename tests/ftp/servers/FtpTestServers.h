@@ -78,6 +78,8 @@ public:
 
     // The LIST reply of the FTP directory (as "/pub/x", no final "/") becomes bytes.
     void ScriptListing(const std::string& ftpPath, const std::string& bytes);
+    // The LIST reply of the directory and of every directory below it becomes bytes.
+    void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes);
     // LIST of the directory sends bytes, then both connections are dropped.
     void ScriptDrop(const std::string& ftpPath, const std::string& bytes);
     // The exact command line is answered with reply (lines joined by CR LF) and not run.

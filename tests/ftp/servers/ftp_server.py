@@ -9,6 +9,8 @@ Test hooks, all read again at every command so a running server can be re-script
   --script DIR        DIR/list-<hex of the FTP path>: bytes served as that directory's LIST
                       reply instead of the real one (the path as the server resolves it,
                       "/" or "/a/b", no final "/").
+                      DIR/below-<hex of the FTP path>: bytes served as the LIST reply of that
+                      directory and of every directory below it (a listing that never ends).
                       DIR/drop-<hex of the FTP path>: bytes sent on the data connection of that
                       directory's LIST, after which both connections are dropped.
                       DIR/reply-<hex of a command line>: the reply text (CRLF-separated lines)
@@ -38,6 +40,14 @@ class ScriptedHandler(FTPHandler):
         path = os.path.join(self.script_dir, hex_name(prefix, text))
         return path if os.path.exists(path) else None
 
+    def _script_below(self, ftp_path):
+        path = ftp_path
+        while True:
+            found = self._script_file("below-", path)
+            if found or path in ("/", ""):
+                return found
+            path = os.path.dirname(path)
+
     def pre_process_command(self, line, cmd, arg):
         if self.command_log:
             with open(self.command_log, "a", encoding="utf-8", errors="surrogateescape") as log:
@@ -52,7 +62,7 @@ class ScriptedHandler(FTPHandler):
 
     def ftp_LIST(self, path):
         ftp_path = self.fs.fs2ftp(path)
-        prepared = self._script_file("list-", ftp_path)
+        prepared = self._script_file("list-", ftp_path) or self._script_below(ftp_path)
         if prepared:
             with open(prepared, "rb") as f:
                 data = f.read()
