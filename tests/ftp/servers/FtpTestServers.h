@@ -78,7 +78,8 @@ public:
 
     // The LIST reply of the FTP directory (as "/pub/x", no final "/") becomes bytes.
     void ScriptListing(const std::string& ftpPath, const std::string& bytes);
-    // LIST of the directory sends bytes, then both connections are dropped.
+    // LIST of the directory (or RETR of the file) sends bytes, then both connections are
+    // dropped.
     void ScriptDrop(const std::string& ftpPath, const std::string& bytes);
     // The exact command line is answered with reply (lines joined by CR LF) and not run.
     void ScriptReply(const std::string& command, const std::string& reply);
