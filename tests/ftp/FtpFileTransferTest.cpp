@@ -1,5 +1,7 @@
 // GetFileTo and the resumed PutFile against pyftpdlib: whole downloads that touch the local file
 // only when complete, resumed downloads and uploads that continue partial files byte for byte.
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "TestFtp.h"
@@ -261,3 +263,43 @@ TEST_F(FileTransferTest, PutFileWithoutResumeSetsTheOptionsOfThePlainPutFile) {
     }
     EXPECT_EQ(sequences[0], sequences[1]);
 }
+
+// The same resumes against vsftpd, in plain FTP and over TLS.
+class VsftpdFileTransferTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
+        server = &rktest::SharedVsftpdServer();
+        local = server->Pub() + "/resume" + std::to_string(GetParam());
+        remote = "/pub/resume" + std::to_string(GetParam());
+        rktest::MakeDirs(local);
+    }
+    rktest::VsftpdServer* server = nullptr;
+    std::string local, remote;
+};
+
+TEST_P(VsftpdFileTransferTest, ResumedDownloadAndUpload) {
+    const std::string bytes = Content(kSize);
+    rktest::TempDir mine;
+    rktest::WriteFile(local + "/" + kName, bytes);                      // served whole
+    rktest::WriteFile(local + "/up " + kName, bytes.substr(0, 12345));  // partly uploaded
+    rktest::WriteFile(mine.Path() + "/down", bytes.substr(0, 54321));   // partly downloaded
+    rktest::WriteFile(mine.Path() + "/up", bytes);
+    server->HandOver(local);
+    server->ClearCommands();
+
+    TestFtp ftp;
+    ftp.SetServer(server->HostPort().c_str());
+    ftp.SetSecure(GetParam());
+    ftp.SetHREF(rktest::Wide(remote + "/" + kName).c_str());
+    ASSERT_EQ(ftp.GetFileTo(rktest::Wide(mine.Path() + "/down").c_str(), 1), 0);
+    EXPECT_EQ(rktest::ReadFile(mine.Path() + "/down"), bytes);
+    ftp.SetHREF(rktest::Wide(remote + "/up " + kName).c_str());
+    ASSERT_EQ(ftp.PutFile(rktest::Wide(mine.Path() + "/up").c_str(), 1), 0);
+    EXPECT_EQ(rktest::ReadFile(local + "/up " + kName), bytes);
+    EXPECT_EQ(Only(server->Commands(), {"REST", "RETR", "APPE", "STOR"}),
+              (Lines{"REST 54321", "RETR " + kName, "APPE up " + kName}));
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndTls, VsftpdFileTransferTest, ::testing::Values(0, 1),
+                         [](const auto& info) { return info.param != 0 ? "Tls" : "Plain"; });
