@@ -70,14 +70,15 @@ public:
     //   resume 0: writes a new file beside localPath (its name plus a ".rkpart-" suffix) and
     //     moves it over localPath only when the whole file arrived and reached the disk; on
     //     any failure the temporary file is removed and an existing localPath is untouched.
+    //     The new file has the default permissions, not those of the file it replaces.
     //   resume non-zero: appends to localPath from its current size (SIZE, then REST <size>
     //     and RETR); a missing localPath is created and fetched whole. A local file as long as
     //     the remote one succeeds without RETR; a longer one fails with libcurl's result 36.
     //     A failed transfer leaves what arrived, ready for the next resume.
     // The progress callback runs as for the other operations. Returns 0, the preparation's
     // code, RKERR_FILE_OPEN (2507, extended 0) when the local file cannot be opened or made
-    // (checked before the transfer: nothing is sent), or RKERR_PERFORM (2509) with libcurl's
-    // result and then RKERR_GET_FILE (2517). Writing, flushing or moving the local file into
+    // (checked before the transfer: nothing is sent), or RKERR_PERFORM (2509; RKERR_SET_OPTION
+    // 2506 for a refused option) with libcurl's result and then RKERR_GET_FILE (2517). Writing, flushing or moving the local file into
     // place counts as the transfer (libcurl's write error, 23). The write function and offset
     // are taken off the handle again before the call returns.
     int GetFileTo(const wchar_t* localPath, int resume);
