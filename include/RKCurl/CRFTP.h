@@ -78,9 +78,10 @@ public:
     // The progress callback runs as for the other operations. Returns 0, the preparation's
     // code, RKERR_FILE_OPEN (2507, extended 0) when the local file cannot be opened or made
     // (checked before the transfer: nothing is sent), or RKERR_PERFORM (2509; RKERR_SET_OPTION
-    // 2506 for a refused option) with libcurl's result and then RKERR_GET_FILE (2517). Writing, flushing or moving the local file into
-    // place counts as the transfer (libcurl's write error, 23). The write function and offset
-    // are taken off the handle again before the call returns.
+    // 2506 for a refused option) with libcurl's result and then RKERR_GET_FILE (2517). Writing,
+    // flushing or moving the local file into place counts as the transfer (libcurl's write
+    // error, 23). The write function and offset are taken off the handle again before the call
+    // returns.
     int GetFileTo(const wchar_t* localPath, int resume);
     // Releases the handle; the listing, m_error and the settings stay. Always 0.
     int Close();
