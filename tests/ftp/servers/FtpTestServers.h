@@ -80,7 +80,8 @@ public:
     void ScriptListing(const std::string& ftpPath, const std::string& bytes);
     // The LIST reply of the directory and of every directory below it becomes bytes.
     void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes);
-    // LIST of the directory sends bytes, then both connections are dropped.
+    // LIST of the directory (or RETR of the file) sends bytes, then both connections are
+    // dropped.
     void ScriptDrop(const std::string& ftpPath, const std::string& bytes);
     // The exact command line is answered with reply (lines joined by CR LF) and not run.
     void ScriptReply(const std::string& command, const std::string& reply);

@@ -12,7 +12,8 @@ Test hooks, all read again at every command so a running server can be re-script
                       DIR/below-<hex of the FTP path>: bytes served as the LIST reply of that
                       directory and of every directory below it (a listing that never ends).
                       DIR/drop-<hex of the FTP path>: bytes sent on the data connection of that
-                      directory's LIST, after which both connections are dropped.
+                      directory's LIST, or of that file's RETR, after which both connections
+                      are dropped.
                       DIR/reply-<hex of a command line>: the reply text (CRLF-separated lines)
                       sent for that exact command instead of running it.
 """
@@ -68,18 +69,29 @@ class ScriptedHandler(FTPHandler):
                 data = f.read()
             self.push_dtp_data(data, isproducer=False, cmd="LIST")
             return path
-        drop = self._script_file("drop-", ftp_path)
-        if drop:
-            with open(drop, "rb") as f:
-                data = f.read()
-            if self.data_channel is None:
-                self.respond("425 Use EPSV or PASV first.")
-                return None
-            self.respond("125 Data connection already open. Transfer starting.")
-            self.data_channel.push(data)  # and no 226: both connections go down instead
-            self.ioloop.call_later(0.3, self._drop)
+        if self._drop_transfer(ftp_path):
             return path
         return FTPHandler.ftp_LIST(self, path)
+
+    def ftp_RETR(self, file):
+        if self._drop_transfer(self.fs.fs2ftp(file)):
+            return file
+        return FTPHandler.ftp_RETR(self, file)
+
+    def _drop_transfer(self, ftp_path):
+        """Sends the scripted bytes of a drop-* file, then drops both connections."""
+        drop = self._script_file("drop-", ftp_path)
+        if not drop:
+            return False
+        with open(drop, "rb") as f:
+            data = f.read()
+        if self.data_channel is None:
+            self.respond("425 Use EPSV or PASV first.")
+            return True
+        self.respond("125 Data connection already open. Transfer starting.")
+        self.data_channel.push(data)  # and no 226: both connections go down instead
+        self.ioloop.call_later(0.3, self._drop)
+        return True
 
     def _drop(self):
         if self.data_channel is not None:
