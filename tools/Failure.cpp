@@ -2,6 +2,7 @@
 
 #include <RKCurl/TextConversion.h>
 
+#include <cctype>
 #include <cstdio>
 
 #include "Progress.h"
@@ -66,6 +67,25 @@ std::string FailureText(const CRKError& error) {
 int ReportFailure(const CRKError& error) {
     if (Interrupted()) return ReportProblem("interrupted", kExitInterrupted);
     return ReportProblem(FailureText(error), kExitFailed);
+}
+
+std::string LastReplyLine(const std::string& replies) {
+    std::string last;
+    std::size_t start = 0;
+    while (start < replies.size()) {
+        std::size_t end = replies.find('\n', start);
+        if (end == std::string::npos) end = replies.size();
+        std::string line = replies.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // "NNN text" closes a reply; "NNN-" lines continue one.
+        if (line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+            std::isdigit(static_cast<unsigned char>(line[1])) &&
+            std::isdigit(static_cast<unsigned char>(line[2])) && line[3] == ' ') {
+            last = line;
+        }
+        start = end + 1;
+    }
+    return last;
 }
 
 int ReportProblem(const std::string& text, int status) {

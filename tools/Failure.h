@@ -28,4 +28,8 @@ std::string FailureText(const oru::shared::error::CRKError& error);
 int ReportFailure(const oru::shared::error::CRKError& error);
 int ReportProblem(const std::string& text, int status);
 
+// The last complete reply line of an FTP server ("550 Create directory operation failed."),
+// without its line end; empty when there is none.
+std::string LastReplyLine(const std::string& replies);
+
 }  // namespace rktool
