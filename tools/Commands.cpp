@@ -239,12 +239,11 @@ int RunTool(const std::vector<std::string>& given) {
         return ReportProblem("unknown command \"" + name + "\" (rkcurl --help lists them)",
                              kExitUsage);
     }
+    SetCommandLabel(command->name);
     std::string error;
     const auto parsed = ParseArguments({args.begin() + 1, args.end()}, command->options, error);
     if (!parsed) {
-        return ReportProblem(
-            std::string(command->name) + ": " + error + " (rkcurl " + command->name + " --help)",
-            kExitUsage);
+        return ReportProblem(error + " (rkcurl " + command->name + " --help)", kExitUsage);
     }
     if (parsed->Has("help")) {
         std::fputs(CommandHelp(*command).c_str(), stdout);
@@ -252,9 +251,7 @@ int RunTool(const std::vector<std::string>& given) {
     }
     const auto read = ReadCommonSettings(*parsed, error);
     if (!read) {
-        return ReportProblem(
-            std::string(command->name) + ": " + error + " (rkcurl " + command->name + " --help)",
-            kExitUsage);
+        return ReportProblem(error + " (rkcurl " + command->name + " --help)", kExitUsage);
     }
     const CommonSettings& settings = *read;
     std::unique_ptr<LogSinkScope> log;

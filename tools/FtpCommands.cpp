@@ -79,7 +79,7 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     }
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     std::vector<ListEntry> entries;
-    if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error());
+    if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     std::string out;
     if (args.Has("json")) {
         out = FormatJson(entries);
@@ -155,7 +155,7 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
             path->empty() ? "writing output failed" : LocalError("cannot write", *path),
             kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(ftp.Error());
+    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     if (path->empty()) return kExitOk;
     if (!target.Commit(error)) return ReportProblem(error, kExitLocalFile);
     Note(session, "saved " + std::to_string(bytes) + " bytes to " + *path);
@@ -215,7 +215,7 @@ int PutOne(const std::string& local, const std::string& urlText, const CommonSet
         settings.retries, settings.quiet, "put", [&] { return ftp.PutFile(Wide(source).c_str()); },
         [&] { return IsTransient(ftp.Error(), ftp.Replies()); });
     FinishProgress();
-    if (rc != 0) return ReportFailure(ftp.Error());
+    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     Note(session, "uploaded " + (local == "-" ? std::string("standard input") : local) + " to " +
                       DisplayUrl(session.url));
     return kExitOk;
@@ -260,13 +260,13 @@ int RunMkdir(const ParsedArguments& args, const CommonSettings& settings) {
     if (args.Has("parents")) {
         // libcurl creates every missing directory on the way; existing ones are fine.
         if (ftp.CreateDirectoryTree(Wide(DecodePath(session.url.DirectoryPath())).c_str()) != 0) {
-            return ReportFailure(ftp.Error());
+            return ReportFailure(ftp.Error(), ftp.Replies());
         }
     } else {
         // Without -p the parent must exist and the directory must not: MKD in the parent.
-        if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error());
+        if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
         if (ftp.Command({"MKD " + session.url.LeafName()}, 0) != 0) {
-            return ReportFailure(ftp.Error());
+            return ReportFailure(ftp.Error(), ftp.Replies());
         }
     }
     Note(session, "created " + DisplayUrl(session.url));
@@ -289,7 +289,7 @@ int RemoveOne(const std::string& urlText, bool recursive, const CommonSettings& 
         // Look the entry up in its parent: a directory goes as a tree, anything else (a file,
         // a link) is deleted on its own, so the walk never follows a link.
         std::vector<ListEntry> entries;
-        if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error());
+        if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
         const ListEntry* found = nullptr;
         for (const ListEntry& entry : entries) {
             if (entry.name == leaf) found = &entry;
@@ -300,11 +300,11 @@ int RemoveOne(const std::string& urlText, bool recursive, const CommonSettings& 
         }
         directory = found->kind == EntryKind::Directory;
     } else if (ftp.Connect() != 0) {
-        return ReportFailure(ftp.Error());
+        return ReportFailure(ftp.Error(), ftp.Replies());
     }
     const int rc = directory ? ftp.RemoveDirectoryTree(Wide(leaf).c_str())
                              : ftp.DeleteFileW(Wide(leaf).c_str());
-    if (rc != 0) return ReportFailure(ftp.Error());
+    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     Note(session, "removed " + DisplayUrl(session.url));
     return kExitOk;
 }
@@ -332,9 +332,9 @@ int RunRmdir(const ParsedArguments& args, const CommonSettings& settings) {
     if (!StartFtp(args, settings, {1, 1, "rmdir URL", 0, true}, session, ftp, status)) {
         return status;
     }
-    if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error());
+    if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     if (ftp.RemoveDirectoryW(Wide(session.url.LeafName()).c_str()) != 0) {
-        return ReportFailure(ftp.Error());
+        return ReportFailure(ftp.Error(), ftp.Replies());
     }
     Note(session, "removed " + DisplayUrl(session.url));
     return kExitOk;
@@ -348,10 +348,11 @@ int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
         return status;
     }
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
-    if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
+    if (ftp.Connect() != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     wchar_t directory[4096];
     DWORD length = sizeof directory / sizeof directory[0];
-    if (ftp.GetCurrentDirectoryW(directory, &length) != 0) return ReportFailure(ftp.Error());
+    if (ftp.GetCurrentDirectoryW(directory, &length) != 0)
+        return ReportFailure(ftp.Error(), ftp.Replies());
     const std::string out = Narrow(directory) + "\n";
     if (!WriteStdout(out.data(), out.size()))
         return ReportProblem("writing output failed", kExitLocalFile);
@@ -368,14 +369,14 @@ int RunQuote(const ParsedArguments& args, const CommonSettings& settings) {
         return status;
     }
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
-    if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
+    if (ftp.Connect() != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     const std::vector<std::string> commands(args.operands.begin() + 1, args.operands.end());
     const int rc = ftp.Command(commands, args.Has("post") ? 1 : 0);
     // The server's replies to this exchange, whether it failed or not.
     if (!WriteStdout(ftp.Replies().data(), ftp.Replies().size())) {
         return ReportProblem("writing output failed", kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(ftp.Error());
+    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     return kExitOk;
 }
 

@@ -117,7 +117,8 @@ class ServerCase(unittest.TestCase):
         self.assertEqual(result[0], status, result)
         lines = result[2].strip().splitlines()
         self.assertEqual(len(lines), 1, result[2])
-        self.assertRegex(lines[0], "^rkcurl: " + pattern)
+        # Every failure names the subcommand that failed.
+        self.assertRegex(lines[0], "^rkcurl: [a-z-]+: " + pattern)
 
 
 class CommandLine(unittest.TestCase):
@@ -180,7 +181,7 @@ class CommandLine(unittest.TestCase):
     def test_refused_connection_is_one_line_with_both_codes(self):
         status, out, err = run("page", "http://127.0.0.1:9/")
         self.assertEqual((status, out), (1, b""))
-        self.assertRegex(err, r"^rkcurl: RKERR_PERFORM \(2509\) curl 7: Couldn't connect"
+        self.assertRegex(err, r"^rkcurl: page: RKERR_PERFORM \(2509\) curl 7: Couldn't connect"
                               r"[^\n]*\n$")
 
 
@@ -300,6 +301,21 @@ class Ftp(ServerCase):
         self.assertEqual(run("rm", "-r", "--no-reuse", *self.auth, self.ftp + "/nr")[0], 0)
         self.assertGreater(self.ftp_server.log_text().count("login ") - before, 1)
         self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "nr")))
+
+    def test_failures_name_the_command_and_quote_the_server(self):
+        os.makedirs(os.path.join(self.ftp_root, "fail/there"))
+        cases = [
+            (["mkdir", self.ftp + "/fail/there"], r"RKERR_COMMAND \(2513\) curl 21: "),
+            (["ls", self.ftp + "/fail/none"], r"RKERR_GET_FILE \(2517\) curl 9: "),
+            (["rm", self.ftp + "/fail/none.txt"], r"RKERR_DELETE_FILE \(2511\) curl 21: "),
+            (["rmdir", self.ftp + "/fail"], r"RKERR_REMOVE_DIR \(2518\) "),
+            (["get", self.ftp + "/fail/none.txt"], r"RKERR_GET_FILE \(2517\) "),
+        ]
+        for args, pattern in cases:
+            status, _, err = run(args[0], *self.auth, *args[1:])
+            self.assertEqual(status, 1, (args, err))
+            self.assertRegex(err, "^rkcurl: %s: %s.*; server: 5\\d\\d \\S.*\n$"
+                             % (args[0], pattern))
 
     def test_pwd_and_quote(self):
         os.makedirs(os.path.join(self.ftp_root, "q/inner"))
