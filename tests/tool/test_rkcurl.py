@@ -342,9 +342,12 @@ class Ftp(ServerCase):
         target = os.path.join(self.local, "p.bin")
         _, _, err = run("get", *self.auth, self.ftp + "/p/data.bin", "-o", target)
         self.assertNotIn("%", err)
-        _, _, err = run("get", "--progress", *self.auth, self.ftp + "/p/data.bin", "-o", target)
-        self.assertIn("100% 293.0 KiB / 293.0 KiB", err)
-        self.assertIn("saved 300000 bytes", err)
+        for force in ("--progress", "-#", "--progress-bar"):
+            _, _, err = run("get", force, *self.auth, self.ftp + "/p/data.bin", "-o", target)
+            # Into a file: whole lines, no carriage returns, one summary at the end.
+            self.assertNotIn("\r", err)
+            self.assertRegex(err, r"\ndata\.bin: 293\.0 KiB in 0:\d\d \([\d.]+ \w+/s\)\n"
+                                  r"saved 300000 bytes")
         self.assertEqual(run("get", "-q", *self.auth, self.ftp + "/p/data.bin", "-o", target)[2],
                          "")
 
@@ -715,6 +718,57 @@ class Options(ServerCase):
                              self.ftp + "/multi/in.txt")
         self.assertEqual(status, 0, err)
         self.assertEqual(os.listdir(os.path.join(self.ftp_root, "multi")), ["mb.txt"])
+
+    def progress_on_a_terminal(self, columns, args):
+        """Runs rkcurl with standard error on a pseudo-terminal of the given width."""
+        import fcntl
+        import struct
+        import termios
+        master, slave = pty.openpty()
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+        started = time.time()
+        process = subprocess.Popen([RKCURL, *args], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=slave)
+        os.close(slave)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        self.assertEqual(process.wait(60), 0, shown)
+        return shown.decode(), time.time() - started
+
+    def test_progress_line_fits_the_terminal(self):
+        self.write(self.http_root, "files/progress.bin", b"p" * 4000000)
+        target = os.path.join(self.local, "progress.bin")
+        for columns in (40, 120):
+            shown, seconds = self.progress_on_a_terminal(
+                columns, ["get", self.http + "/slow/files/progress.bin", "-o", target])
+            segments = [part for part in re.split(r"[\r\n]+", shown) if part.strip()]
+            for part in segments[:-1]:  # the last one is the note, an ordinary line
+                self.assertLessEqual(len(part), columns - 1, (columns, part))
+            lines = [part.rstrip() for part in segments if "%" in part]
+            self.assertGreater(len(lines), 2, shown)
+            self.assertLessEqual(len(lines), seconds * 10 + 2, shown)  # at most 10 a second
+            for line in lines:
+                self.assertRegex(line, r"\d+%.* [\d.]+ \w+/s( |$)", columns)
+            self.assertIn(" left ", lines[-1])
+            if columns >= 120:
+                self.assertRegex(lines[-1], r"^progress\.bin +\[#+\] 100%  3\.8 MiB / 3\.8 MiB  "
+                                            r"[\d.]+ \w+/s  0:\d\d left 0:\d\d$")
+            # One summary line ends it, before the note.
+            self.assertRegex(segments[-2].rstrip(),
+                             r"^progress[.\w]*~?: 3\.8 MiB in 0:\d\d \([\d.]+ \w+/s\)$")
+            self.assertTrue(segments[-1].startswith("saved "), segments[-1])
+        # Uploads draw the same line.
+        os.makedirs(os.path.join(self.ftp_root, "pu"), exist_ok=True)
+        shown, _ = self.progress_on_a_terminal(80, ["put", *self.auth, target, self.ftp + "/pu/"])
+        self.assertRegex(shown, r"progress\.bin: 3\.8 MiB in ")
 
     def test_silent_and_version(self):
         self.write(self.ftp_root, "sv.txt", b"x")
