@@ -143,6 +143,26 @@ class CommandLine(unittest.TestCase):
                 self.assertIn("Exit status", text)
             self.assertEqual(run("help", command)[1], run(command, "--help")[1])
 
+    def test_guide_and_completion_know_every_option(self):
+        # The guide is also the manual page; the completion offers the same options.
+        repo = os.path.dirname(os.path.abspath(SCRIPTS))
+        with open(os.path.join(repo, "docs", "rkcurl.md")) as source:
+            guide = source.read()
+        with open(os.path.join(repo, "tools", "rkcurl.bash-completion")) as source:
+            completion = source.read()
+        options = set()
+        for command in self.COMMANDS:
+            options |= set(re.findall(r"(?<![\w-])--[a-z][a-z-]+", run(command, "--help")[1]
+                                      .decode()))
+        self.assertIn("--retry", options)
+        for option in sorted(options):
+            word = r"(?<![\w-])%s(?![\w-])" % re.escape(option)
+            self.assertTrue(re.search(word, guide), option)
+            self.assertTrue(re.search(word, completion), option)
+        self.assertEqual(subprocess.run(["bash", "-n", os.path.join(repo, "tools",
+                                                                     "rkcurl.bash-completion")])
+                         .returncode, 0)
+
     def test_usage_errors_exit_2(self):
         cases = [
             (["frobnicate"], "unknown command"),
