@@ -117,7 +117,8 @@ int ProgressCallback(void*, double downloadTotal, double downloadNow, double upl
     const bool upload = g_bar.direction == Direction::Upload;
     const double total = upload ? uploadTotal : downloadTotal;
     const double now = upload ? uploadNow : downloadNow;
-    if (now <= 0 && total <= 0) return 0;  // nothing moved yet: keep the line clean
+    // Nothing moved yet: keep the line clean (into a file, not even the total).
+    if (now <= 0 && (total <= 0 || !g_bar.terminal)) return 0;
     const auto clock = std::chrono::steady_clock::now();
     if (now == g_bar.now && g_bar.drawn) return 0;
     g_bar.total = total;
