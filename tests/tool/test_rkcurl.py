@@ -696,6 +696,11 @@ class Options(ServerCase):
         self.assertIn("503", err)
         status, _, err = run("get", "--retry", "1", "http://127.0.0.1:9/x")
         self.assertEqual((status, self.retries(err)), (1, 1), err)
+        # An FTP server's 4xx refusal is worth another try too.
+        self.write(self.ftp_root, "busy2-file.txt", b"ftp at last")
+        status, out, err = run("get", "--retry", "2", *self.auth, self.ftp + "/busy2-file.txt")
+        self.assertEqual((status, out), (0, b"ftp at last"), err)
+        self.assertEqual(self.retries(err), 2, err)
         # A 404 or a missing FTP file (550) will not get better.
         for args in (["get", self.http + "/none"], ["get", *self.auth, self.ftp + "/none"]):
             status, _, err = run("--retry", "3", *args)
