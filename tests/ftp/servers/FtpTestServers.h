@@ -3,6 +3,7 @@
 //
 //   rktest::PyFtpServer& py = rktest::SharedPyFtpServer();   // plain FTP, scriptable
 //   rktest::VsftpdServer& vs = rktest::SharedVsftpdServer(); // FTPS and plain FTP
+//   rktest::SharedCaSignedVsftpdServer().CaFile();            // FTPS that can be verified
 //   ftp.SetServer(py.HostPort().c_str());
 //
 // Both serve a directory tree that the test may change directly (Root()), and both keep a log
@@ -80,6 +81,8 @@ public:
     void ScriptListing(const std::string& ftpPath, const std::string& bytes);
     // LIST of the directory sends bytes, then both connections are dropped.
     void ScriptDrop(const std::string& ftpPath, const std::string& bytes);
+    // Data connections opened from now on send at most bytesPerSecond (a trickling transfer).
+    void ScriptThrottle(int bytesPerSecond);
     // The exact command line is answered with reply (lines joined by CR LF) and not run.
     void ScriptReply(const std::string& command, const std::string& reply);
     void ClearScripts();
@@ -92,11 +95,16 @@ private:
     std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
 };
 
-// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a certificate
-// made at start for a host name that matches nothing.
+// The certificate that a vsftpd server makes at start: self-signed for a host name that matches
+// nothing, or signed by a CA made with it, for the address 127.0.0.1 only.
+enum class VsftpdCertificate { NoHost, SignedByTestCa };
+
+// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with its certificate.
 class VsftpdServer : public FtpTestServer {
 public:
-    VsftpdServer();
+    explicit VsftpdServer(VsftpdCertificate certificate = VsftpdCertificate::NoHost);
+    // The CA file that verifies the server's certificate; empty for NoHost.
+    const std::string& CaFile() const { return m_caFile; }
     std::vector<std::string> Commands() const override;
     void ClearCommands() override;
     void HandOver(const std::string& path) const override;
@@ -104,10 +112,12 @@ public:
 private:
     TempDir m_dir;
     std::string m_log;
+    std::string m_caFile;
     std::unique_ptr<ChildProcess> m_process;
 };
 
 PyFtpServer& SharedPyFtpServer();
 VsftpdServer& SharedVsftpdServer();
+VsftpdServer& SharedCaSignedVsftpdServer();  // a second instance, VsftpdCertificate::SignedByTestCa
 
 }  // namespace rktest
