@@ -213,45 +213,17 @@ void PyFtpServer::ClearScripts() {
     MakeDirs(m_script);
 }
 
-namespace {
-
-// Writes key.pem and cert.pem into dir: self-signed for a name that matches no host, or signed
-// by a test CA (ca.pem) for the address 127.0.0.1 only (an IP subject alternative name).
-void MakeCertificate(const std::string& dir, VsftpdCertificate kind) {
-    std::vector<std::string> steps;
-    if (kind == VsftpdCertificate::NoHost) {
-        steps = {
-            "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=nowhere.invalid"
-            " -keyout key.pem -out cert.pem"};
-    } else {
-        WriteFile(dir + "/server.ext",
-                  "subjectAltName=IP:127.0.0.1\nextendedKeyUsage=serverAuth\n");
-        steps = {
-            "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2"
-            " -subj '/CN=RKCurl test CA' -addext basicConstraints=critical,CA:TRUE"
-            " -addext keyUsage=critical,keyCertSign -keyout ca.key -out ca.pem",
-            "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout key.pem"
-            " -out server.csr",
-            "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -set_serial 2 -days 2"
-            " -extfile server.ext -out cert.pem"};
-    }
-    for (const std::string& step : steps) {
-        if (std::system(("cd '" + dir + "' && " + step + " > /dev/null 2>&1").c_str()) != 0) {
-            throw std::runtime_error("openssl failed: " + step);
-        }
-    }
-}
-
-}  // namespace
-
-VsftpdServer::VsftpdServer(VsftpdCertificate certificate) {
+VsftpdServer::VsftpdServer() {
     const std::string dir = m_dir.Path();
     m_root = dir + "/root";
     m_log = dir + "/vsftpd.log";
     MakeDirs(m_root + "/pub");
     HandOver(m_root + "/pub");
-    MakeCertificate(dir, certificate);
-    if (certificate == VsftpdCertificate::SignedByTestCa) m_caFile = dir + "/ca.pem";
+    const std::string make =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=nowhere.invalid"
+        " -keyout " +
+        dir + "/key.pem -out " + dir + "/cert.pem > /dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) throw std::runtime_error("openssl failed");
 
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = FreePort();
@@ -314,11 +286,6 @@ PyFtpServer& SharedPyFtpServer() {
 
 VsftpdServer& SharedVsftpdServer() {
     static VsftpdServer server;
-    return server;
-}
-
-VsftpdServer& SharedCaSignedVsftpdServer() {
-    static VsftpdServer server(VsftpdCertificate::SignedByTestCa);
     return server;
 }
 

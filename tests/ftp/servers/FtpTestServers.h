@@ -3,7 +3,6 @@
 //
 //   rktest::PyFtpServer& py = rktest::SharedPyFtpServer();   // plain FTP, scriptable
 //   rktest::VsftpdServer& vs = rktest::SharedVsftpdServer(); // FTPS and plain FTP
-//   rktest::SharedCaSignedVsftpdServer().CaFile();            // FTPS that can be verified
 //   ftp.SetServer(py.HostPort().c_str());
 //
 // Both serve a directory tree that the test may change directly (Root()), and both keep a log
@@ -95,16 +94,11 @@ private:
     std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
 };
 
-// The certificate that a vsftpd server makes at start: self-signed for a host name that matches
-// nothing, or signed by a CA made with it, for the address 127.0.0.1 only.
-enum class VsftpdCertificate { NoHost, SignedByTestCa };
-
-// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with its certificate.
+// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a certificate
+// made at start for a host name that matches nothing.
 class VsftpdServer : public FtpTestServer {
 public:
-    explicit VsftpdServer(VsftpdCertificate certificate = VsftpdCertificate::NoHost);
-    // The CA file that verifies the server's certificate; empty for NoHost.
-    const std::string& CaFile() const { return m_caFile; }
+    VsftpdServer();
     std::vector<std::string> Commands() const override;
     void ClearCommands() override;
     void HandOver(const std::string& path) const override;
@@ -112,12 +106,10 @@ public:
 private:
     TempDir m_dir;
     std::string m_log;
-    std::string m_caFile;
     std::unique_ptr<ChildProcess> m_process;
 };
 
 PyFtpServer& SharedPyFtpServer();
 VsftpdServer& SharedVsftpdServer();
-VsftpdServer& SharedCaSignedVsftpdServer();  // a second instance, VsftpdCertificate::SignedByTestCa
 
 }  // namespace rktest
