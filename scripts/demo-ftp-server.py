@@ -8,6 +8,8 @@ login (the tests count logins to see connection reuse). Runs until it is termina
 usage: demo-ftp-server.py ROOT USER PASSWORD
 """
 import logging
+import os
+import re
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -24,8 +26,20 @@ def main():
     authorizer.add_user(user, password, root, perm="elradfmwMT")
 
     class Handler(FTPHandler):
+        busy_counts = {}
+
         def on_login(self, username):
             print("login " + username, file=sys.stderr, flush=True)
+
+        def ftp_RETR(self, file):
+            match = re.match(r"busy(\d+)-", os.path.basename(file))
+            if match:
+                seen = Handler.busy_counts.get(file, 0) + 1
+                Handler.busy_counts[file] = seen
+                if seen <= int(match.group(1)):
+                    self.respond("450 Busy, try again later.")
+                    return
+            return super().ftp_RETR(file)
 
     Handler.authorizer = authorizer
     Handler.banner = "rkcurl demo FTP server ready"

@@ -11,6 +11,8 @@ may be GET or POST (the library posts a multipart form with every request):
   /redirect        302 to /soap
   /private/...     like the file below, but only with Basic authentication USER:PASSWORD
   /slow/NAME       the file ROOT/NAME, sent slowly (for a visible progress bar)
+  /flaky/N/NAME    503 for the first N requests of this path, then the file ROOT/NAME
+  /headers         answers with the method and the request's header lines
   anything else    the file under ROOT, or 404
 
 usage: demo-http-server.py ROOT [--auth USER PASSWORD] [--tls CERTFILE KEYFILE]
@@ -22,11 +24,14 @@ import email.parser
 import email.policy
 import os
 import ssl
+import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 ROOT = "."
 CREDENTIALS = None
+FLAKY = {}  # request counts of the /flaky/ paths
+FLAKY_LOCK = threading.Lock()
 
 
 def parse_multipart(content_type, body):
@@ -93,6 +98,10 @@ class Handler(BaseHTTPRequestHandler):
 
     def handle_any(self, body):
         path = self.path.split("?", 1)[0]
+        if path.startswith("http://"):
+            # A request for a proxy names the whole URL: it is served as this server's own.
+            path = "/" + path[len("http://"):].split("/", 1)[-1]
+            self.headers["X-Via-Proxy"] = "1"
         content_type = self.headers.get("Content-Type", "")
         if path == "/form":
             lines = ["method=" + self.command]
@@ -129,6 +138,19 @@ class Handler(BaseHTTPRequestHandler):
                            headers=[("WWW-Authenticate", "Basic realm=\"demo\"")])
             else:
                 self.send_file(path[len("/private"):])
+        elif path.startswith("/flaky/"):
+            # /flaky/N/FILE: the first N requests for it fail with 503, the next ones get FILE.
+            _, _, count, rest = path.split("/", 3)
+            with FLAKY_LOCK:
+                FLAKY[path] = FLAKY.get(path, 0) + 1
+                seen = FLAKY[path]
+            if seen <= int(count):
+                self.reply(503, b"try again later\n")
+            else:
+                self.send_file("/" + rest)
+        elif path.startswith("/headers"):
+            lines = ["%s: %s" % (name, value) for name, value in self.headers.items()]
+            self.reply(200, ("method=%s\n" % self.command + "\n".join(lines) + "\n").encode())
         elif path.startswith("/slow/"):
             self.send_file(path[len("/slow"):], slow=True)
         else:

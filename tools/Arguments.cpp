@@ -1,7 +1,32 @@
 #include "Arguments.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
 namespace rktool {
 namespace {
+
+// Seconds as curl takes them ("2", "0.5") in milliseconds; false for anything else.
+bool ParseSeconds(const std::string& text, long& milliseconds) {
+    char* end = nullptr;
+    errno = 0;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !(seconds >= 0) || seconds > 1e9) {
+        return false;
+    }
+    milliseconds = static_cast<long>(std::ceil(seconds * 1000));
+    return true;
+}
+
+bool ParseCount(const std::string& text, long max, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || parsed < 0 || parsed > max) return false;
+    value = static_cast<long>(parsed);
+    return true;
+}
 
 const OptionSpec* FindLong(const std::vector<const OptionSpec*>& specs, const std::string& name) {
     for (const OptionSpec* spec : specs) {
@@ -33,9 +58,19 @@ const std::vector<std::string>& ParsedArguments::Values(const std::string& name)
 
 const std::vector<OptionSpec>& CommonOptionSpecs() {
     static const std::vector<OptionSpec> specs = {
-        {"user", 'u', true},    {"secure", 0, false},      {"verbose", 'v', false},
-        {"log", 0, true},       {"quiet", 'q', false},     {"no-reuse", 0, false},
-        {"progress", 0, false}, {"no-progress", 0, false}, {"help", 'h', false},
+        {"user", 'u', true},       {"secure", 0, false},
+        {"verbose", 'v', false},   {"log", 0, true},
+        {"quiet", 'q', false},     {"no-reuse", 0, false},
+        {"progress", 0, false},    {"no-progress", 0, false},
+        {"help", 'h', false},      {"progress-bar", '#', false},
+        {"silent", 's', false},    {"connect-timeout", 0, true},
+        {"max-time", 'm', true},   {"speed-limit", 'Y', true},
+        {"speed-time", 'y', true}, {"location", 'L', false},
+        {"max-redirs", 0, true},   {"header", 'H', true},
+        {"insecure", 'k', false},  {"cacert", 0, true},
+        {"proxy", 'x', true},      {"noproxy", 0, true},
+        {"netrc", 'n', false},     {"netrc-file", 0, true},
+        {"retry", 0, true},
     };
     return specs;
 }
@@ -97,8 +132,49 @@ std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& ar
     return parsed;
 }
 
-CommonSettings ReadCommonSettings(const ParsedArguments& parsed) {
+std::optional<CommonSettings> ReadCommonSettings(const ParsedArguments& parsed,
+                                                 std::string& error) {
     CommonSettings settings;
+    struct Seconds {
+        const char* option;
+        long* target;
+    };
+    for (const Seconds& item : {Seconds{"connect-timeout", &settings.connectTimeoutMs},
+                                Seconds{"max-time", &settings.maxTimeMs}}) {
+        const auto value = parsed.Value(item.option);
+        if (value && !ParseSeconds(*value, *item.target)) {
+            error = std::string("--") + item.option + " wants seconds, got \"" + *value + "\"";
+            return std::nullopt;
+        }
+    }
+    struct Count {
+        const char* option;
+        long max;
+        long* target;
+    };
+    long retries = 0;
+    for (const Count& item :
+         {Count{"speed-limit", 1L << 40, &settings.speedLimit},
+          Count{"speed-time", 1L << 30, &settings.speedTime},
+          Count{"max-redirs", 1L << 20, &settings.maxRedirects}, Count{"retry", 1000, &retries}}) {
+        const auto value = parsed.Value(item.option);
+        if (value && !ParseCount(*value, item.max, *item.target)) {
+            error = std::string("--") + item.option + " wants a count, got \"" + *value + "\"";
+            return std::nullopt;
+        }
+    }
+    settings.retries = static_cast<int>(retries);
+    // As curl: one of the two alone means a limit of 1 byte per second, or over 30 seconds.
+    if (settings.speedLimit > 0 && settings.speedTime == 0) settings.speedTime = 30;
+    if (settings.speedTime > 0 && settings.speedLimit == 0) settings.speedLimit = 1;
+    settings.followRedirects = parsed.Has("location");
+    settings.headers = parsed.Values("header");
+    settings.insecure = parsed.Has("insecure");
+    settings.caFile = parsed.Value("cacert");
+    settings.proxy = parsed.Value("proxy");
+    settings.noProxy = parsed.Value("noproxy");
+    settings.netrc = parsed.Has("netrc");
+    settings.netrcFile = parsed.Value("netrc-file");
     if (const auto user = parsed.Value("user")) {
         const auto colon = user->find(':');
         settings.user = user->substr(0, colon);
@@ -106,9 +182,9 @@ CommonSettings ReadCommonSettings(const ParsedArguments& parsed) {
     }
     settings.secure = parsed.Has("secure");
     settings.verbose = parsed.Has("verbose");
-    settings.quiet = parsed.Has("quiet");
+    settings.quiet = parsed.Has("quiet") || parsed.Has("silent");
     settings.reuse = !parsed.Has("no-reuse");
-    settings.forceProgress = parsed.Has("progress");
+    settings.forceProgress = parsed.Has("progress") || parsed.Has("progress-bar");
     settings.noProgress = parsed.Has("no-progress");
     settings.logTarget = parsed.Value("log");
     return settings;

@@ -47,8 +47,28 @@ struct CommonSettings {
     bool forceProgress = false;
     bool noProgress = false;
     std::optional<std::string> logTarget;
+
+    // Transfer limits; 0: none.
+    long connectTimeoutMs = 0;
+    long maxTimeMs = 0;
+    long speedLimit = 0;  // bytes per second
+    long speedTime = 0;   // seconds
+    // HTTP: redirects followed (-L) up to maxRedirects; extra request header lines.
+    bool followRedirects = false;
+    long maxRedirects = 50;
+    std::vector<std::string> headers;
+    // TLS: checks on unless insecure; the CA bundle for them.
+    bool insecure = false;
+    std::optional<std::string> caFile;
+    std::optional<std::string> proxy;
+    std::optional<std::string> noProxy;  // comma-separated hosts, "*" for all
+    // Credentials from a netrc file when neither -u nor the URL gives a user.
+    bool netrc = false;
+    std::optional<std::string> netrcFile;
+    int retries = 0;
 };
 
-CommonSettings ReadCommonSettings(const ParsedArguments& parsed);
+// Reads the common options; nullopt with the reason in error for a malformed value.
+std::optional<CommonSettings> ReadCommonSettings(const ParsedArguments& parsed, std::string& error);
 
 }  // namespace rktool

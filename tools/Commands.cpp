@@ -7,6 +7,7 @@
 #include "FtpCommands.h"
 #include "HttpCommands.h"
 #include "LogSink.h"
+#include "Version.h"
 
 namespace rktool {
 namespace {
@@ -16,19 +17,38 @@ const char* const kCommonHelp =
     "  -u, --user USER[:PASSWORD]  log in as USER; without a password rkcurl asks for it on\n"
     "                              the terminal, without echo. USER:PASSWORD@ in the URL works\n"
     "                              too; -u wins over it\n"
+    "  -n, --netrc                 take user and password for the host from ~/.netrc when\n"
+    "                              neither -u nor the URL gives a user\n"
+    "      --netrc-file FILE       the same from FILE\n"
     "      --secure                FTPS (TLS for the whole FTP session) or HTTPS; ftps:// and\n"
-    "                              https:// URLs imply it. The library then accepts ANY server\n"
-    "                              certificate: neither the certificate nor the host name is\n"
-    "                              verified\n"
+    "                              https:// URLs imply it. The server's certificate and host\n"
+    "                              name are verified\n"
+    "  -k, --insecure              accept ANY server certificate: neither the certificate nor\n"
+    "                              the host name is verified\n"
+    "      --cacert FILE           verify against the CA certificates in FILE (PEM)\n"
+    "      --connect-timeout SECS  give up a connection attempt after SECS seconds\n"
+    "  -m, --max-time SECS         give up a whole request after SECS seconds\n"
+    "  -Y, --speed-limit BYTES     give up a transfer slower than BYTES a second for\n"
+    "  -y, --speed-time SECS       SECS seconds (default 30; alone: 1 byte a second)\n"
+    "      --retry N               try again up to N times after a transient failure (refused\n"
+    "                              or timed-out connection, FTP 4xx reply, HTTP 5xx), waiting\n"
+    "                              1 s, 2 s, 4 s... (at most 10 s) in between\n"
+    "  -x, --proxy URL             go through the proxy at URL\n"
+    "      --noproxy HOSTS         no proxy for these comma-separated hosts and their domains;\n"
+    "                              * for all, the proxy environment variables included\n"
+    "  -L, --location              HTTP: follow redirects\n"
+    "      --max-redirs N          with -L at most N of them (default 50)\n"
+    "  -H, --header LINE           HTTP: add the request header line \"Name: value\"\n"
     "  -v, --verbose               libcurl's trace on standard error (the password masked)\n"
     "      --log FILE|-            the library's log records, one a line (severity, file:line,\n"
     "                              text), into FILE, or standard error for -\n"
-    "      --progress              draw the progress bar even when standard error is not a\n"
-    "                              terminal (by default only on a terminal)\n"
+    "  -#, --progress-bar          draw the progress line even when standard error is not a\n"
+    "      --progress              terminal (by default only on a terminal)\n"
     "      --no-progress           never draw it\n"
-    "  -q, --quiet                 no progress bar and no notes: only data and errors\n"
+    "  -s, --silent, -q, --quiet   no progress line and no notes: only data and errors\n"
     "      --no-reuse              a new connection for every request (default: reuse one)\n"
-    "  -h, --help                  this help\n";
+    "  -h, --help                  this help\n"
+    "  -V, --version               the versions of rkcurl, the library and libcurl\n";
 
 const char* const kExitHelp =
     "Exit status: 0 done; 1 the library or the server reported a failure (one line on\n"
@@ -39,6 +59,7 @@ std::vector<Command> MakeCommands() {
     const std::vector<OptionSpec> none;
     const OptionSpec output{"output", 'o', true};
     const OptionSpec form{"form", 'F', true};
+    const OptionSpec remoteName{"remote-name", 'O', false};
     return {
         {"ls",
          "URL [--long | --json]",
@@ -50,15 +71,19 @@ std::vector<Command> MakeCommands() {
          {{"long", 'l', false}, {"json", 0, false}},
          RunLs},
         {"get",
-         "URL [-o FILE]",
-         "download an FTP file",
-         "Downloads the file the URL names to FILE, or to standard output without -o (or\n"
-         "with -o -).\n",
-         {output},
+         "URL... [-o FILE]... [-O]",
+         "download files (FTP, or HTTP with a plain GET)",
+         "Downloads the file each URL names: to the n-th -o FILE for the n-th URL, with -O to\n"
+         "a file named after the URL's last segment, else to standard output (also -o -). A\n"
+         "file is written under a temporary name beside it and renamed once complete, so a\n"
+         "failed download leaves an existing file untouched. http:// and https:// URLs are\n"
+         "fetched with a plain GET.\n",
+         {output, remoteName},
          RunGet},
-        {"put", "FILE URL", "upload a file over FTP",
-         "Uploads the local FILE to the URL. A URL ending in / names a directory: the file\n"
-         "keeps its name there. The remote directory must exist (see mkdir -p).\n",
+        {"put", "FILE... URL", "upload files over FTP",
+         "Uploads each local FILE to the URL; - reads standard input (the URL then names the\n"
+         "remote file). A URL ending in / names a directory: each file keeps its name there;\n"
+         "several files need one. The remote directory must exist (see mkdir -p).\n",
          none, RunPut},
         {"mkdir",
          "[-p] URL",
@@ -69,9 +94,9 @@ std::vector<Command> MakeCommands() {
          {{"parents", 'p', false}},
          RunMkdir},
         {"rm",
-         "[-r] URL",
-         "delete an FTP file, or a whole tree with -r",
-         "Deletes the file the URL names. With -r a directory is removed with everything\n"
+         "[-r] URL...",
+         "delete FTP files, or whole trees with -r",
+         "Deletes the file each URL names. With -r a directory is removed with everything\n"
          "below it, depth first; a link is deleted itself and never followed.\n",
          {{"recursive", 'r', false}},
          RunRm},
@@ -98,19 +123,20 @@ std::vector<Command> MakeCommands() {
          {form},
          RunPage},
         {"soap",
-         "URL [--data TEXT|@FILE] [--header LINE]",
+         "URL [--data TEXT|@FILE] [-H LINE]...",
          "make a SOAP call",
          "Posts TEXT, or the contents of FILE, as the request body (up to its first zero\n"
-         "byte) with the header line LINE added (\"SOAPAction: urn:x\"); without --data the\n"
+         "byte) with each header line LINE added (\"SOAPAction: urn:x\"); without --data the\n"
          "request is a GET. Redirects are followed. Prints the response body.\n",
-         {{"data", 'd', true}, {"header", 'H', true}},
+         {{"data", 'd', true}},
          RunSoap},
         {"download",
-         "URL -o FILE [--append] [-F name=value]...",
+         "URL (-o FILE | -O) [--append] [-F name=value]...",
          "download to a file",
-         "Downloads the response body of the URL into FILE, replacing it, or with --append\n"
-         "adding to its end. The request is the multipart form POST of page.\n",
-         {output, {"append", 'a', false}, form},
+         "Downloads the response body of the URL into FILE (-O: named after the URL), which\n"
+         "is replaced only once the download is complete, or with --append adds to its end.\n"
+         "The request is a plain GET; with -F fields it is the multipart form POST of page.\n",
+         {output, {"append", 'a', false}, form, remoteName},
          RunDownload},
         {"upload",
          "URL FILE [--field NAME] [-F name=value]...",
@@ -198,6 +224,10 @@ int RunTool(const std::vector<std::string>& given) {
         return kExitUsage;
     }
     const std::string& name = args[0];
+    if (name == "--version" || name == "-V" || name == "version") {
+        std::fputs(VersionText().c_str(), stdout);
+        return kExitOk;
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         const Command* command = args.size() > 1 ? FindCommand(args[1]) : nullptr;
         std::fputs(command != nullptr ? CommandHelp(*command).c_str() : OverviewHelp().c_str(),
@@ -209,18 +239,21 @@ int RunTool(const std::vector<std::string>& given) {
         return ReportProblem("unknown command \"" + name + "\" (rkcurl --help lists them)",
                              kExitUsage);
     }
+    SetCommandLabel(command->name);
     std::string error;
     const auto parsed = ParseArguments({args.begin() + 1, args.end()}, command->options, error);
     if (!parsed) {
-        return ReportProblem(
-            std::string(command->name) + ": " + error + " (rkcurl " + command->name + " --help)",
-            kExitUsage);
+        return ReportProblem(error + " (rkcurl " + command->name + " --help)", kExitUsage);
     }
     if (parsed->Has("help")) {
         std::fputs(CommandHelp(*command).c_str(), stdout);
         return kExitOk;
     }
-    const CommonSettings settings = ReadCommonSettings(*parsed);
+    const auto read = ReadCommonSettings(*parsed, error);
+    if (!read) {
+        return ReportProblem(error + " (rkcurl " + command->name + " --help)", kExitUsage);
+    }
+    const CommonSettings& settings = *read;
     std::unique_ptr<LogSinkScope> log;
     if (settings.logTarget) {
         log = std::make_unique<LogSinkScope>(*settings.logTarget);

@@ -1,13 +1,19 @@
 #include "FtpCommands.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "Failure.h"
+#include "HttpCommands.h"
 #include "Listing.h"
+#include "LocalTarget.h"
 #include "Progress.h"
+#include "Retry.h"
 #include "Session.h"
 
 namespace rktool {
@@ -73,7 +79,7 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     }
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     std::vector<ListEntry> entries;
-    if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error());
+    if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     std::string out;
     if (args.Has("json")) {
         out = FormatJson(entries);
@@ -89,61 +95,159 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    Session session;
-    ToolFtp ftp;
-    if (!StartFtp(args, settings, {1, 1, "get URL [-o FILE]", 0, false}, session, ftp, status)) {
+    if (!OperandsOk(args, 1, static_cast<std::size_t>(-1), "get URL... [-o FILE]... [-O]",
+                    status)) {
         return status;
     }
-    ftp.SetHREF(Wide(DecodePath(session.url.path)).c_str());
-    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
-    const int rc = ftp.GetFile();
-    FinishProgress();
-    if (rc != 0) return ReportFailure(ftp.Error());
+    const std::vector<OutputChoice> outputs = OutputChoices(args, status);
+    if (status != kExitOk) return status;
+    int result = kExitOk;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const std::string& url = args.operands[i];
+        status = IsHttpUrl(url) ? HttpGetOne(url, outputs[i], settings, nullptr)
+                                : FtpGetOne(url, outputs[i], settings);
+        if (result == kExitOk) result = status;
+        if (status == kExitInterrupted) break;
+    }
+    return result;
+}
 
+int FtpDownload(ToolFtp& ftp, const std::string& localPath, std::uint64_t& bytes,
+                bool& localFailed) {
+    // The body arrives in memory and is then written out in one piece.
+    ftp.ClearResponse();
+    const int rc = ftp.GetFile();
+    if (rc != 0) return rc;
     std::size_t length = 0;
     ftp.GetResponse(nullptr, 0, length);
     std::vector<char> body(length);
     if (length != 0) ftp.GetResponse(body.data(), body.size(), length);
-    const auto output = args.Value("output");
-    if (!output || *output == "-") {
-        if (!WriteStdout(body.data(), length))
-            return ReportProblem("writing output failed", kExitLocalFile);
-        return kExitOk;
+    bytes = length;
+    localFailed = localPath.empty() ? !WriteStdout(body.data(), length)
+                                    : !WriteLocalFile(localPath, body.data(), length);
+    return localFailed ? -1 : 0;
+}
+
+int FtpGetOne(const std::string& urlText, const OutputChoice& output,
+              const CommonSettings& settings) {
+    Session session;
+    int status = OpenSession(urlText, Protocol::Ftp, settings, session);
+    if (status != kExitOk) return status;
+    const auto path = ResolveOutput(output, session.url, status);
+    if (!path) return status;
+    LocalTarget target;
+    std::string error;
+    if (!path->empty() && !target.Open(*path, error)) return ReportProblem(error, kExitLocalFile);
+
+    ToolFtp ftp;
+    Configure(ftp, session);
+    ftp.SetHREF(Wide(DecodePath(session.url.path)).c_str());
+    std::uint64_t bytes = 0;
+    bool localFailed = false;
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
+    const int rc = WithRetries(
+        settings.retries, settings.quiet, "get",
+        [&] { return FtpDownload(ftp, target.TemporaryPath(), bytes, localFailed); },
+        [&] { return !localFailed && IsTransient(ftp.Error(), ftp.Replies()); });
+    FinishProgress();
+    if (localFailed) {
+        return ReportProblem(
+            path->empty() ? "writing output failed" : LocalError("cannot write", *path),
+            kExitLocalFile);
     }
-    if (!WriteLocalFile(*output, body.data(), length)) {
-        return ReportProblem(LocalError("cannot write", *output), kExitLocalFile);
-    }
-    Note(session, "saved " + std::to_string(length) + " bytes to " + *output);
+    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (path->empty()) return kExitOk;
+    if (!target.Commit(error)) return ReportProblem(error, kExitLocalFile);
+    Note(session, "saved " + std::to_string(bytes) + " bytes to " + *path);
     return kExitOk;
 }
 
-int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
-    int status = kExitOk;
-    if (!OperandsOk(args, 2, 2, "put FILE URL", status)) return status;
-    const std::string& local = args.operands[0];
-    std::FILE* probe = std::fopen(local.c_str(), "rb");
-    if (probe == nullptr) return ReportProblem(LocalError("cannot read", local), kExitLocalFile);
-    std::fclose(probe);
+namespace {
 
-    Session session;
-    if ((status = OpenSession(args.operands[1], Protocol::Ftp, settings, session)) != kExitOk) {
-        return status;
+// Standard input in a temporary file, for put -: the library uploads files.
+class StdinCopy {
+public:
+    ~StdinCopy() {
+        if (!m_path.empty()) unlink(m_path.c_str());
     }
+    bool Make() {
+        const char* directory = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(directory && *directory ? directory : "/tmp") + "/rkcurl-stdin-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        const int fd = mkstemp(name.data());
+        if (fd < 0) return false;
+        close(fd);
+        m_path = name.data();
+        std::string data;
+        return ReadLocalFile("-", data) && WriteLocalFile(m_path, data.data(), data.size());
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+int PutOne(const std::string& local, const std::string& urlText, const CommonSettings& settings) {
+    Session session;
+    int status = OpenSession(urlText, Protocol::Ftp, settings, session);
+    if (status != kExitOk) return status;
     // A URL that ends in "/" names a directory: the file keeps its own name there.
     std::string target = session.url.path;
     if (target.back() == '/') {
+        if (local == "-") {
+            return ReportProblem("put - needs a URL that names the remote file", kExitUsage);
+        }
         target += EncodeSegment(BaseName(local));
         session.url.path = target;
     }
+    StdinCopy input;
+    if (local == "-" && !input.Make()) {
+        return ReportProblem("cannot read standard input", kExitLocalFile);
+    }
+    const std::string& source = local == "-" ? input.Path() : local;
     ToolFtp ftp;
     Configure(ftp, session);
     ftp.SetHREF(Wide(DecodePath(target)).c_str());
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Upload);
-    const int rc = ftp.PutFile(Wide(local).c_str());
+    const int rc = WithRetries(
+        settings.retries, settings.quiet, "put", [&] { return ftp.PutFile(Wide(source).c_str()); },
+        [&] { return IsTransient(ftp.Error(), ftp.Replies()); });
     FinishProgress();
-    if (rc != 0) return ReportFailure(ftp.Error());
-    Note(session, "uploaded " + local + " to " + DisplayUrl(session.url));
+    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    Note(session, "uploaded " + (local == "-" ? std::string("standard input") : local) + " to " +
+                      DisplayUrl(session.url));
     return kExitOk;
+}
+
+}  // namespace
+
+int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 2, static_cast<std::size_t>(-1), "put FILE... URL", status)) {
+        return status;
+    }
+    const std::vector<std::string> locals(args.operands.begin(), args.operands.end() - 1);
+    const std::string& url = args.operands.back();
+    if (locals.size() > 1 && url.back() != '/') {
+        return ReportProblem("put of several files needs a directory URL ending in /", kExitUsage);
+    }
+    // Every local file is checked before anything is sent.
+    for (const std::string& local : locals) {
+        if (local == "-") continue;
+        std::FILE* probe = std::fopen(local.c_str(), "rb");
+        if (probe == nullptr)
+            return ReportProblem(LocalError("cannot read", local), kExitLocalFile);
+        std::fclose(probe);
+    }
+    int result = kExitOk;
+    for (const std::string& local : locals) {
+        status = PutOne(local, url, settings);
+        if (result == kExitOk) result = status;
+        if (status == kExitInterrupted) break;
+    }
+    return result;
 }
 
 int RunMkdir(const ParsedArguments& args, const CommonSettings& settings) {
@@ -156,34 +260,36 @@ int RunMkdir(const ParsedArguments& args, const CommonSettings& settings) {
     if (args.Has("parents")) {
         // libcurl creates every missing directory on the way; existing ones are fine.
         if (ftp.CreateDirectoryTree(Wide(DecodePath(session.url.DirectoryPath())).c_str()) != 0) {
-            return ReportFailure(ftp.Error());
+            return ReportFailure(ftp.Error(), ftp.Replies());
         }
     } else {
         // Without -p the parent must exist and the directory must not: MKD in the parent.
-        if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error());
+        if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
         if (ftp.Command({"MKD " + session.url.LeafName()}, 0) != 0) {
-            return ReportFailure(ftp.Error());
+            return ReportFailure(ftp.Error(), ftp.Replies());
         }
     }
     Note(session, "created " + DisplayUrl(session.url));
     return kExitOk;
 }
 
-int RunRm(const ParsedArguments& args, const CommonSettings& settings) {
-    int status = kExitOk;
+namespace {
+
+int RemoveOne(const std::string& urlText, bool recursive, const CommonSettings& settings) {
     Session session;
     ToolFtp ftp;
-    if (!StartFtp(args, settings, {1, 1, "rm [-r] URL", 0, true}, session, ftp, status)) {
-        return status;
-    }
+    int status = OpenSession(urlText, Protocol::Ftp, settings, session);
+    if (status != kExitOk) return status;
+    if (!NeedsLeaf(session, status)) return status;
+    Configure(ftp, session);
     const std::string leaf = session.url.LeafName();
     ftp.SetHREF(Wide(DecodePath(session.url.ParentPath())).c_str());
     bool directory = false;
-    if (args.Has("recursive")) {
+    if (recursive) {
         // Look the entry up in its parent: a directory goes as a tree, anything else (a file,
         // a link) is deleted on its own, so the walk never follows a link.
         std::vector<ListEntry> entries;
-        if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error());
+        if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
         const ListEntry* found = nullptr;
         for (const ListEntry& entry : entries) {
             if (entry.name == leaf) found = &entry;
@@ -194,13 +300,29 @@ int RunRm(const ParsedArguments& args, const CommonSettings& settings) {
         }
         directory = found->kind == EntryKind::Directory;
     } else if (ftp.Connect() != 0) {
-        return ReportFailure(ftp.Error());
+        return ReportFailure(ftp.Error(), ftp.Replies());
     }
     const int rc = directory ? ftp.RemoveDirectoryTree(Wide(leaf).c_str())
                              : ftp.DeleteFileW(Wide(leaf).c_str());
-    if (rc != 0) return ReportFailure(ftp.Error());
+    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     Note(session, "removed " + DisplayUrl(session.url));
     return kExitOk;
+}
+
+}  // namespace
+
+int RunRm(const ParsedArguments& args, const CommonSettings& settings) {
+    int status = kExitOk;
+    if (!OperandsOk(args, 1, static_cast<std::size_t>(-1), "rm [-r] URL...", status)) {
+        return status;
+    }
+    int result = kExitOk;
+    for (const std::string& url : args.operands) {
+        status = RemoveOne(url, args.Has("recursive"), settings);
+        if (result == kExitOk) result = status;
+        if (status == kExitInterrupted) break;
+    }
+    return result;
 }
 
 int RunRmdir(const ParsedArguments& args, const CommonSettings& settings) {
@@ -210,9 +332,9 @@ int RunRmdir(const ParsedArguments& args, const CommonSettings& settings) {
     if (!StartFtp(args, settings, {1, 1, "rmdir URL", 0, true}, session, ftp, status)) {
         return status;
     }
-    if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error());
+    if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     if (ftp.RemoveDirectoryW(Wide(session.url.LeafName()).c_str()) != 0) {
-        return ReportFailure(ftp.Error());
+        return ReportFailure(ftp.Error(), ftp.Replies());
     }
     Note(session, "removed " + DisplayUrl(session.url));
     return kExitOk;
@@ -226,10 +348,11 @@ int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
         return status;
     }
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
-    if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
+    if (ftp.Connect() != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     wchar_t directory[4096];
     DWORD length = sizeof directory / sizeof directory[0];
-    if (ftp.GetCurrentDirectoryW(directory, &length) != 0) return ReportFailure(ftp.Error());
+    if (ftp.GetCurrentDirectoryW(directory, &length) != 0)
+        return ReportFailure(ftp.Error(), ftp.Replies());
     const std::string out = Narrow(directory) + "\n";
     if (!WriteStdout(out.data(), out.size()))
         return ReportProblem("writing output failed", kExitLocalFile);
@@ -246,14 +369,14 @@ int RunQuote(const ParsedArguments& args, const CommonSettings& settings) {
         return status;
     }
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
-    if (ftp.Connect() != 0) return ReportFailure(ftp.Error());
+    if (ftp.Connect() != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     const std::vector<std::string> commands(args.operands.begin() + 1, args.operands.end());
     const int rc = ftp.Command(commands, args.Has("post") ? 1 : 0);
     // The server's replies to this exchange, whether it failed or not.
     if (!WriteStdout(ftp.Replies().data(), ftp.Replies().size())) {
         return ReportProblem("writing output failed", kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(ftp.Error());
+    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
     return kExitOk;
 }
 

@@ -1,5 +1,6 @@
 #include "HttpCommands.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -7,7 +8,9 @@
 #include <vector>
 
 #include "Failure.h"
+#include "LocalTarget.h"
 #include "Progress.h"
+#include "Retry.h"
 #include "Session.h"
 
 namespace rktool {
@@ -19,6 +22,8 @@ int Open(const std::string& urlText, const CommonSettings& settings, Session& se
     const int status = OpenSession(urlText, Protocol::Http, settings, session);
     if (status != kExitOk) return status;
     Configure(http, session);
+    if (settings.followRedirects) http.SetFollowRedirects(settings.maxRedirects);
+    for (const std::string& line : settings.headers) http.AddHeader(Wide(line).c_str());
     std::string href = session.url.path;
     if (!session.url.query.empty()) href += "?" + session.url.query;
     http.SetHREF(Wide(href).c_str());
@@ -82,35 +87,105 @@ int RunSoap(const ParsedArguments& args, const CommonSettings& settings) {
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     // The library sends the body up to its first zero byte; no body makes the request a GET.
     http.SetSOAPPostData(body.c_str());
-    if (const auto header = args.Value("header")) http.SetSOAPHeader(header->c_str());
     if (http.GetSOAPPage() != 0) return ReportFailure(http.Error());
     return PrintResponse(http);
 }
 
+namespace {
+
+// The body of a get to standard output, as it arrives.
+size_t WriteToStdout(char* data, size_t size, size_t count, void*) {
+    const size_t bytes = size * count;
+    return bytes == 0 || std::fwrite(data, 1, bytes, stdout) == bytes ? bytes : 0;
+}
+
+}  // namespace
+
+bool IsHttpUrl(const std::string& url) {
+    const auto starts = [&](const char* scheme) {
+        const std::string prefix(scheme);
+        if (url.size() < prefix.size()) return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            if (std::tolower(static_cast<unsigned char>(url[i])) != prefix[i]) return false;
+        }
+        return true;
+    };
+    return starts("http://") || starts("https://");
+}
+
+int HttpGetOne(const std::string& urlText, const OutputChoice& output,
+               const CommonSettings& settings, const ParsedArguments* form) {
+    const char* label = form != nullptr ? "download" : "get";
+    Session session;
+    ToolHttp http;
+    int status = Open(urlText, settings, session, http);
+    if (status != kExitOk) return status;
+    const auto path = ResolveOutput(output, session.url, status);
+    if (!path) return status;
+    LocalTarget target;
+    std::string error;
+    if (!path->empty() && !target.Open(*path, error)) return ReportProblem(error, kExitLocalFile);
+    // A plain GET, as any web server expects; the multipart POST only when fields are given.
+    const bool withForm = form != nullptr && form->Has("form");
+    if (withForm && !AddFields(*form, http, status)) return status;
+    http.SetPlainGet(withForm ? 0 : 1);
+
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
+    const int rc = WithRetries(
+        settings.retries, settings.quiet, label,
+        [&] {
+            if (path->empty()) {
+                http.SetWriteCallbackFunc(&WriteToStdout);
+                return http.GetFile(nullptr);
+            }
+            return http.GetFile(Wide(target.TemporaryPath()).c_str());
+        },
+        [&] { return IsTransient(http.Error(), ""); });
+    FinishProgress();
+    if (rc == oru::shared::error::RKERR_FILE_OPEN) {
+        return ReportProblem(FailureText(http.Error()) + ": cannot open " + *path, kExitLocalFile);
+    }
+    if (rc != 0) return ReportFailure(http.Error());
+    if (path->empty()) {
+        if (std::fflush(stdout) != 0) return ReportProblem("writing output failed", kExitLocalFile);
+        return kExitOk;
+    }
+    if (!target.Commit(error)) return ReportProblem(error, kExitLocalFile);
+    Note(session, "saved " + DisplayUrl(session.url) + " to " + *path);
+    return kExitOk;
+}
+
 int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, 1, "download URL -o FILE [--append]", status)) return status;
+    if (!OperandsOk(args, 1, 1, "download URL (-o FILE | -O) [--append]", status)) return status;
     const auto output = args.Value("output");
-    if (!output) return ReportProblem("download needs -o FILE", kExitUsage);
+    if (!output && !args.Has("remote-name")) {
+        return ReportProblem("download needs -o FILE or -O", kExitUsage);
+    }
+    if (!args.Has("append")) {
+        OutputChoice choice;
+        choice.path = output;
+        choice.remoteName = !output;
+        return HttpGetOne(args.operands[0], choice, settings, &args);
+    }
+    // --append adds to the file in place; there is nothing to keep safe but what it had.
     Session session;
     ToolHttp http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
-    if (!AddFields(args, http, status)) return status;
+    const auto path = ResolveOutput({output, !output}, session.url, status);
+    if (!path) return status;
+    const bool withForm = args.Has("form");
+    if (withForm && !AddFields(args, http, status)) return status;
+    http.SetPlainGet(withForm ? 0 : 1);
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
     std::uint64_t size = 0;
-    const int rc = args.Has("append") ? http.GetBulkFile(Wide(*output).c_str(), size)
-                                      : http.GetFile(Wide(*output).c_str());
+    const int rc = http.GetBulkFile(Wide(*path).c_str(), size);
     FinishProgress();
     if (rc == oru::shared::error::RKERR_FILE_OPEN) {
-        return ReportProblem(FailureText(http.Error()) + ": cannot open " + *output,
-                             kExitLocalFile);
+        return ReportProblem(FailureText(http.Error()) + ": cannot open " + *path, kExitLocalFile);
     }
     if (rc != 0) return ReportFailure(http.Error());
-    if (args.Has("append")) {
-        Note(session, "appended " + std::to_string(size) + " bytes to " + *output);
-    } else {
-        Note(session, "saved " + DisplayUrl(session.url) + " to " + *output);
-    }
+    Note(session, "appended " + std::to_string(size) + " bytes to " + *path);
     return kExitOk;
 }
 

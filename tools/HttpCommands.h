@@ -2,9 +2,19 @@
 // status.
 #pragma once
 
+#include <string>
+
 #include "Arguments.h"
+#include "Session.h"
 
 namespace rktool {
+
+bool IsHttpUrl(const std::string& url);
+
+// One plain-GET download to the output the choice names; with form given (download), its -F
+// fields make it the multipart POST instead.
+int HttpGetOne(const std::string& url, const OutputChoice& output, const CommonSettings& settings,
+               const ParsedArguments* form);
 
 int RunPage(const ParsedArguments& args, const CommonSettings& settings);
 int RunSoap(const ParsedArguments& args, const CommonSettings& settings);

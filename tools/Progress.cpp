@@ -1,10 +1,16 @@
 #include "Progress.h"
 
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+
+#include "ProgressLine.h"
 
 namespace rktool {
 namespace {
@@ -14,37 +20,63 @@ volatile std::sig_atomic_t g_interrupted = 0;
 struct BarState {
     bool show = false;
     bool drawn = false;
+    bool terminal = false;
     Direction direction = Direction::Download;
     std::string label;
+    std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point lastDraw;
-    double lastNow = -1;
+    double total = 0;
+    double now = -1;
 };
 BarState g_bar;
 
-constexpr int kBarWidth = 30;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+// Into a file or pipe a line of its own, and not as often.
+constexpr auto kFileInterval = std::chrono::seconds(1);
+
+// The terminal's width (TIOCGWINSZ), else $COLUMNS, else 80.
+int Width() {
+    struct winsize size {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    if (const char* columns = std::getenv("COLUMNS")) {
+        const int value = std::atoi(columns);
+        if (value > 0) return value;
+    }
+    return 80;
+}
+
+ProgressView View() {
+    ProgressView view;
+    view.label = g_bar.label;
+    view.total = g_bar.total;
+    view.now = std::max(g_bar.now, 0.0);
+    view.elapsedSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - g_bar.start).count();
+    return view;
+}
+
+// The line is drawn over the previous one on a terminal; padding clears what it left over.
+void Put(const std::string& text, bool finalLine) {
+    std::string line = text;
+    if (g_bar.terminal) {
+        const std::size_t room = static_cast<std::size_t>(std::max(Width() - 1, 1));
+        if (line.size() < room) line.append(room - line.size(), ' ');
+        line = "\r" + line;
+        if (finalLine) line += "\n";
+    } else {
+        line += "\n";
+    }
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void Draw() {
+    Put(FormatProgressLine(View(), Width()), false);
+    g_bar.drawn = true;
+}
 
 extern "C" void OnInterrupt(int) {
     g_interrupted = 1;
-}
-
-void Draw(double total, double now) {
-    char line[160];
-    const std::string done = HumanSize(now);
-    if (total > 0) {
-        const double ratio = now >= total ? 1.0 : now / total;
-        const int filled = static_cast<int>(ratio * kBarWidth);
-        std::string bar(static_cast<std::size_t>(filled), '#');
-        bar.append(static_cast<std::size_t>(kBarWidth - filled), '-');
-        std::snprintf(line, sizeof line, "\r%-20.20s [%s] %3d%% %s / %s", g_bar.label.c_str(),
-                      bar.c_str(), static_cast<int>(ratio * 100), done.c_str(),
-                      HumanSize(total).c_str());
-    } else {
-        std::snprintf(line, sizeof line, "\r%-20.20s %s", g_bar.label.c_str(), done.c_str());
-    }
-    std::fputs(line, stderr);
-    std::fflush(stderr);
-    g_bar.drawn = true;
 }
 
 }  // namespace
@@ -65,15 +97,16 @@ void BeginProgress(bool show, const std::string& label, Direction direction) {
     FinishProgress();
     g_bar = BarState{};
     g_bar.show = show;
+    g_bar.terminal = isatty(STDERR_FILENO) != 0;
     g_bar.direction = direction;
     g_bar.label = label;
+    g_bar.start = std::chrono::steady_clock::now();
 }
 
 void FinishProgress() {
-    if (g_bar.drawn) {
-        std::fputs("\n", stderr);
-        std::fflush(stderr);
-    }
+    // One summary line in place of the progress line, once something moved.
+    if (g_bar.show && g_bar.now >= 0) Put(FormatSummaryLine(View(), Width()), true);
+    g_bar.show = false;
     g_bar.drawn = false;
 }
 
@@ -84,31 +117,20 @@ int ProgressCallback(void*, double downloadTotal, double downloadNow, double upl
     const bool upload = g_bar.direction == Direction::Upload;
     const double total = upload ? uploadTotal : downloadTotal;
     const double now = upload ? uploadNow : downloadNow;
-    if (now <= 0 && total <= 0) return 0;  // nothing moved yet: keep the line clean
+    // Nothing moved yet: keep the line clean (into a file, not even the total).
+    if (now <= 0 && (total <= 0 || !g_bar.terminal)) return 0;
     const auto clock = std::chrono::steady_clock::now();
+    if (now == g_bar.now && g_bar.drawn) return 0;
+    g_bar.total = total;
+    g_bar.now = now;
+    const auto interval =
+        g_bar.terminal ? kRedrawInterval : std::chrono::steady_clock::duration(kFileInterval);
+    // The last step is always drawn, so the line ends at 100%.
     const bool complete = total > 0 && now >= total;
-    if (now == g_bar.lastNow && g_bar.drawn) return 0;
-    if (!complete && g_bar.drawn && clock - g_bar.lastDraw < kRedrawInterval) return 0;
+    if (!complete && g_bar.drawn && clock - g_bar.lastDraw < interval) return 0;
     g_bar.lastDraw = clock;
-    g_bar.lastNow = now;
-    Draw(total, now);
+    Draw();
     return 0;
-}
-
-std::string HumanSize(double bytes) {
-    static const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    int unit = 0;
-    while (bytes >= 1024 && unit < 4) {
-        bytes /= 1024;
-        ++unit;
-    }
-    char text[32];
-    if (unit == 0) {
-        std::snprintf(text, sizeof text, "%.0f %s", bytes, units[unit]);
-    } else {
-        std::snprintf(text, sizeof text, "%.1f %s", bytes, units[unit]);
-    }
-    return text;
 }
 
 }  // namespace rktool

@@ -17,14 +17,11 @@ enum class Direction { Download, Upload };
 // Starts drawing for the next transfers when show is true; label names what moves. Every HTTP
 // request also uploads its form, so the bar follows one direction only.
 void BeginProgress(bool show, const std::string& label, Direction direction);
-// Ends the current bar line, if one was drawn.
+// Puts the summary line (size, time, rate) in place of the progress line once bytes moved.
 void FinishProgress();
 
 // libcurl's progress shape: client data, download total and now, upload total and now.
 int ProgressCallback(void* clientData, double downloadTotal, double downloadNow, double uploadTotal,
                      double uploadNow);
-
-// "1.5 MiB", "312 B": sizes for people.
-std::string HumanSize(double bytes);
 
 }  // namespace rktool

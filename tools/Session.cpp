@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "Failure.h"
+#include "Netrc.h"
 #include "PasswordPrompt.h"
 #include "Progress.h"
 
@@ -19,7 +20,84 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// Whether the --noproxy list (comma-separated, "*" for every host) names host or a domain it
+// is in, as curl reads the list.
+bool NoProxyFor(const std::string& list, const std::string& host) {
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(',', start);
+        if (end == std::string::npos) end = list.size();
+        std::string entry = list.substr(start, end - start);
+        entry.erase(0, entry.find_first_not_of(' '));
+        entry.erase(entry.find_last_not_of(' ') + 1);
+        if (!entry.empty() && entry[0] == '.') entry.erase(0, 1);
+        if (entry == "*") return true;
+        if (!entry.empty() &&
+            (host == entry || (host.size() > entry.size() &&
+                               host.compare(host.size() - entry.size(), entry.size(), entry) == 0 &&
+                               host[host.size() - entry.size() - 1] == '.'))) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Fills user and password from the netrc file the settings name, when they name one. False,
+// with status set, when --netrc-file names a file that cannot be read.
+bool ReadNetrc(const CommonSettings& settings, const std::string& host,
+               std::optional<std::string>& user, std::optional<std::string>& password,
+               int& status) {
+    if (!settings.netrc && !settings.netrcFile) return true;
+    const std::string path = settings.netrcFile ? *settings.netrcFile : DefaultNetrcPath();
+    std::string text;
+    if (path.empty() || !ReadLocalFile(path, text)) {
+        if (!settings.netrcFile) return true;  // --netrc without a ~/.netrc: no credentials
+        status = ReportProblem(LocalError("cannot read the netrc file", path), kExitLocalFile);
+        return false;
+    }
+    if (const auto entry = FindNetrcEntry(text, host)) {
+        if (!entry->login.empty()) {
+            user = entry->login;
+            password = entry->password;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+std::string HostName(const UrlParts& url) {
+    const std::string& server = url.server;
+    if (!server.empty() && server[0] == '[') return server.substr(1, server.find(']') - 1);
+    return server.substr(0, server.find(':'));
+}
+
+std::optional<std::string> ResolveOutput(const OutputChoice& output, const UrlParts& url,
+                                         int& status) {
+    if (output.path) return *output.path == "-" ? std::string() : *output.path;
+    if (!output.remoteName) return std::string();
+    const std::string name = url.LeafName();
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        status = ReportProblem("-O finds no file name in " + DisplayUrl(url), kExitUsage);
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::vector<OutputChoice> OutputChoices(const ParsedArguments& args, int& status) {
+    const std::vector<std::string>& paths = args.Values("output");
+    if (paths.size() > args.operands.size()) {
+        status = ReportProblem("more -o options than URLs", kExitUsage);
+        return {};
+    }
+    std::vector<OutputChoice> choices(args.operands.size());
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        if (i < paths.size()) choices[i].path = paths[i];
+        choices[i].remoteName = args.Has("remote-name");
+    }
+    return choices;
+}
 
 bool OperandsOk(const ParsedArguments& args, std::size_t min, std::size_t max, const char* usage,
                 int& status) {
@@ -70,6 +148,10 @@ int OpenSession(const std::string& urlText, Protocol protocol, const CommonSetti
     // -u wins over the user and password written in the URL.
     std::optional<std::string> user = settings.user ? settings.user : url->user;
     std::optional<std::string> password = settings.user ? settings.password : url->password;
+    if (!user) {
+        int status = kExitOk;
+        if (!ReadNetrc(settings, HostName(*url), user, password, status)) return status;
+    }
     if (user) {
         if (!password) {
             password = PromptPassword("Password for " + *user + "@" + url->server + ": ");
@@ -105,6 +187,19 @@ void Configure(CConnection& client, const Session& session) {
     client.SetDebug(session.settings.verbose ? 1 : 0);
     client.SetReuseConnections(session.settings.reuse ? 1 : 0);
     client.SetProgressCallback(&ProgressCallback);
+
+    const CommonSettings& settings = session.settings;
+    if (settings.connectTimeoutMs > 0) client.SetConnectTimeout(settings.connectTimeoutMs);
+    if (settings.maxTimeMs > 0) client.SetTimeout(settings.maxTimeMs);
+    if (settings.speedLimit > 0) client.SetLowSpeedLimit(settings.speedLimit, settings.speedTime);
+    // A person's tool checks certificates; -k is the explicit way out.
+    client.SetVerifyPeer(settings.insecure ? 0 : 1);
+    if (settings.caFile) client.SetCACertificateFile(Wide(*settings.caFile).c_str());
+    if (settings.noProxy && NoProxyFor(*settings.noProxy, HostName(session.url))) {
+        client.SetProxy(L"");
+    } else if (settings.proxy) {
+        client.SetProxy(Wide(*settings.proxy).c_str());
+    }
 }
 
 bool ReadLocalFile(const std::string& path, std::string& data) {

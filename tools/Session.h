@@ -5,7 +5,9 @@
 #include <RKCurl/RKCurl.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "Arguments.h"
 #include "UrlParts.h"
@@ -28,6 +30,21 @@ public:
 
 enum class Protocol { Ftp, Http };
 
+// Where a download goes: a file (-o FILE), a file named after the URL (-O), or standard
+// output (neither, or -o -).
+struct OutputChoice {
+    std::optional<std::string> path;
+    bool remoteName = false;
+};
+
+// The local file name for output and the URL: -O takes the URL's last segment. Empty for
+// standard output; nullopt, with the problem printed and status set, when -O finds no name.
+std::optional<std::string> ResolveOutput(const OutputChoice& output, const UrlParts& url,
+                                         int& status);
+
+// The downloads of get: one per URL, the n-th -o for the n-th URL, -O for the rest.
+std::vector<OutputChoice> OutputChoices(const ParsedArguments& args, int& status);
+
 struct Session {
     CommonSettings settings;
     UrlParts url;
@@ -42,7 +59,11 @@ struct Session {
 int OpenSession(const std::string& urlText, Protocol protocol, const CommonSettings& settings,
                 Session& session);
 
-// Server, credentials, TLS, verbose, connection reuse and the progress callback.
+// The URL's host without port or IPv6 brackets.
+std::string HostName(const UrlParts& url);
+
+// Server, credentials, TLS and its checks, verbose, connection reuse, the progress callback,
+// the transfer limits and the proxy.
 void Configure(CConnection& client, const Session& session);
 
 // Whole local files, in and out. False on failure, with errno kept.

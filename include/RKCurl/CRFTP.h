@@ -4,19 +4,20 @@
 // remote directory.
 //
 // Paths are names, not URL text: every path handed in (SetHREF, the directory operations,
-// RemoveDirectoryTree, PutFile's HREF) and every listed name reaches the server byte for byte
-// in CWD, MKD, RETR, STOR, LIST, DELE and RMD, whatever it holds (space, "#", "?", ";", "+",
-// "[", non-ASCII as UTF-8). "%" is an ordinary character: "%41" names "%41", never "A". Only
-// the URL handed to libcurl percent-encodes each segment; the HREF and GetCurrentDirectoryW
-// keep the plain names. A preparing operation (Connect, GetFile, PostFile, PutFile, the directory
-// operations, FindFirstFileW) makes a fresh easy handle and leaves it in the object until the
-// next preparation or Close; the command operations (Command, DeleteFileW, RemoveDirectoryW,
-// GetCurrentDirectoryW) run on that handle. With SetSecure(1) the whole session runs over TLS
-// and the server's certificate is accepted unchecked. Every operation returns 0 or an RKERR_
-// code that it also leaves in m_error; the listing operations return -1 for "no (further)
-// entry". A failure is logged by every operation it passes through, innermost first, so
-// m_error ends with the outermost code. With SetReuseConnections(1) consecutive requests reuse
-// the open control connection and its login. One object, one thread at a time.
+// RemoveDirectoryTree, the HREF of GetFileTo and PutFile) and every listed name reaches the
+// server byte for byte in CWD, MKD, RETR, STOR, APPE, LIST, DELE and RMD, whatever it holds
+// (space, "#", "?", ";", "+", "[", non-ASCII as UTF-8). "%" is an ordinary character: "%41"
+// names "%41", never "A". Only the URL handed to libcurl percent-encodes each segment; the
+// HREF and GetCurrentDirectoryW keep the plain names. A preparing operation (Connect, GetFile,
+// GetFileTo, PostFile, PutFile, the directory operations, FindFirstFileW) makes a fresh easy
+// handle and leaves it in the object until the next preparation or Close; the command
+// operations (Command, DeleteFileW, RemoveDirectoryW, GetCurrentDirectoryW) run on that
+// handle. With SetSecure(1) the whole session runs over TLS and the server's certificate is
+// accepted unchecked. Every operation returns 0 or an RKERR_ code that it also leaves in
+// m_error; the listing operations return -1 for "no (further) entry". A failure is logged by
+// every operation it passes through, innermost first, so m_error ends with the outermost code.
+// With SetReuseConnections(1) consecutive requests reuse the open control connection and its
+// login. One object, one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +59,30 @@ public:
     // (2506) or RKERR_PERFORM (2509) with libcurl's result (42 after a read error). The file is
     // closed and the upload source taken off the handle again on every path.
     int PutFile(const wchar_t* localPath);
+    // With resume 0 exactly the one-argument PutFile. With resume non-zero it continues a
+    // partial remote file: asks the server for the file's size (SIZE), skips that much of the
+    // local file and sends the rest with APPE; a remote file that is missing is sent whole with
+    // STOR, one of the local file's size sends nothing and succeeds. A remote file longer than
+    // the local one fails with 2509 and libcurl's result 31, the remote file untouched.
+    int PutFile(const wchar_t* localPath, int resume);
+    // Downloads the HREF's file into the local file, streamed to disk as it arrives (memory
+    // does not grow with the file's size; m_response is left alone). Trace "CRFTP::GetFileTo".
+    //   resume 0: writes a new file beside localPath (its name plus a ".rkpart-" suffix) and
+    //     moves it over localPath only when the whole file arrived and reached the disk; on
+    //     any failure the temporary file is removed and an existing localPath is untouched.
+    //     The new file has the default permissions, not those of the file it replaces.
+    //   resume non-zero: appends to localPath from its current size (SIZE, then REST <size>
+    //     and RETR); a missing localPath is created and fetched whole. A local file as long as
+    //     the remote one succeeds without RETR; a longer one fails with libcurl's result 36.
+    //     A failed transfer leaves what arrived, ready for the next resume.
+    // The progress callback runs as for the other operations. Returns 0, the preparation's
+    // code, RKERR_FILE_OPEN (2507, extended 0) when the local file cannot be opened or made
+    // (checked before the transfer: nothing is sent), or RKERR_PERFORM (2509; RKERR_SET_OPTION
+    // 2506 for a refused option) with libcurl's result and then RKERR_GET_FILE (2517). Writing,
+    // flushing or moving the local file into place counts as the transfer (libcurl's write
+    // error, 23). The write function and offset are taken off the handle again before the call
+    // returns.
+    int GetFileTo(const wchar_t* localPath, int resume);
     // Releases the handle; the listing, m_error and the settings stay. Always 0.
     int Close();
 
@@ -107,13 +132,21 @@ public:
     // before 1970, e.g. MS-DOS years 50 to 69), the local time of the instant for EPLF; 0 for
     // an EPLF line without a time and for an EPLF instant before 1970. An entry whose name
     // needs more than 259 wide characters is not handed out: a shortened name would name
-    // another file. A name holding a zero byte reads as cut there.
+    // another file. A name holding a zero byte reads as cut there. Sizes (Unix, MS-DOS, EPLF)
+    // fill nFileSizeLow and, from 2^32 bytes on, nFileSizeHigh with the 64-bit byte count.
     int FindFirstFileW(WIN32_FIND_DATAW& findData);
     // The next entry of the latest listing; -1 at the end. No network, no record.
     int FindNextFileW(WIN32_FIND_DATAW& findData);
     // Whether the entry last handed out by FindFirstFileW or FindNextFileW may be a symbolic
     // link (listed as both a directory and a file); false before any listing.
     bool FindEntryIsLink() const;
+    // The raw lines (without line end) of the latest listing fetched by FindFirstFileW that
+    // gave no record handed out, in listing order: lines no form accepts (an empty line, a
+    // summary line such as "total 12", a heading), names longer than 259 wide characters and
+    // an unfinished last line. Empty before any listing; copied with the object. The listings
+    // of RemoveDirectoryTree count too: after a walk they are those of the last directory it
+    // listed, so a final RMD that failed over an entry not handed out can be explained.
+    std::vector<std::string> FindRejectedLines() const;
 
     // Removes the directory with everything below it, depth first in listing order: saves the
     // directory (GetCurrentDirectoryW), enters path, lists it, deletes files, recurses into
@@ -124,7 +157,16 @@ public:
     // file directly inside path could not be deleted, or RKERR_REMOVE_DIR (2518). The caller's
     // listing and its position are as before the call, on every path; on failure the HREF names the
     // directory where the walk stopped.
+    //
+    // Limits of the walk, each ending it with 2518: a path that is empty, only separators, or
+    // whose last segment ("/" and "\" separate, trailing ones ignored) is "." or ".." is
+    // refused before anything is sent (extended code 0); the walk descends at most
+    // kRemoveTreeMaxDepth levels below path (a directory listed at that depth is not entered);
+    // where the saved directory would not fit its 260 characters it stops before entering,
+    // rather than returning to a cut path. Nothing outside the tree is touched.
     int RemoveDirectoryTree(const wchar_t* path);
+    // How many levels below its path RemoveDirectoryTree descends at most.
+    static constexpr int kRemoveTreeMaxDepth = 64;
 
 protected:
     // Prepares a fresh handle for "ftp://" + server + HREF (its names encoded for the URL),
@@ -141,13 +183,23 @@ protected:
 private:
     // libcurl's shape of ReadFunc; aborts the transfer on a read error.
     static size_t ReadCallback(char* buffer, size_t size, size_t count, void* stream);
+    // PutFile's work; resume adds the size query, the seek and APPE.
+    int Upload(const wchar_t* localPath, bool resume);
+    // Performs the prepared download into file from offset; 0 or the recorded 2509 and 2517.
+    int DownloadInto(std::FILE* file, std::int64_t offset);
+    // Records code with result, then RKERR_GET_FILE (2517) with m_lastCurlCode; returns 2517.
+    int RecordDownloadFailure(int code, int result);
     // Joins path to the HREF and stores the result, ending in "/", as the new HREF.
     void ComposeDirectory(const wchar_t* path);
+    // RemoveDirectoryTree for a directory depth levels below the walk's path.
+    int RemoveTreeLevel(const wchar_t* path, int depth);
     // Steps 2 to 7 of RemoveDirectoryTree; returns 0 or the recorded code.
-    int RemoveTreeSteps(const wchar_t* path);
+    int RemoveTreeSteps(const wchar_t* path, int depth);
     // Deletes or descends into one listed entry; returns 0 or the recorded code.
-    int RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks);
+    int RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks, int depth);
 
     // Per entry of m_findData, what the record cannot say (rkcurl::ftp::EntryMark bits).
     std::vector<std::uint8_t> m_findMarks;
+    // The lines of the latest listing that gave no record (FindRejectedLines).
+    std::vector<std::string> m_findRejected;
 };

@@ -32,6 +32,10 @@ enum rkerr_e {
     RKERR_ABORTED = 2520,           // the caller's progress callback stopped the transfer
 };
 
+// The enumerator's name of a library code ("RKERR_PERFORM" for 2509), for messages of hosts and
+// tools; "RKERR_UNKNOWN" for any other value, 0 included. Never null.
+RKCURL_API const char* ErrorCodeName(int code);
+
 class RKCURL_API CRKError {
 public:
     static constexpr int kMessageCapacity = 1024;  // wide characters, terminator included

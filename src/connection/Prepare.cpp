@@ -8,22 +8,11 @@
 #include "connection/CurlHandle.h"
 #include "connection/CurlOption.h"
 #include "connection/NetworkLibrary.h"
+#include "connection/StreamSink.h"
 #include "foundation/LogSites.h"
 
 using oru::shared::error::RKERR_HANDLE_INIT;
 using oru::shared::error::RKERR_SET_OPTION;
-
-namespace {
-
-// libcurl's shape of the body and header sink; same work as CConnection::WriteStream.
-struct StreamSink : CConnection {
-    static size_t Write(char* data, size_t size, size_t count, void* target) {
-        return static_cast<size_t>(
-            WriteStream(data, size, count, static_cast<std::string*>(target)));
-    }
-};
-
-}  // namespace
 
 // Prefix, server and HREF are joined without a separator: an HREF begins with "/".
 int CConnection::Prepare(const std::wstring& prefix) {
@@ -65,7 +54,7 @@ int CConnection::SetSharedOptions(const std::string& url) {
     StoreUrl(url);
     if (!SetCurlOption(CURLOPT_URL, m_urlBuffer)) return m_lastCurlCode;
 
-    const curl_write_callback sink = &StreamSink::Write;
+    const curl_write_callback sink = &rkcurl::StreamSink::Write;
     if (!SetCurlOption(CURLOPT_WRITEFUNCTION, sink)) return m_lastCurlCode;
     if (!SetCurlOption(CURLOPT_WRITEDATA, static_cast<void*>(&m_response))) return m_lastCurlCode;
     if (!SetCurlOption(CURLOPT_HEADERFUNCTION, sink)) return m_lastCurlCode;

@@ -29,7 +29,8 @@ CRKError::CRKError(rkerr_e code, int extendedCode) : m_code(code), m_extendedCod
 
 CRKError::CRKError(int code) : CRKError(rkerr_e(code), 0) {}
 
-CRKError::CRKError(const CRKError& other) : m_code(other.m_code), m_extendedCode(other.m_extendedCode) {
+CRKError::CRKError(const CRKError& other)
+    : m_code(other.m_code), m_extendedCode(other.m_extendedCode) {
     StoreMessage(m_message, other.m_message, kMessageCapacity);
     StoreMessage(m_messageEx, other.m_messageEx, kMessageCapacity);
 }
@@ -67,7 +68,45 @@ void CRKError::reset() {
     StoreMessage(m_messageEx, L"", 0);
 }
 
-void CRKError::raise() const { throw CRKError(*this); }
+void CRKError::raise() const {
+    throw CRKError(*this);
+}
+
+const char* ErrorCodeName(int code) {
+    // A case for every enumerator and no default: a new code without a name breaks the build
+    // (the switch warning is fatal).
+    switch (static_cast<rkerr_e>(code)) {
+        case RKERR_BUFFER_TOO_SMALL:
+            return "RKERR_BUFFER_TOO_SMALL";
+        case RKERR_GLOBAL_INIT:
+            return "RKERR_GLOBAL_INIT";
+        case RKERR_HANDLE_INIT:
+            return "RKERR_HANDLE_INIT";
+        case RKERR_SET_OPTION:
+            return "RKERR_SET_OPTION";
+        case RKERR_FILE_OPEN:
+            return "RKERR_FILE_OPEN";
+        case RKERR_PERFORM:
+            return "RKERR_PERFORM";
+        case RKERR_DELETE_FILE:
+            return "RKERR_DELETE_FILE";
+        case RKERR_COMMAND:
+            return "RKERR_COMMAND";
+        case RKERR_SET_CURRENT_DIR:
+            return "RKERR_SET_CURRENT_DIR";
+        case RKERR_GET_CURRENT_DIR:
+            return "RKERR_GET_CURRENT_DIR";
+        case RKERR_CREATE_DIR:
+            return "RKERR_CREATE_DIR";
+        case RKERR_GET_FILE:
+            return "RKERR_GET_FILE";
+        case RKERR_REMOVE_DIR:
+            return "RKERR_REMOVE_DIR";
+        case RKERR_ABORTED:
+            return "RKERR_ABORTED";
+    }
+    return "RKERR_UNKNOWN";
+}
 
 }  // namespace error
 }  // namespace shared

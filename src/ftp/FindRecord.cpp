@@ -73,8 +73,10 @@ bool BuildFindRecord(const rklisting::FtpListEntry& entry, WIN32_FIND_DATAW& rec
     // Both a directory and a file: a symbolic link, or possibly one.
     if (entry.mayBeDirectory != 0 && entry.mayBeFile != 0) marks |= kMayBeLink;
     if (entry.mayBeDirectory != 0) record.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
-    record.nFileSizeLow =
-        entry.sizeKind == rklisting::SizeUnknown ? 0 : static_cast<DWORD>(entry.size);
+    // The 64-bit size: below 2^32 it is the 32-bit field read as unsigned, high part 0.
+    const std::uint64_t size = entry.sizeKind == rklisting::SizeUnknown ? 0 : entry.size64;
+    record.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    record.nFileSizeHigh = static_cast<DWORD>(size >> 32);
     record.ftLastWriteTime = ListingTimeToFileTime(entry.timeKind, entry.time);
     return true;
 }

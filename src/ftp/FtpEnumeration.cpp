@@ -17,30 +17,45 @@ int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
 
     m_findData.clear();
     m_findMarks.clear();
+    m_findRejected.clear();
     m_findIndex = 0;
     // Lines end as libcurl delivers them on this platform; text after the last line end is
-    // an unfinished line and is never parsed. Each line is cut in place. The accepted entries
-    // are gathered first, so the records (592 bytes each) are allocated once, at their size.
-    std::vector<rklisting::FtpListEntry> entries;
+    // an unfinished line and is never parsed (it counts as rejected). Each line is cut in
+    // place. The lines are gathered first, so the records (592 bytes each) are allocated
+    // once, at their size.
+    struct Line {
+        std::size_t start;
+        std::size_t length;
+        bool parsed;
+        rklisting::FtpListEntry entry;
+    };
+    std::vector<Line> lines;
+    std::size_t parsed = 0;
     std::size_t start = 0;
     std::size_t end;
     while ((end = m_response.find(rkplatform::kListingLineEnd, start)) != std::string::npos) {
         m_response[end] = '\0';
-        rklisting::FtpListEntry entry{};
-        if (rklisting::ParseListLine(entry, m_response.data() + start,
-                                     static_cast<int>(end - start)) == 1) {
-            entries.push_back(entry);
-        }
+        Line line{start, end - start, false, rklisting::FtpListEntry{}};
+        line.parsed = rklisting::ParseListLine(line.entry, m_response.data() + start,
+                                               static_cast<int>(end - start)) == 1;
+        if (line.parsed) ++parsed;
+        lines.push_back(line);
         start = end + rkplatform::kListingLineEndLength;
     }
-    m_findData.reserve(entries.size());
-    m_findMarks.reserve(entries.size());
-    for (const rklisting::FtpListEntry& entry : entries) {
+    if (start < m_response.size()) {
+        lines.push_back(Line{start, m_response.size() - start, false, rklisting::FtpListEntry{}});
+    }
+    m_findData.reserve(parsed);
+    m_findMarks.reserve(parsed);
+    for (const Line& line : lines) {
         WIN32_FIND_DATAW record;
         std::uint8_t marks = 0;
-        if (!rkcurl::ftp::BuildFindRecord(entry, record, marks)) continue;
-        m_findData.push_back(record);
-        m_findMarks.push_back(marks);
+        if (line.parsed && rkcurl::ftp::BuildFindRecord(line.entry, record, marks)) {
+            m_findData.push_back(record);
+            m_findMarks.push_back(marks);
+        } else {
+            m_findRejected.emplace_back(m_response, line.start, line.length);
+        }
     }
     if (m_findData.empty()) return -1;
 
@@ -48,6 +63,10 @@ int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     findData = m_findData[0];
     m_response.clear();
     return 0;
+}
+
+std::vector<std::string> CRFTP::FindRejectedLines() const {
+    return m_findRejected;
 }
 
 bool CRFTP::FindEntryIsLink() const {

@@ -2,6 +2,9 @@
 
 #include <new>
 
+#include "connection/StreamSink.h"
+#include "platform/LocalFiles.h"
+
 namespace rkcurl {
 namespace ftp {
 
@@ -43,6 +46,43 @@ UploadDetach::~UploadDetach() {
     result = curl_easy_setopt(m_handle, CURLOPT_READDATA, static_cast<void*>(nullptr));
     result = curl_easy_setopt(m_handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
     (void)result;
+}
+
+UploadResumeDetach::~UploadResumeDetach() {
+    // Cannot fail on a valid handle; the results are kept apart on purpose.
+    CURLcode result =
+        curl_easy_setopt(m_handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
+    result =
+        curl_easy_setopt(m_handle, CURLOPT_SEEKFUNCTION, static_cast<curl_seek_callback>(nullptr));
+    result = curl_easy_setopt(m_handle, CURLOPT_SEEKDATA, static_cast<void*>(nullptr));
+    result = curl_easy_setopt(m_handle, CURLOPT_APPEND, 0L);
+    (void)result;
+}
+
+DownloadDetach::~DownloadDetach() {
+    // Cannot fail on a valid handle; the results are kept apart on purpose.
+    const curl_write_callback sink = &StreamSink::Write;
+    CURLcode result = curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, sink);
+    result = curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, static_cast<void*>(m_body));
+    result = curl_easy_setopt(m_handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
+    (void)result;
+}
+
+PendingFile::PendingFile(const std::wstring& target)
+    : m_target(target), m_file(rkplatform::CreateFileBeside(target, m_name)) {}
+
+PendingFile::~PendingFile() {
+    if (m_file != nullptr) std::fclose(m_file);
+    if (!m_committed && !m_name.empty()) rkplatform::RemoveFile(m_name);
+}
+
+bool PendingFile::Commit() {
+    // A failed flush or close means data that never reached the disk: the target stays.
+    const bool flushed = std::fflush(m_file) == 0;
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    m_committed = flushed && closed && rkplatform::ReplaceFile(m_name, m_target);
+    return m_committed;
 }
 
 }  // namespace ftp

@@ -77,5 +77,57 @@ private:
     CURL* m_handle;
 };
 
+// Takes a resumed upload's options off the handle again (no offset, no seeking, no append), so
+// a later command on the handle neither seeks a closed stream nor appends. Declare it after the
+// FileStream it guards.
+class UploadResumeDetach {
+public:
+    explicit UploadResumeDetach(CURL* handle) : m_handle(handle) {}
+    ~UploadResumeDetach();
+    UploadResumeDetach(const UploadResumeDetach&) = delete;
+    UploadResumeDetach& operator=(const UploadResumeDetach&) = delete;
+
+private:
+    CURL* m_handle;
+};
+
+// Puts the prepared body sink (into body) back on the handle and takes a download offset off
+// it again, so that a later transfer on the handle writes where it did before the download
+// into a file. Declare it after the stream it guards.
+class DownloadDetach {
+public:
+    DownloadDetach(CURL* handle, std::string* body) : m_handle(handle), m_body(body) {}
+    ~DownloadDetach();
+    DownloadDetach(const DownloadDetach&) = delete;
+    DownloadDetach& operator=(const DownloadDetach&) = delete;
+
+private:
+    CURL* m_handle;
+    std::string* m_body;
+};
+
+// A download written under a temporary name beside its target, so the target changes only
+// when the whole file arrived. Removed with its owner unless Commit put it in the target's
+// place.
+class PendingFile {
+public:
+    explicit PendingFile(const std::wstring& target);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    std::FILE* get() const { return m_file; }
+    explicit operator bool() const { return m_file != nullptr; }
+
+    // Flushes and closes the file, then moves it over the target. True when all of it worked.
+    bool Commit();
+
+private:
+    std::wstring m_target;
+    std::wstring m_name;
+    std::FILE* m_file;
+    bool m_committed = false;
+};
+
 }  // namespace ftp
 }  // namespace rkcurl

@@ -16,7 +16,8 @@ CRFTP::CRFTP(const CRFTP& other)
     : CConnection(other),
       m_findData(other.m_findData),
       m_findIndex(other.m_findIndex),
-      m_findMarks(other.m_findMarks) {}
+      m_findMarks(other.m_findMarks),
+      m_findRejected(other.m_findRejected) {}
 
 CRFTP& CRFTP::operator=(const CRFTP& other) {
     if (this == &other) return *this;
@@ -24,6 +25,7 @@ CRFTP& CRFTP::operator=(const CRFTP& other) {
     m_findData = other.m_findData;
     m_findIndex = other.m_findIndex;
     m_findMarks = other.m_findMarks;
+    m_findRejected = other.m_findRejected;
     return *this;
 }
 

@@ -2,6 +2,7 @@
 #include <RKLogging/RKLogging.h>
 
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "RKCurl/CRFTP.h"
@@ -55,20 +56,46 @@ bool IsUnsafeName(const wchar_t* name, std::uint8_t marks) {
            std::wcspbrk(name, L"/\\\r\n") != nullptr;
 }
 
+bool IsSeparator(wchar_t c) {
+    return c == L'/' || c == L'\\';
+}
+
+// A path that names no directory below the session's: empty, only separators, or ending
+// (trailing separators aside) in "." or "..". Removing it would empty the session's
+// directory, a parent, or the whole server.
+bool IsRefusedPath(const wchar_t* path) {
+    if (path == nullptr) return true;
+    std::wstring rest(path);
+    while (!rest.empty() && IsSeparator(rest.back())) rest.pop_back();
+    if (rest.empty()) return true;
+    std::size_t begin = rest.size();
+    while (begin > 0 && !IsSeparator(rest[begin - 1])) --begin;
+    const std::wstring last = rest.substr(begin);
+    return last == L"." || last == L"..";
+}
+
 }  // namespace
 
 int CRFTP::RemoveDirectoryTree(const wchar_t* path) {
-    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::RemoveDirectoryTree", nullptr);
-    const SavedEnumeration saved(m_findData, m_findIndex, m_findMarks);
-    return RemoveTreeSteps(path);
+    return RemoveTreeLevel(path, 0);
 }
 
-int CRFTP::RemoveTreeSteps(const wchar_t* path) {
+int CRFTP::RemoveTreeLevel(const wchar_t* path, int depth) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::RemoveDirectoryTree", nullptr);
+    if (IsRefusedPath(path)) return RecordFailure(RKERR_REMOVE_DIR, 0);  // nothing sent
+    const SavedEnumeration saved(m_findData, m_findIndex, m_findMarks);
+    return RemoveTreeSteps(path, depth);
+}
+
+int CRFTP::RemoveTreeSteps(const wchar_t* path, int depth) {
     wchar_t savedDirectory[MAX_PATH] = {};
     DWORD length = MAX_PATH;
     if (GetCurrentDirectoryW(savedDirectory, &length) != 0) {
         return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
     }
+    // A directory cut to fit the buffer would be another directory: the walk would go back
+    // there and remove path from it. Stop before entering instead.
+    if (GetHREF() != savedDirectory) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
     if (SetCurrentDirectoryW(path) != 0) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
 
     WIN32_FIND_DATAW current;
@@ -76,7 +103,7 @@ int CRFTP::RemoveTreeSteps(const wchar_t* path) {
     if (listed != 0 && listed != -1) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
     if (listed == 0) {
         for (;;) {
-            const int removed = RemoveTreeEntry(current, m_findMarks[m_findIndex]);
+            const int removed = RemoveTreeEntry(current, m_findMarks[m_findIndex], depth);
             if (removed != 0) return removed;
             // The advance of FindNextFileW; a nested level has put this level's listing back.
             if (m_findIndex + 1 >= m_findData.size()) break;
@@ -92,13 +119,20 @@ int CRFTP::RemoveTreeSteps(const wchar_t* path) {
     return 0;
 }
 
-int CRFTP::RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks) {
+int CRFTP::RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks, int depth) {
     const wchar_t* name = entry.cFileName;
     if (IsDotEntry(name) || IsUnsafeName(name, marks)) return 0;  // never acted on
     const bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const bool link = (marks & rkcurl::ftp::kMayBeLink) != 0;
     if (directory && !link) {
-        if (RemoveDirectoryTree(name) != 0) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+        // A listing that shows a directory inside every directory (a loop, a link shown as a
+        // directory) would otherwise lead the walk down without end.
+        if (depth >= CRFTP::kRemoveTreeMaxDepth) {
+            return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+        }
+        if (RemoveTreeLevel(name, depth + 1) != 0) {
+            return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+        }
         return 0;
     }
     // Files, and links as the links themselves: the target of a link stays untouched.

@@ -1,6 +1,8 @@
-// CRFTP::PutFile: a local file streamed to the URL that the HREF names.
+// CRFTP::PutFile: a local file streamed to the URL that the HREF names, whole or resumed.
 #include <RKLogging/RKLogging.h>
 #include <curl/curl.h>
+
+#include <optional>
 
 #include "RKCurl/CRFTP.h"
 #include "connection/CurlOption.h"
@@ -11,6 +13,29 @@
 using oru::shared::error::RKERR_FILE_OPEN;
 using oru::shared::error::RKERR_PERFORM;
 using oru::shared::error::RKERR_SET_OPTION;
+
+namespace {
+
+// The local file of a resumed upload, for libcurl's seek past what the server already has.
+struct SeekSource {
+    std::FILE* file;
+    curl_off_t size;  // -1: unknown
+};
+
+int SeekCallback(void* source, curl_off_t offset, int origin) {
+    const SeekSource* local = static_cast<SeekSource*>(source);
+    if (origin != SEEK_SET) return CURL_SEEKFUNC_CANTSEEK;
+    // The remote file is longer than the local one: nothing of the local file continues it.
+    if (local->size >= 0 && offset > local->size) return CURL_SEEKFUNC_FAIL;
+#if defined(_WIN32)
+    const int sought = _fseeki64(local->file, offset, SEEK_SET);
+#else
+    const int sought = fseeko(local->file, static_cast<off_t>(offset), SEEK_SET);
+#endif
+    return sought == 0 ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_CANTSEEK;  // libcurl then reads past
+}
+
+}  // namespace
 
 size_t CRFTP::ReadFunc(void* destination, size_t size, size_t count, FILE* stream) {
     return std::fread(destination, size, count, stream);
@@ -26,12 +51,24 @@ size_t CRFTP::ReadCallback(char* buffer, size_t size, size_t count, void* stream
 
 int CRFTP::PutFile(const wchar_t* localPath) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PutFile", nullptr);
+    return Upload(localPath, false);
+}
+
+int CRFTP::PutFile(const wchar_t* localPath, int resume) {
+    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PutFile", nullptr);
+    return Upload(localPath, resume != 0);
+}
+
+int CRFTP::Upload(const wchar_t* localPath, bool resume) {
     const int prepared = Prepare(rkcurl::ftp::kScheme);
     if (prepared != 0) return prepared;
 
     rkcurl::ftp::FileStream file(_wfopen(localPath != nullptr ? localPath : L"", L"rb"));
     if (!file) return RecordFailure(RKERR_FILE_OPEN, 0);
     const rkcurl::ftp::UploadDetach detach(m_curl);  // runs before the stream closes
+    SeekSource source{file.get(), -1};
+    std::optional<rkcurl::ftp::UploadResumeDetach> resumeDetach;
+    if (resume) resumeDetach.emplace(m_curl);
 
     const curl_read_callback reader = &CRFTP::ReadCallback;
     if (!SetCurlOption(CURLOPT_UPLOAD, 1L) || !SetCurlOption(CURLOPT_READFUNCTION, reader) ||
@@ -41,6 +78,16 @@ int CRFTP::PutFile(const wchar_t* localPath) {
     const curl_off_t size = file.Size();
     if (size >= 0 && !SetCurlOption(CURLOPT_INFILESIZE_LARGE, size)) {
         return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    }
+    if (resume) {
+        // Offset -1: libcurl asks the server for the size (SIZE), seeks past it and appends.
+        source.size = size;
+        const curl_seek_callback seeker = &SeekCallback;
+        if (!SetCurlOption(CURLOPT_SEEKFUNCTION, seeker) ||
+            !SetCurlOption(CURLOPT_SEEKDATA, static_cast<void*>(&source)) ||
+            !SetCurlOption(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(-1))) {
+            return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+        }
     }
     m_lastCurlCode = curl_easy_perform(m_curl);
     if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_PERFORM, m_lastCurlCode);

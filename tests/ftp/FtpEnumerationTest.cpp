@@ -135,6 +135,40 @@ TEST_F(EnumerationTest, NamesThatDoNotFitAreNotHandedOut) {
                                                       std::wstring(259, L'\u00E9'), L"nul"}));
 }
 
+// Lines that give no record are kept, raw and in order, until the next listing replaces
+// them; a copy carries them. Sizes of 2^32 and more fill the high part of the record's size.
+TEST_F(EnumerationTest, RejectedLinesAndLargeSizes) {
+    const std::string tooLong(260, 'b');
+    const std::string listing = "total 12\r\n" + FileLine("a") + "garbage here\r\n" +
+                                FileLine(tooLong) +
+                                "-rw-r--r-- 1 u g 5368709120 Nov 30  2024 unix.iso\r\n"
+                                "03-02-26  09:15AM           6442450944 dos.iso\r\n"
+                                "+s4294967296,r,\tep.iso\r\n"
+                                "\r\n"
+                                "-rw-r--r-- 1 u g 1 Nov 30  2024 unfinished";
+    TestFtp ftp;
+    EXPECT_TRUE(ftp.FindRejectedLines().empty());
+    WIN32_FIND_DATAW data;
+    ASSERT_EQ(List(ftp, listing, data), 0);
+    const std::vector<std::string> rejected{
+        "total 12", "garbage here", FileLine(tooLong).substr(0, FileLine(tooLong).size() - 2), "",
+        "-rw-r--r-- 1 u g 1 Nov 30  2024 unfinished"};
+    EXPECT_EQ(ftp.FindRejectedLines(), rejected);
+    std::vector<std::tuple<std::wstring, DWORD, DWORD>> sizes;
+    do sizes.emplace_back(data.cFileName, data.nFileSizeHigh, data.nFileSizeLow);
+    while (ftp.FindNextFileW(data) == 0);
+    EXPECT_EQ(sizes,
+              (std::vector<std::tuple<std::wstring, DWORD, DWORD>>{{L"a", 0, 1},
+                                                                   {L"unix.iso", 1, 1073741824},
+                                                                   {L"dos.iso", 1, 2147483648u},
+                                                                   {L"ep.iso", 1, 0}}));
+    const TestFtp copy(ftp);
+    EXPECT_EQ(copy.FindRejectedLines(), rejected);
+    ASSERT_EQ(List(ftp, FileLine("only"), data), 0);
+    EXPECT_TRUE(ftp.FindRejectedLines().empty());
+    EXPECT_EQ(copy.FindRejectedLines(), rejected);
+}
+
 // A second listing replaces the first; a listing whose transfer fails (a missing directory, a
 // connection dropped in the middle) keeps the previous records and position.
 TEST_F(EnumerationTest, OnlyAFetchedListingReplacesTheRecords) {

@@ -117,3 +117,85 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
 }
 
 }  // namespace
+
+namespace {
+
+class TreeLimitsTest : public PyFtpTest {
+protected:
+    Lines Walk() { return Only(server.Commands(), {"PWD ", "CWD", "LIST", "DELE ", "RMD "}); }
+    static std::string Chain(const std::string& name, int levels) {
+        std::string path;
+        for (int i = 0; i < levels; ++i) path += name + "/";
+        return path;
+    }
+};
+
+// Paths that name the session's directory, a parent or the root: refused with 2518 and
+// extended code 0 before any command, and everything stays.
+TEST_F(TreeLimitsTest, RefusedPaths) {
+    Make(local, {"keep/f"});
+    const wchar_t* const refused[] = {L"",      L".",       L"./",        L"/",       L"\\",
+                                      L"..",    L"../",     L"//",        L"a/.",     L"a/..",
+                                      L"a\\..", L"keep/./", L"keep\\.\\", L"/pub/..", L"../..//"};
+    TestFtp ftp;
+    Open(ftp);
+    for (const wchar_t* path : refused) {
+        SCOPED_TRACE(std::string(path, TestFtp::End(path)));
+        server.ClearCommands();
+        ftp.m_lastCurlCode = 9;  // an earlier failure's result is not the refusal's
+        const rktest::LogCapture log;
+        EXPECT_EQ(Outcome(ftp.RemoveDirectoryTree(path), log), (Codes{2518, 2518}));
+        EXPECT_EQ(ftp.m_error.whatEx(), 0);
+        EXPECT_EQ(server.Commands(), Lines{});
+        EXPECT_EQ(ftp.m_href, remote + "/");
+    }
+    EXPECT_EQ(rktest::ReadFile(local + "/keep/f"), "keep/f");
+}
+
+// A real tree 70 levels deep: the walk enters 64 levels below its path, refuses the 65th
+// and leaves everything from there down, and its neighbour, in place.
+TEST_F(TreeLimitsTest, DeepTreeStopsAt64Levels) {
+    Make(local, {"deep/" + Chain("d", 70) + "f", "outside/keep"});
+    TestFtp ftp;
+    Open(ftp);
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"deep"), 2518);
+    EXPECT_TRUE(rktest::Exists(local + "/deep/" + Chain("d", 65) + "/" + Chain("d", 5) + "f"));
+    EXPECT_EQ(rktest::ReadFile(local + "/outside/keep"), "outside/keep");
+    EXPECT_EQ(Only(server.Commands(), {"PWD "}).size(), 1u + CRFTP::kRemoveTreeMaxDepth);
+    EXPECT_EQ(Only(server.Commands(), {"RMD", "DELE"}), Lines{});
+    EXPECT_EQ(ftp.m_href, remote + "/deep/" + Chain("d", 64));
+}
+
+// A server that lists a directory inside every directory: the walk ends at the depth limit,
+// in bounded time, having removed nothing.
+TEST_F(TreeLimitsTest, LoopingListingEnds) {
+    Make(local, {"loop/" + Chain("x", 66)});
+    server.ScriptListingBelow(remote + "/loop", DirLine("x") + FileLine("f"));
+    TestFtp ftp;
+    Open(ftp);
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"loop"), 2518);
+    EXPECT_EQ(Only(server.Commands(), {"PWD "}).size(), 1u + CRFTP::kRemoveTreeMaxDepth);
+    EXPECT_LE(Only(server.Commands(), {"LIST"}).size(), 3u * (1 + CRFTP::kRemoveTreeMaxDepth));
+    EXPECT_EQ(Only(server.Commands(), {"RMD", "DELE"}), Lines{});
+    EXPECT_TRUE(rktest::Exists(local + "/loop/" + Chain("x", 66)));
+}
+
+// Where the directory to return to no longer fits the 260-character saved directory, the walk
+// stops before entering deeper (a cut path would name another directory): the files of the
+// directories it entered go, the rest stays, and no RMD is sent.
+TEST_F(TreeLimitsTest, SavedDirectoryThatDoesNotFitStopsTheWalk) {
+    const std::string n(60, 'n');
+    Make(local, {"t/" + Chain(n, 4) + "f4", "t/" + Chain(n, 5) + "g", "outside/keep"});
+    TestFtp ftp;
+    Open(ftp);
+    ASSERT_GT(remote.size() + 3 + 4 * 61, 259u);  // the HREF of level 4 does not fit
+    ASSERT_LE(remote.size() + 3 + 3 * 61, 259u);
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"t"), 2518);
+    EXPECT_FALSE(rktest::Exists(local + "/t/" + Chain(n, 4) + "f4"));
+    EXPECT_TRUE(rktest::Exists(local + "/t/" + Chain(n, 5) + "g"));
+    EXPECT_EQ(Only(server.Commands(), {"RMD"}), Lines{});
+    EXPECT_EQ(Walk().back(), "PWD ");
+    EXPECT_EQ(rktest::ReadFile(local + "/outside/keep"), "outside/keep");
+}
+
+}  // namespace

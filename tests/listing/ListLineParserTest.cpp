@@ -180,4 +180,31 @@ TEST(ReadDecimal, SignedBytesAndWrapping) {
     }
 }
 
+// size64 carries sizes of 2^32 and more in the three forms that give a size; below 2^32, and for
+// a field that is not all digits, it is the 32-bit field read as unsigned.
+TEST(ParseListLine, SixtyFourBitSizes) {
+    constexpr std::uint64_t k5GiB = 5368709120;
+    const std::pair<std::string, std::uint64_t> cases[] = {
+        {"-rw-r--r-- 1 u g 5368709120 Mar  2 09:15 big.iso", k5GiB},
+        {"03-02-26  09:15AM           5368709120 big.iso", k5GiB},
+        {"+s5368709120,r,\tbig.iso", k5GiB},
+        {"-rw-r--r-- 1 u g 18446744073709551615 Mar  2 09:15 max", UINT64_MAX},
+        {"-rw-r--r-- 1 u g 4294967295 Mar  2 09:15 below", 4294967295u},
+        {"-rw-r--r-- 1 u g 4294967296 Mar  2 09:15 first", 4294967296u},
+        {"-rw-r--r-- 1 u g 18446744073709551616 Mar  2 09:15 over", 0u},  // 32-bit rule
+        {"-rw-r--r-- 1 u g 1x Mar  2 09:15 odd", static_cast<std::uint32_t>(ReadDecimal("1x", 2))},
+        {"SETUP.COM;3  5368709120  12-FEB-2026 08:07:55", 0u},  // VMS sizes are not read
+    };
+    FixedClock clock(Utc(2026, 3, 15, 12));
+    for (const auto& [text, size] : cases) {
+        SCOPED_TRACE(text);
+        const std::vector<char> line(text.begin(), text.end());
+        FtpListEntry e{};
+        ASSERT_EQ(Parse(e, line), 1);
+        EXPECT_EQ(e.size64, size);
+        EXPECT_EQ(static_cast<std::uint32_t>(e.size),
+                  static_cast<std::uint32_t>(size & 0xFFFFFFFFu));
+    }
+}
+
 }  // namespace

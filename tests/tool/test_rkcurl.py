@@ -54,6 +54,24 @@ class Server:
         self.log.close()
 
 
+def make_certificates(directory):
+    """A CA and a certificate it signed for 127.0.0.1; returns the CA, certificate and key."""
+    ca, ca_key = os.path.join(directory, "ca.pem"), os.path.join(directory, "ca-key.pem")
+    cert, key = os.path.join(directory, "server.pem"), os.path.join(directory, "server-key.pem")
+    request, extensions = os.path.join(directory, "server.csr"), os.path.join(directory, "ext")
+    with open(extensions, "w") as out:
+        out.write("subjectAltName=IP:127.0.0.1\n")
+    for command in (
+            ["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+             "/CN=rkcurl test CA", "-keyout", ca_key, "-out", ca],
+            ["req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout", key,
+             "-out", request],
+            ["x509", "-req", "-in", request, "-CA", ca, "-CAkey", ca_key, "-CAcreateserial",
+             "-days", "1", "-extfile", extensions, "-out", cert]):
+        subprocess.run(["openssl", *command], check=True, capture_output=True)
+    return ca, cert, key
+
+
 def run(*args, stdin=None, **kwargs):
     """Runs rkcurl; returns (status, stdout bytes, stderr text)."""
     result = subprocess.run([RKCURL, *args], input=stdin, capture_output=True, timeout=120,
@@ -99,7 +117,8 @@ class ServerCase(unittest.TestCase):
         self.assertEqual(result[0], status, result)
         lines = result[2].strip().splitlines()
         self.assertEqual(len(lines), 1, result[2])
-        self.assertRegex(lines[0], "^rkcurl: " + pattern)
+        # Every failure names the subcommand that failed.
+        self.assertRegex(lines[0], "^rkcurl: [a-z-]+: " + pattern)
 
 
 class CommandLine(unittest.TestCase):
@@ -119,9 +138,30 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual((status, err), (0, ""), command)
                 text = out.decode()
                 self.assertTrue(text.startswith("Usage: rkcurl %s " % command), text)
-                self.assertIn("accepts ANY server certificate", " ".join(text.split()))
+                self.assertIn("-k, --insecure accept ANY server certificate",
+                              " ".join(text.split()))
                 self.assertIn("Exit status", text)
             self.assertEqual(run("help", command)[1], run(command, "--help")[1])
+
+    def test_guide_and_completion_know_every_option(self):
+        # The guide is also the manual page; the completion offers the same options.
+        repo = os.path.dirname(os.path.abspath(SCRIPTS))
+        with open(os.path.join(repo, "docs", "rkcurl.md")) as source:
+            guide = source.read()
+        with open(os.path.join(repo, "tools", "rkcurl.bash-completion")) as source:
+            completion = source.read()
+        options = set()
+        for command in self.COMMANDS:
+            options |= set(re.findall(r"(?<![\w-])--[a-z][a-z-]+", run(command, "--help")[1]
+                                      .decode()))
+        self.assertIn("--retry", options)
+        for option in sorted(options):
+            word = r"(?<![\w-])%s(?![\w-])" % re.escape(option)
+            self.assertTrue(re.search(word, guide), option)
+            self.assertTrue(re.search(word, completion), option)
+        self.assertEqual(subprocess.run(["bash", "-n", os.path.join(repo, "tools",
+                                                                     "rkcurl.bash-completion")])
+                         .returncode, 0)
 
     def test_usage_errors_exit_2(self):
         cases = [
@@ -129,7 +169,12 @@ class CommandLine(unittest.TestCase):
             (["ls", "--bogus", "ftp://h/"], "ls: unknown option --bogus"),
             (["get", "-o"], "option -o needs a value"),
             (["ls"], "missing operand"),
-            (["rm", "ftp://h/a", "ftp://h/b"], "too many operands"),
+            (["rmdir", "ftp://h/a", "ftp://h/b"], "too many operands"),
+            (["get", "-o", "a", "-o", "b", "ftp://h/a"], "more -o options than URLs"),
+            (["get", "-O", "ftp://h/"], "-O finds no file name"),
+            (["put", "a", "b", "ftp://h/dir"], "several files needs a directory URL"),
+            (["ls", "-m", "soon", "ftp://h/"], "--max-time wants seconds"),
+            (["ls", "--retry", "-1", "ftp://h/"], "--retry wants a count"),
             (["ls", "ftp://u:" + PASSWORD + "@[::1/"], "bad URL"),
             (["ls", "gopher://h/"], "bad URL: unsupported scheme"),
             (["ls", "http://h/"], "needs an ftp:// or ftps:// URL"),
@@ -137,7 +182,7 @@ class CommandLine(unittest.TestCase):
             (["rm", "ftp://h/"], "names no file or directory"),
             (["page", "http://h/", "-F", "novalue"], "-F wants name=value"),
             (["buffer", "http://h/", "--max", "-1"], "--max wants a byte count"),
-            (["download", "http://h/"], "download needs -o FILE"),
+            (["download", "http://h/"], "download needs -o FILE or -O"),
         ]
         for args, message in cases:
             status, out, err = run(*args)
@@ -156,7 +201,7 @@ class CommandLine(unittest.TestCase):
     def test_refused_connection_is_one_line_with_both_codes(self):
         status, out, err = run("page", "http://127.0.0.1:9/")
         self.assertEqual((status, out), (1, b""))
-        self.assertRegex(err, r"^rkcurl: RKERR_PERFORM \(2509\) curl 7: Couldn't connect"
+        self.assertRegex(err, r"^rkcurl: page: RKERR_PERFORM \(2509\) curl 7: Couldn't connect"
                               r"[^\n]*\n$")
 
 
@@ -277,6 +322,21 @@ class Ftp(ServerCase):
         self.assertGreater(self.ftp_server.log_text().count("login ") - before, 1)
         self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "nr")))
 
+    def test_failures_name_the_command_and_quote_the_server(self):
+        os.makedirs(os.path.join(self.ftp_root, "fail/there"))
+        cases = [
+            (["mkdir", self.ftp + "/fail/there"], r"RKERR_COMMAND \(2513\) curl 21: "),
+            (["ls", self.ftp + "/fail/none"], r"RKERR_GET_FILE \(2517\) curl 9: "),
+            (["rm", self.ftp + "/fail/none.txt"], r"RKERR_DELETE_FILE \(2511\) curl 21: "),
+            (["rmdir", self.ftp + "/fail"], r"RKERR_REMOVE_DIR \(2518\) "),
+            (["get", self.ftp + "/fail/none.txt"], r"RKERR_GET_FILE \(2517\) "),
+        ]
+        for args, pattern in cases:
+            status, _, err = run(args[0], *self.auth, *args[1:])
+            self.assertEqual(status, 1, (args, err))
+            self.assertRegex(err, "^rkcurl: %s: %s.*; server: 5\\d\\d \\S.*\n$"
+                             % (args[0], pattern))
+
     def test_pwd_and_quote(self):
         os.makedirs(os.path.join(self.ftp_root, "q/inner"))
         self.write(self.ftp_root, "q/six.txt", b"123456")
@@ -302,9 +362,12 @@ class Ftp(ServerCase):
         target = os.path.join(self.local, "p.bin")
         _, _, err = run("get", *self.auth, self.ftp + "/p/data.bin", "-o", target)
         self.assertNotIn("%", err)
-        _, _, err = run("get", "--progress", *self.auth, self.ftp + "/p/data.bin", "-o", target)
-        self.assertIn("100% 293.0 KiB / 293.0 KiB", err)
-        self.assertIn("saved 300000 bytes", err)
+        for force in ("--progress", "-#", "--progress-bar"):
+            _, _, err = run("get", force, *self.auth, self.ftp + "/p/data.bin", "-o", target)
+            # Into a file: whole lines, no carriage returns, one summary at the end.
+            self.assertNotIn("\r", err)
+            self.assertRegex(err, r"\ndata\.bin: 293\.0 KiB in 0:\d\d \([\d.]+ \w+/s\)\n"
+                                  r"saved 300000 bytes")
         self.assertEqual(run("get", "-q", *self.auth, self.ftp + "/p/data.bin", "-o", target)[2],
                          "")
 
@@ -342,7 +405,7 @@ class Http(ServerCase):
         self.assertIn("appended 200000 bytes", err)
         self.assertEqual(self.read(target), data + data)
         self.assertFails(run("download", self.http + "/files/d.bin", "-o", "/no/dir/x"), 3,
-                         r"RKERR_FILE_OPEN \(2507\): cannot open /no/dir/x")
+                         r"cannot write /no/dir/x: No such file or directory")
 
     def test_upload_file_and_standard_input(self):
         data = os.urandom(50000)
@@ -366,22 +429,28 @@ class Http(ServerCase):
         self.assertFails(run("buffer", self.http + "/files/ten.txt", "--max", "9"), 1,
                          r"RKERR_PERFORM \(2509\) curl 23: ")
 
-    def test_https_accepts_a_self_signed_certificate(self):
+    def test_https_is_verified_unless_insecure(self):
         if shutil.which("openssl") is None:
             self.skipTest("openssl is not installed")
-        cert = os.path.join(self.work, "cert.pem")
-        key = os.path.join(self.work, "key.pem")
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
-                        "-subj", "/CN=rkcurl-test", "-keyout", key, "-out", cert],
-                       check=True, capture_output=True)
+        ca, cert, key = make_certificates(self.work)
         server = Server("demo-http-server.py", self.http_root, "--tls", cert, key)
         try:
             https = "https://127.0.0.1:%d" % server.port
             http_secure = "http://127.0.0.1:%d" % server.port
-            for args in (["page", https + "/form"], ["page", "--secure", http_secure + "/form"]):
+            # Checked by default: a certificate from an unknown CA is refused.
+            self.assertFails(run("page", https + "/form"), 1,
+                             r"RKERR_PERFORM \(2509\) curl 60: ")
+            for args in (["page", "-k", https + "/form"],
+                         ["page", "--insecure", "--secure", http_secure + "/form"],
+                         ["page", "--cacert", ca, https + "/form"]):
                 status, out, err = run(*args, "-F", "t=1")
-                self.assertEqual(status, 0, err)
+                self.assertEqual(status, 0, (args, err))
                 self.assertEqual(out.decode().splitlines(), ["method=POST", "submit=send", "t=1"])
+            self.write(self.http_root, "files/tls.txt", b"verified")
+            target = os.path.join(self.local, "tls.txt")
+            status, _, err = run("get", "--cacert", ca, https + "/files/tls.txt", "-o", target)
+            self.assertEqual(status, 0, err)
+            self.assertEqual(self.read(target), b"verified")
             # Without TLS the same server answers nothing useful.
             self.assertEqual(run("page", http_secure + "/form")[0], 1)
         finally:
@@ -389,18 +458,24 @@ class Http(ServerCase):
 
     def test_ctrl_c_stops_a_transfer_cleanly(self):
         self.write(self.http_root, "files/big.bin", b"b" * 20000000)
-        target = os.path.join(self.local, "big.bin")
+        target = self.write(self.local, "big.bin", b"before")
         process = subprocess.Popen([RKCURL, "download", self.http + "/slow/files/big.bin",
                                     "-o", target], stderr=subprocess.PIPE, text=True)
         deadline = time.time() + 20
-        while (not os.path.exists(target) or os.path.getsize(target) == 0) and \
-                time.time() < deadline:
+
+        def partial():
+            return [name for name in os.listdir(self.local) if name.startswith(".big.bin.")]
+
+        while (not partial() or os.path.getsize(os.path.join(self.local, partial()[0])) == 0) \
+                and time.time() < deadline:
             time.sleep(0.05)
         process.send_signal(signal.SIGINT)
         _, err = process.communicate(timeout=30)
         self.assertEqual(process.returncode, 130, err)
         self.assertEqual(err.strip().splitlines()[-1], "rkcurl: interrupted")
-        self.assertLess(os.path.getsize(target), 20000000)
+        # The file as it was, and no partial download left beside it.
+        self.assertEqual(self.read(target), b"before")
+        self.assertEqual(partial(), [])
 
 
 class Secrets(ServerCase):
@@ -487,6 +562,253 @@ class Secrets(ServerCase):
         self.assertIn("no terminal to ask on", err)
 
 
+class SilentServer:
+    """Accepts TCP connections and never says a word: every request on it hangs."""
+
+    def __init__(self):
+        import socket
+        self.socket = socket.socket()
+        self.socket.bind(("127.0.0.1", 0))
+        self.socket.listen(16)
+        self.port = self.socket.getsockname()[1]
+        self.accepted = []
+        import threading
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        try:
+            while True:
+                self.accepted.append(self.socket.accept()[0])
+        except OSError:
+            pass
+
+    def stop(self):
+        self.socket.close()
+        for connection in self.accepted:
+            connection.close()
+
+
+class Options(ServerCase):
+    """The curl-style options: their effect on the wire, on files and on messages."""
+
+    def retries(self, err):
+        return len(re.findall(r"^rkcurl: \w+: transient failure, retry \d+ of \d+", err, re.M))
+
+    def test_time_limits_end_a_silent_or_slow_transfer(self):
+        silent = SilentServer()
+        try:
+            for args in (["get", "-m", "1", "http://127.0.0.1:%d/x" % silent.port],
+                         ["ls", "--connect-timeout", "1", "ftp://127.0.0.1:%d/" % silent.port]):
+                started = time.time()
+                self.assertFails(run(*args), 1, r"RKERR_\w+ \(\d+\) curl 28: ")
+                self.assertLess(time.time() - started, 10, args)
+        finally:
+            silent.stop()
+        self.write(self.http_root, "files/slow.bin", b"s" * 8000000)
+        self.assertFails(run("get", "--speed-limit", "100000000", "--speed-time", "1",
+                             self.http + "/slow/files/slow.bin", "-o",
+                             os.path.join(self.local, "slow.bin")), 1, r".* curl 28: ")
+
+    def test_plain_get_headers_and_redirects(self):
+        status, out, err = run("get", "-H", "X-Test: one", "-H", "X-Other: two",
+                               self.http + "/headers")
+        self.assertEqual(status, 0, err)
+        lines = out.decode().splitlines()
+        self.assertEqual(lines[0], "method=GET")
+        self.assertIn("X-Test: one", lines)
+        self.assertIn("X-Other: two", lines)
+        target = os.path.join(self.local, "form.txt")
+        self.assertEqual(run("download", "-q", self.http + "/form", "-o", target)[0], 0)
+        self.assertEqual(self.read(target), b"method=GET\n")
+        self.assertEqual(run("download", "-q", self.http + "/form", "-o", target, "-F", "a=1")[0],
+                         0)
+        self.assertEqual(self.read(target), b"method=POST\nsubmit=send\na=1\n")
+        # Without -L the redirect itself is the (empty) answer; with it, its target.
+        self.assertEqual(run("get", self.http + "/redirect")[:2], (0, b""))
+        self.assertEqual(run("get", "-L", self.http + "/redirect")[:2],
+                         (0, b'<echo method="GET" action=""></echo>\n'))
+        self.assertEqual(run("get", "-L", "--max-redirs", "1", self.http + "/redirect")[0], 0)
+
+    def test_proxy_and_noproxy(self):
+        self.write(self.http_root, "files/p.txt", b"through the proxy")
+        proxy = "http://127.0.0.1:%d" % self.http_server.port
+        status, out, err = run("get", "-x", proxy, "http://proxied.invalid/files/p.txt")
+        self.assertEqual((status, out), (0, b"through the proxy"), err)
+        status, out, _ = run("get", "--proxy", proxy, "http://proxied.invalid/headers")
+        self.assertIn(b"X-Via-Proxy: 1", out)
+        # --noproxy for this host (or *) goes direct, the environment's proxy too.
+        env = dict(os.environ, http_proxy=proxy)
+        self.assertEqual(run("get", "http://proxied.invalid/files/p.txt", env=env)[1],
+                         b"through the proxy")
+        for hosts in ("*", "other.example,proxied.invalid", ".invalid"):
+            self.assertFails(run("get", "-x", proxy, "--noproxy", hosts,
+                                 "http://proxied.invalid/files/p.txt", env=env), 1,
+                             r".* curl 6: ")
+
+    def test_outputs_named_or_after_the_url_and_several_urls(self):
+        self.write(self.ftp_root, "many/one.txt", b"1")
+        self.write(self.ftp_root, "many/two.txt", b"22")
+        self.write(self.http_root, "files/three.txt", b"333")
+        work = tempfile.mkdtemp(dir=self.local)
+        status, out, err = run("get", *self.auth, self.ftp + "/many/one.txt", "-o", "first",
+                               "-O", self.ftp + "/many/two.txt", self.http + "/files/three.txt",
+                               cwd=work)
+        self.assertEqual((status, out), (0, b""), err)
+        self.assertEqual({name: self.read(os.path.join(work, name)) for name in os.listdir(work)},
+                         {"first": b"1", "two.txt": b"22", "three.txt": b"333"})
+        # Without -o the files follow one another on standard output.
+        self.assertEqual(run("get", *self.auth, self.ftp + "/many/one.txt",
+                             self.ftp + "/many/two.txt")[:2], (0, b"122"))
+        self.assertEqual(run("download", "-O", self.http + "/files/three.txt", cwd=work)[0], 0)
+
+    def test_failed_download_keeps_the_existing_file(self):
+        cases = [
+            ["get", *self.auth, self.ftp + "/missing.txt"],
+            ["get", self.http + "/missing.txt"],
+            ["get", "http://127.0.0.1:9/x"],
+            ["download", self.http + "/missing.txt"],
+        ]
+        for args in cases:
+            keep = self.write(self.local, "keep/keep.txt", b"precious")
+            status, _, err = run(*args, "-o", keep)
+            self.assertEqual(status, 1, (args, err))
+            self.assertEqual(self.read(keep), b"precious", args)
+            self.assertEqual(os.listdir(os.path.dirname(keep)), ["keep.txt"], args)
+        # The local side is checked before anything is fetched.
+        os.makedirs(os.path.join(self.local, "adir"), exist_ok=True)
+        self.write(self.http_root, "files/k.txt", b"k")
+        before = self.http_server.log_text()
+        self.assertFails(run("get", self.http + "/files/k.txt", "-o",
+                             os.path.join(self.local, "adir")), 3, r"cannot write .*adir: ")
+        self.assertFails(run("get", *self.auth, self.ftp + "/missing.txt", "-o",
+                             "/no/dir/file"), 3, r"cannot write /no/dir/file: ")
+
+    def test_retries_transient_failures_only(self):
+        self.write(self.http_root, "files/r.txt", b"at last")
+        status, out, err = run("get", "--retry", "3", self.http + "/flaky/2/files/r.txt")
+        self.assertEqual((status, out), (0, b"at last"), err)
+        self.assertEqual(self.retries(err), 2, err)
+        self.write(self.http_root, "files/r2.txt", b"too late")
+        status, out, err = run("get", "--retry", "1", self.http + "/flaky/2/files/r2.txt")
+        self.assertEqual(self.retries(err), 1, err)
+        self.assertEqual(status, 1, err)
+        self.assertIn("503", err)
+        status, _, err = run("get", "--retry", "1", "http://127.0.0.1:9/x")
+        self.assertEqual((status, self.retries(err)), (1, 1), err)
+        # An FTP server's 4xx refusal is worth another try too.
+        self.write(self.ftp_root, "busy2-file.txt", b"ftp at last")
+        status, out, err = run("get", "--retry", "2", *self.auth, self.ftp + "/busy2-file.txt")
+        self.assertEqual((status, out), (0, b"ftp at last"), err)
+        self.assertEqual(self.retries(err), 2, err)
+        # A 404 or a missing FTP file (550) will not get better.
+        for args in (["get", self.http + "/none"], ["get", *self.auth, self.ftp + "/none"]):
+            status, _, err = run("--retry", "3", *args)
+            self.assertEqual((status, self.retries(err)), (1, 0), err)
+        status, _, err = run("get", "-s", "--retry", "1", "http://127.0.0.1:9/x")
+        self.assertEqual((status, self.retries(err)), (1, 0), err)
+
+    def test_netrc_gives_the_credentials(self):
+        self.write(self.ftp_root, "n/seen.txt", b"n")
+        netrc = self.write(self.local, "netrc",
+                           ("machine other.example login nobody password wrong\n"
+                            "machine 127.0.0.1\n  login %s\n  password %s\n" % (USER, PASSWORD))
+                           .encode())
+        default_only = self.write(self.local, "netrc-default",
+                                  ("default login %s password %s\n" % (USER, PASSWORD)).encode())
+        home = os.path.dirname(self.write(self.local, "home/.netrc", self.read(netrc)))
+        for args, env in ((["--netrc-file", netrc], None), (["--netrc-file", default_only], None),
+                          (["--netrc"], dict(os.environ, HOME=home))):
+            for extra in ([], ["-v"]):
+                status, out, err = run("ls", *args, *extra, self.ftp + "/n/", env=env)
+                self.assertEqual((status, out), (0, b"seen.txt\n"), (args, err))
+                self.assertNotIn(PASSWORD, out.decode() + err)
+        # -u still wins; a missing --netrc-file is a local file problem.
+        self.assertEqual(run("ls", "--netrc-file", netrc, "-u", USER + ":bad",
+                             self.ftp + "/n/")[0], 1)
+        self.assertEqual(run("ls", "--netrc-file", "/no/netrc", self.ftp + "/n/")[0], 3)
+
+    def test_put_standard_input_several_files_and_rm_several(self):
+        os.makedirs(os.path.join(self.ftp_root, "multi"))
+        a = self.write(self.local, "ma.txt", b"a")
+        b = self.write(self.local, "mb.txt", b"bb")
+        status, _, err = run("put", *self.auth, a, b, self.ftp + "/multi/")
+        self.assertEqual(status, 0, err)
+        status, _, err = run("put", *self.auth, "-", self.ftp + "/multi/in.txt", stdin=b"piped")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(sorted(os.listdir(os.path.join(self.ftp_root, "multi"))),
+                         ["in.txt", "ma.txt", "mb.txt"])
+        self.assertEqual(self.read(os.path.join(self.ftp_root, "multi/in.txt")), b"piped")
+        status, _, err = run("rm", *self.auth, self.ftp + "/multi/ma.txt",
+                             self.ftp + "/multi/in.txt")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(os.listdir(os.path.join(self.ftp_root, "multi")), ["mb.txt"])
+
+    def progress_on_a_terminal(self, columns, args):
+        """Runs rkcurl with standard error on a pseudo-terminal of the given width."""
+        import fcntl
+        import struct
+        import termios
+        master, slave = pty.openpty()
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+        started = time.time()
+        process = subprocess.Popen([RKCURL, *args], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=slave)
+        os.close(slave)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(master)
+        self.assertEqual(process.wait(60), 0, shown)
+        return shown.decode(), time.time() - started
+
+    def test_progress_line_fits_the_terminal(self):
+        self.write(self.http_root, "files/progress.bin", b"p" * 4000000)
+        target = os.path.join(self.local, "progress.bin")
+        for columns in (40, 120):
+            shown, seconds = self.progress_on_a_terminal(
+                columns, ["get", self.http + "/slow/files/progress.bin", "-o", target])
+            segments = [part for part in re.split(r"[\r\n]+", shown) if part.strip()]
+            for part in segments[:-1]:  # the last one is the note, an ordinary line
+                self.assertLessEqual(len(part), columns - 1, (columns, part))
+            lines = [part.rstrip() for part in segments if "%" in part]
+            self.assertGreater(len(lines), 2, shown)
+            self.assertLessEqual(len(lines), seconds * 10 + 2, shown)  # at most 10 a second
+            for line in lines:
+                self.assertRegex(line, r"\d+%.* [\d.]+ \w+/s( |$)", columns)
+            self.assertIn(" left ", lines[-1])
+            if columns >= 120:
+                self.assertRegex(lines[-1], r"^progress\.bin +\[#+\] 100%  3\.8 MiB / 3\.8 MiB  "
+                                            r"[\d.]+ \w+/s  0:\d\d left 0:\d\d$")
+            # One summary line ends it, before the note.
+            self.assertRegex(segments[-2].rstrip(),
+                             r"^progress[.\w]*~?: 3\.8 MiB in 0:\d\d \([\d.]+ \w+/s\)$")
+            self.assertTrue(segments[-1].startswith("saved "), segments[-1])
+        # Uploads draw the same line.
+        os.makedirs(os.path.join(self.ftp_root, "pu"), exist_ok=True)
+        shown, _ = self.progress_on_a_terminal(80, ["put", *self.auth, target, self.ftp + "/pu/"])
+        self.assertRegex(shown, r"progress\.bin: 3\.8 MiB in ")
+
+    def test_silent_and_version(self):
+        self.write(self.ftp_root, "sv.txt", b"x")
+        target = os.path.join(self.local, "sv.txt")
+        self.assertEqual(run("get", "-s", *self.auth, self.ftp + "/sv.txt", "-o", target)[::2],
+                         (0, ""))
+        status, out, err = run("--version")
+        self.assertEqual((status, err), (0, ""))
+        lines = out.decode().splitlines()
+        self.assertRegex(lines[0], r"^rkcurl \d+\.\d+\.\d+$")
+        self.assertRegex(lines[1], r"^RKCurl library \d+\.\d+\.\d+$")
+        self.assertRegex(lines[2], r"^libcurl \d+\.\d+\.\d+ \(TLS: \w+/[\d.]+")
+        self.assertIn(" ftps ", lines[3] + " ")
+
+
 class Ftps(unittest.TestCase):
     """The whole FTP session over TLS, against vsftpd (anonymous, writable /pub)."""
 
@@ -524,7 +846,7 @@ class Ftps(unittest.TestCase):
         ]
         outputs = []
         for args in steps:
-            status, out, err = run(*args, "-v")
+            status, out, err = run(*args, "-v", "-k")
             self.assertEqual(status, 0, (args, err))
             self.assertIn("SSL connection using", err, args)
             outputs.append(out.decode())

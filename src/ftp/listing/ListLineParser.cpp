@@ -21,7 +21,24 @@ std::int32_t ReadDecimal(const char* field, int length) {
     return static_cast<std::int32_t>(value);
 }
 
+std::uint64_t ReadSize64(const char* field, int length) {
+    const std::uint64_t low = static_cast<std::uint32_t>(ReadDecimal(field, length));
+    std::uint64_t value = 0;
+    for (int k = 0; k < length; ++k) {
+        const unsigned digit = static_cast<unsigned char>(field[k]) - static_cast<unsigned>('0');
+        if (digit > 9 || value > (UINT64_MAX - digit) / 10) return low;  // as the 32-bit rule
+        value = value * 10 + digit;
+    }
+    return value > UINT32_MAX ? value : low;
+}
+
 namespace {
+
+// Both readings of a size field.
+void SetSize(FtpListEntry& entry, const char* field, int length) {
+    entry.size = ReadDecimal(field, length);
+    entry.size64 = ReadSize64(field, length);
+}
 
 // A time composed from 32-bit terms, each sign-extended, plus the time base.
 std::int64_t ComposeTime(std::int32_t dateSeconds, std::int32_t hour, std::int32_t minute) {
@@ -86,7 +103,7 @@ int ParseEplf(FtpListEntry& entry, const char* line, int length) {
                 break;
             case 's':
                 entry.sizeKind = SizeBytes;
-                entry.size = ReadDecimal(rest, restLength);
+                SetSize(entry, rest, restLength);
                 break;
             case 'm':
                 InitTimeBase();
@@ -132,7 +149,7 @@ int WalkUnixFields(FtpListEntry& entry, const char* line, int length) {
         sizeToken = t.Token();
         sizeLength = t.Size();
     }
-    entry.size = ReadDecimal(sizeToken, sizeLength);
+    SetSize(entry, sizeToken, sizeLength);
     if (!t.Next()) return -1;
     const std::int32_t day = ReadDecimal(t.Token(), t.Size());
     if (!t.Next()) return -1;
@@ -265,7 +282,7 @@ int ParseMsDos(FtpListEntry& entry, const char* line, int length) {
     } else {
         start = c.pos;
         if (!c.RunTo(' ')) return 0;
-        entry.size = c.ValueFrom(start);
+        SetSize(entry, line + start, c.pos - start);
         entry.sizeKind = SizeBytes;
         entry.mayBeFile = 1;
     }

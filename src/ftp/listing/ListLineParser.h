@@ -45,6 +45,9 @@ struct FtpListEntry {
     ListIdKind idKind;
     const char* id;  // into the caller's line, not zero-terminated
     std::int32_t idLength;
+    // The size as a 64-bit count: a field of decimal digits only whose value is 2^32 or more
+    // (and below 2^64) gives that value; every other field gives size's 32 bits, unsigned.
+    std::uint64_t size64;
 };
 
 // Parses line[0 .. length-1] (no line terminator, no zero needed) into entry. Returns 1 when
@@ -55,5 +58,8 @@ int ParseListLine(FtpListEntry& entry, const char* line, int length);
 // as signed 8-bit, in 32-bit arithmetic that wraps. No byte is checked for being a digit; an
 // empty field gives 0.
 std::int32_t ReadDecimal(const char* field, int length);
+
+// The 64-bit reading of a size field, as FtpListEntry::size64 describes it.
+std::uint64_t ReadSize64(const char* field, int length);
 
 }  // namespace rklisting

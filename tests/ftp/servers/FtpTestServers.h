@@ -78,7 +78,10 @@ public:
 
     // The LIST reply of the FTP directory (as "/pub/x", no final "/") becomes bytes.
     void ScriptListing(const std::string& ftpPath, const std::string& bytes);
-    // LIST of the directory sends bytes, then both connections are dropped.
+    // The LIST reply of the directory and of every directory below it becomes bytes.
+    void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes);
+    // LIST of the directory (or RETR of the file) sends bytes, then both connections are
+    // dropped.
     void ScriptDrop(const std::string& ftpPath, const std::string& bytes);
     // Data connections opened from now on send at most bytesPerSecond (a trickling transfer).
     void ScriptThrottle(int bytesPerSecond);

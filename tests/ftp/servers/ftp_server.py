@@ -9,8 +9,11 @@ Test hooks, all read again at every command so a running server can be re-script
   --script DIR        DIR/list-<hex of the FTP path>: bytes served as that directory's LIST
                       reply instead of the real one (the path as the server resolves it,
                       "/" or "/a/b", no final "/").
+                      DIR/below-<hex of the FTP path>: bytes served as the LIST reply of that
+                      directory and of every directory below it (a listing that never ends).
                       DIR/drop-<hex of the FTP path>: bytes sent on the data connection of that
-                      directory's LIST, after which both connections are dropped.
+                      directory's LIST, or of that file's RETR, after which both connections
+                      are dropped.
                       DIR/reply-<hex of a command line>: the reply text (CRLF-separated lines)
                       sent for that exact command instead of running it.
                       DIR/throttle: a number of bytes; every data connection opened while it
@@ -50,6 +53,14 @@ class ScriptedHandler(FTPHandler):
             limit = int(f.read())
         return type("TricklingDTPHandler", (ThrottledDTPHandler,), {"write_limit": limit})
 
+    def _script_below(self, ftp_path):
+        path = ftp_path
+        while True:
+            found = self._script_file("below-", path)
+            if found or path in ("/", ""):
+                return found
+            path = os.path.dirname(path)
+
     def pre_process_command(self, line, cmd, arg):
         if self.command_log:
             with open(self.command_log, "a", encoding="utf-8", errors="surrogateescape") as log:
@@ -64,24 +75,35 @@ class ScriptedHandler(FTPHandler):
 
     def ftp_LIST(self, path):
         ftp_path = self.fs.fs2ftp(path)
-        prepared = self._script_file("list-", ftp_path)
+        prepared = self._script_file("list-", ftp_path) or self._script_below(ftp_path)
         if prepared:
             with open(prepared, "rb") as f:
                 data = f.read()
             self.push_dtp_data(data, isproducer=False, cmd="LIST")
             return path
-        drop = self._script_file("drop-", ftp_path)
-        if drop:
-            with open(drop, "rb") as f:
-                data = f.read()
-            if self.data_channel is None:
-                self.respond("425 Use EPSV or PASV first.")
-                return None
-            self.respond("125 Data connection already open. Transfer starting.")
-            self.data_channel.push(data)  # and no 226: both connections go down instead
-            self.ioloop.call_later(0.3, self._drop)
+        if self._drop_transfer(ftp_path):
             return path
         return FTPHandler.ftp_LIST(self, path)
+
+    def ftp_RETR(self, file):
+        if self._drop_transfer(self.fs.fs2ftp(file)):
+            return file
+        return FTPHandler.ftp_RETR(self, file)
+
+    def _drop_transfer(self, ftp_path):
+        """Sends the scripted bytes of a drop-* file, then drops both connections."""
+        drop = self._script_file("drop-", ftp_path)
+        if not drop:
+            return False
+        with open(drop, "rb") as f:
+            data = f.read()
+        if self.data_channel is None:
+            self.respond("425 Use EPSV or PASV first.")
+            return True
+        self.respond("125 Data connection already open. Transfer starting.")
+        self.data_channel.push(data)  # and no 226: both connections go down instead
+        self.ioloop.call_later(0.3, self._drop)
+        return True
 
     def _drop(self):
         if self.data_channel is not None:

@@ -1,0 +1,25 @@
+// Local file-system calls that a download needs beyond opening a stream: a new file beside a
+// target under a name no one else uses, replacing the target with it, removing it again.
+//
+// Names are wide text; on POSIX they reach the file system as UTF-8, as _wfopen's do.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace rkplatform {
+
+// Creates a file that did not exist before, named target + a unique suffix (so in target's
+// directory), opened for binary writing. Stores its name in created; null when none can be made.
+std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created);
+
+// Moves from over to in one step, replacing a file that to names. True on success.
+bool ReplaceFile(const std::wstring& from, const std::wstring& to);
+
+// Removes the file; true when it is gone.
+bool RemoveFile(const std::wstring& path);
+
+// True when path names an existing directory.
+bool IsDirectory(const std::wstring& path);
+
+}  // namespace rkplatform

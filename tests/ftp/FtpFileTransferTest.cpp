@@ -1,0 +1,305 @@
+// GetFileTo and the resumed PutFile against pyftpdlib: whole downloads that touch the local file
+// only when complete, resumed downloads and uploads that continue partial files byte for byte.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "TestFtp.h"
+
+using rktest::CurlInterposer;
+using rktest::LogCapture;
+
+namespace {
+
+constexpr std::size_t kSize = 200000;
+// A name that URL text would cut or decode: it must reach the server as it is.
+const std::string kName = "file #1 100%.bin";
+
+// Bytes of every value, line ends and zeros included, in no repeating order that a cut hides.
+std::string Content(std::size_t size) {
+    std::string bytes(size, '\0');
+    unsigned state = 12345;
+    for (char& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 16);
+    }
+    return bytes;
+}
+
+// The names in a local directory, sorted: a left-behind temporary file shows here.
+Lines Entries(const std::string& dir) {
+    Lines names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int StopAtOnce(void*, double, double, double, double) {
+    return 1;
+}
+
+}  // namespace
+
+class FileTransferTest : public PyFtpTest {
+protected:
+    void SetUp() override {
+        PyFtpTest::SetUp();
+        remoteBytes = Content(kSize);
+        rktest::WriteFile(local + "/" + kName, remoteBytes);
+        target = downloads.Path() + "/" + kName;
+    }
+    // A session whose HREF names the test's remote file.
+    void Point(TestFtp& ftp) {
+        ftp.SetServer(server.HostPort().c_str());
+        ftp.SetHREF(rktest::Wide(remote + "/" + kName).c_str());
+    }
+    std::wstring Target() const { return rktest::Wide(target); }
+
+    rktest::TempDir downloads;  // the client's side
+    std::string remoteBytes;
+    std::string target;
+};
+
+TEST_F(FileTransferTest, WholeDownloadTouchesTheLocalFileOnlyWhenComplete) {
+    enum Server { kServes, kDrops, kMissing, kStopped };
+    const struct {
+        const char* name;
+        const char* before;  // the local file before the call; null: none
+        Server server;
+        Codes outcome;
+        int extended;
+    } cases[] = {
+        {"new file", nullptr, kServes, {0}, 0},
+        {"existing file replaced", "old", kServes, {0}, 0},
+        {"server drops mid-file", "old", kDrops, {2517, 2509, 2517}, -1},
+        {"drops, no earlier file", nullptr, kDrops, {2517, 2509, 2517}, -1},
+        {"remote file missing", "old", kMissing, {2517, 2509, 2517}, CURLE_REMOTE_FILE_NOT_FOUND},
+        {"progress callback stops", "old", kStopped, {2517, 2509, 2517}, CURLE_ABORTED_BY_CALLBACK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(target);
+        if (c.before != nullptr) rktest::WriteFile(target, c.before);
+        server.ClearScripts();
+        if (c.server == kDrops)
+            server.ScriptDrop(remote + "/" + kName, remoteBytes.substr(0, 70000));
+        TestFtp ftp;
+        Point(ftp);
+        if (c.server == kMissing) ftp.SetHREF(rktest::Wide(remote + "/missing " + kName).c_str());
+        if (c.server == kStopped) ftp.SetProgressCallback(&StopAtOnce);
+        server.ClearCommands();
+
+        LogCapture log;
+        EXPECT_EQ(Outcome(ftp.GetFileTo(Target().c_str(), 0), log), c.outcome);
+        EXPECT_EQ(log.Traces().front(), ">CRFTP::GetFileTo");
+        if (c.extended >= 0) {
+            EXPECT_EQ(ftp.m_error.m_extendedCode, c.extended);
+        }
+        EXPECT_TRUE(ftp.Response().empty());  // the body never went through memory
+        if (c.outcome == Codes{0}) {
+            EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
+            EXPECT_EQ(Only(server.Commands(), {"RETR"}), Lines{"RETR " + kName});
+        } else if (c.before != nullptr) {
+            EXPECT_EQ(rktest::ReadFile(target), c.before);
+        }
+        // Nothing beside the target: no temporary file survives, on any path.
+        EXPECT_EQ(Entries(downloads.Path()),
+                  c.before != nullptr || c.outcome == Codes{0} ? Lines{kName} : Lines{});
+    }
+}
+
+TEST_F(FileTransferTest, ResumedDownloadContinuesFromTheLocalSize) {
+    const struct {
+        const char* name;
+        long localBytes;  // -1: no local file; beyond kSize: longer than the remote file
+        Codes outcome;
+        Lines transfer;  // the REST and RETR commands sent
+    } cases[] = {
+        {"partial local file", 40000, {0}, {"REST 40000", "RETR " + kName}},
+        {"empty local file", 0, {0}, {"RETR " + kName}},
+        {"no local file", -1, {0}, {"RETR " + kName}},
+        {"already complete", static_cast<long>(kSize), {0}, {}},
+        {"local file longer", static_cast<long>(kSize) + 7, {2517, 2509, 2517}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(target);
+        const std::string before = c.localBytes < 0 ? ""
+                                   : c.localBytes <= static_cast<long>(kSize)
+                                       ? remoteBytes.substr(0, c.localBytes)
+                                       : remoteBytes + "extra..";
+        if (c.localBytes >= 0) rktest::WriteFile(target, before);
+        TestFtp ftp;
+        Point(ftp);
+        server.ClearCommands();
+
+        EXPECT_EQ(Outcome([&] { return ftp.GetFileTo(Target().c_str(), 1); }), c.outcome);
+        EXPECT_EQ(Only(server.Commands(), {"REST", "RETR"}), c.transfer);
+        if (c.outcome == Codes{0}) {
+            EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
+        } else {
+            EXPECT_EQ(ftp.m_error.m_extendedCode, CURLE_BAD_DOWNLOAD_RESUME);
+            EXPECT_EQ(rktest::ReadFile(target), before);
+        }
+    }
+}
+
+TEST_F(FileTransferTest, InterruptedDownloadResumesByteIdentical) {
+    const std::size_t arrived = 70001;
+    server.ScriptDrop(remote + "/" + kName, remoteBytes.substr(0, arrived));
+    TestFtp ftp;
+    Point(ftp);
+    EXPECT_EQ(Outcome([&] { return ftp.GetFileTo(Target().c_str(), 1); }),
+              (Codes{2517, 2509, 2517}));
+    EXPECT_EQ(rktest::ReadFile(target), remoteBytes.substr(0, arrived));  // kept for the resume
+
+    server.ClearScripts();
+    server.ClearCommands();
+    EXPECT_EQ(ftp.GetFileTo(Target().c_str(), 1), 0);
+    EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
+    EXPECT_EQ(Only(server.Commands(), {"REST", "RETR"}),
+              (Lines{"REST " + std::to_string(arrived), "RETR " + kName}));
+}
+
+TEST_F(FileTransferTest, UnusableLocalPathIsRefusedBeforeAnythingIsSent) {
+    const std::string dir = downloads.Path();
+    const std::wstring paths[] = {L"", rktest::Wide(dir), rktest::Wide(dir + "/"),
+                                  rktest::Wide(dir + "/missing/" + kName)};
+    for (int resume : {0, 1}) {
+        for (const std::wstring& path : paths) {
+            SCOPED_TRACE(std::to_string(resume) + " " + std::string(path.begin(), path.end()));
+            TestFtp ftp;
+            Point(ftp);
+            server.ClearCommands();
+            CurlInterposer::Reset();
+            EXPECT_EQ(Outcome([&] { return ftp.GetFileTo(path.c_str(), resume); }),
+                      (Codes{2507, 2507}));
+            EXPECT_EQ(ftp.m_error.m_extendedCode, 0);
+            EXPECT_EQ(CurlInterposer::PerformCalls(), 0);
+            EXPECT_TRUE(server.Commands().empty());
+            EXPECT_TRUE(Entries(dir).empty());
+        }
+    }
+    TestFtp ftp;
+    Point(ftp);
+    EXPECT_EQ(ftp.GetFileTo(nullptr, 0), 2507);
+}
+
+TEST_F(FileTransferTest, DownloadPutsTheBodySinkBack) {
+    rktest::WriteFile(target, remoteBytes.substr(0, 10));
+    TestFtp ftp;
+    Point(ftp);
+    CurlInterposer::Reset();
+    ASSERT_EQ(ftp.GetFileTo(Target().c_str(), 1), 0);
+    auto calls = CurlInterposer::Setopts();
+    ASSERT_GE(calls.size(), 3u);
+    calls.erase(calls.begin(), calls.end() - 3);
+    EXPECT_EQ(calls[0].option, CURLOPT_WRITEFUNCTION);
+    EXPECT_EQ(calls[1].option, CURLOPT_WRITEDATA);
+    EXPECT_EQ(calls[1].pointer, &ftp.m_response);
+    EXPECT_EQ(calls[2].option, CURLOPT_RESUME_FROM_LARGE);
+    EXPECT_EQ(calls[2].number, 0);
+
+    // A later command on the handle runs as after any other request.
+    EXPECT_EQ(ftp.Cmd(L"NOOP"), 0);
+    EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
+}
+
+TEST_F(FileTransferTest, ResumedUploadCompletesThePartialRemoteFile) {
+    const std::string source = downloads.Path() + "/source.bin";
+    rktest::WriteFile(source, remoteBytes);
+    const std::string remoteFile = local + "/" + kName;
+    const struct {
+        const char* name;
+        long remoteBytes;  // -1: no remote file; beyond kSize: longer than the local one
+        int resume;
+        Codes outcome;
+        Lines transfer;  // the STOR and APPE commands sent
+    } cases[] = {
+        {"partial remote file", 40000, 1, {0}, {"APPE " + kName}},
+        {"no remote file", -1, 1, {0}, {"STOR " + kName}},
+        {"remote file complete", static_cast<long>(kSize), 1, {0}, {}},
+        {"remote file longer", static_cast<long>(kSize) + 5, 1, {2509, 2509}, {}},
+        {"without resume", 40000, 0, {0}, {"STOR " + kName}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(remoteFile);
+        const std::string before = c.remoteBytes < 0 ? ""
+                                   : c.remoteBytes <= static_cast<long>(kSize)
+                                       ? remoteBytes.substr(0, c.remoteBytes)
+                                       : remoteBytes + "more.";
+        if (c.remoteBytes >= 0) rktest::WriteFile(remoteFile, before);
+        TestFtp ftp;
+        Point(ftp);
+        server.ClearCommands();
+
+        EXPECT_EQ(Outcome([&] { return ftp.PutFile(rktest::Wide(source).c_str(), c.resume); }),
+                  c.outcome);
+        EXPECT_EQ(Only(server.Commands(), {"STOR", "APPE"}), c.transfer);
+        if (c.outcome == Codes{0}) {
+            EXPECT_EQ(rktest::ReadFile(remoteFile), remoteBytes);
+        } else {
+            EXPECT_EQ(ftp.m_error.m_extendedCode, CURLE_FTP_COULDNT_USE_REST);
+            EXPECT_EQ(rktest::ReadFile(remoteFile), before);
+        }
+    }
+}
+
+TEST_F(FileTransferTest, PutFileWithoutResumeSetsTheOptionsOfThePlainPutFile) {
+    const std::string source = downloads.Path() + "/source.bin";
+    rktest::WriteFile(source, "abc");
+    std::vector<std::vector<int>> sequences;
+    for (int form : {0, 1}) {
+        TestFtp ftp;
+        Point(ftp);
+        CurlInterposer::Reset();
+        ASSERT_EQ(form == 0 ? ftp.PutFile(rktest::Wide(source).c_str())
+                            : ftp.PutFile(rktest::Wide(source).c_str(), 0),
+                  0);
+        sequences.push_back(CurlInterposer::SetoptOptions());
+    }
+    EXPECT_EQ(sequences[0], sequences[1]);
+}
+
+// The same resumes against vsftpd, in plain FTP and over TLS.
+class VsftpdFileTransferTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
+        server = &rktest::SharedVsftpdServer();
+        local = server->Pub() + "/resume" + std::to_string(GetParam());
+        remote = "/pub/resume" + std::to_string(GetParam());
+        rktest::MakeDirs(local);
+    }
+    rktest::VsftpdServer* server = nullptr;
+    std::string local, remote;
+};
+
+TEST_P(VsftpdFileTransferTest, ResumedDownloadAndUpload) {
+    const std::string bytes = Content(kSize);
+    rktest::TempDir mine;
+    rktest::WriteFile(local + "/" + kName, bytes);                      // served whole
+    rktest::WriteFile(local + "/up " + kName, bytes.substr(0, 12345));  // partly uploaded
+    rktest::WriteFile(mine.Path() + "/down", bytes.substr(0, 54321));   // partly downloaded
+    rktest::WriteFile(mine.Path() + "/up", bytes);
+    server->HandOver(local);
+    server->ClearCommands();
+
+    TestFtp ftp;
+    ftp.SetServer(server->HostPort().c_str());
+    ftp.SetSecure(GetParam());
+    ftp.SetHREF(rktest::Wide(remote + "/" + kName).c_str());
+    ASSERT_EQ(ftp.GetFileTo(rktest::Wide(mine.Path() + "/down").c_str(), 1), 0);
+    EXPECT_EQ(rktest::ReadFile(mine.Path() + "/down"), bytes);
+    ftp.SetHREF(rktest::Wide(remote + "/up " + kName).c_str());
+    ASSERT_EQ(ftp.PutFile(rktest::Wide(mine.Path() + "/up").c_str(), 1), 0);
+    EXPECT_EQ(rktest::ReadFile(local + "/up " + kName), bytes);
+    EXPECT_EQ(Only(server->Commands(), {"REST", "RETR", "APPE", "STOR"}),
+              (Lines{"REST 54321", "RETR " + kName, "APPE up " + kName}));
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndTls, VsftpdFileTransferTest, ::testing::Values(0, 1),
+                         [](const auto& info) { return info.param != 0 ? "Tls" : "Plain"; });
