@@ -1,5 +1,6 @@
-// The connection's time limit on FTP: a server that never answers, and one that greets and then
-// falls silent, both end the request with libcurl's 28 along the operation's failure chain.
+// The connection's limits on FTP: a server that never answers, one that greets and then falls
+// silent, and a data transfer that trickles all end the request with libcurl's 28 along the
+// operation's failure chain.
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -7,6 +8,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "TestFtp.h"
@@ -84,6 +87,41 @@ TEST(FtpTransferLimitsTest, StalledServerRunsIntoTheTimeout) {
         EXPECT_GE(elapsed, std::chrono::milliseconds(450));
         EXPECT_LT(elapsed, std::chrono::seconds(5));
         ftp.Close();
+    }
+}
+
+// A download that starts and then trickles (64 bytes a second) runs into the low-speed limit and,
+// on its own, into the time limit, long before the file is through.
+TEST_F(PyFtpTest, TricklingDownloadRunsIntoTheLimits) {
+    rktest::WriteFile(local + "/slow.bin", std::string(65536, 's'));
+    server.ScriptThrottle(64);
+    const struct {
+        const char* what;
+        std::function<void(CConnection&)> set;
+        std::chrono::milliseconds atLeast;
+        const wchar_t* reason;  // libcurl's own words (its error buffer)
+    } cases[] = {
+        {"low speed", [](CConnection& c) { c.SetLowSpeedLimit(1000, 1); },
+         std::chrono::milliseconds(900), L"Operation too slow"},
+        {"timeout", [](CConnection& c) { c.SetTimeout(800); }, std::chrono::milliseconds(750),
+         L"Operation timed out after"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        server.ClearCommands();
+        TestFtp ftp(&server, remote + "/slow.bin");
+        c.set(ftp);
+        const LogCapture log;
+        const auto start = std::chrono::steady_clock::now();
+        const int code = ftp.GetFile();
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(Outcome(code, log), (Codes{2517, 2509, 2517}));
+        EXPECT_EQ(ftp.m_error.whatEx(), CURLE_OPERATION_TIMEDOUT);
+        EXPECT_NE(std::wstring(ftp.m_error.GetMessageEx()).find(c.reason), std::wstring::npos)
+            << std::wstring(ftp.m_error.GetMessageEx());
+        EXPECT_EQ(Only(server.Commands(), {"RETR "}), (Lines{"RETR slow.bin"}));
+        EXPECT_GE(elapsed, c.atLeast);
+        EXPECT_LT(elapsed, std::chrono::seconds(4));
     }
 }
 

@@ -208,6 +208,10 @@ void PyFtpServer::ScriptReply(const std::string& command, const std::string& rep
     Script("reply-" + Hex(command), reply);
 }
 
+void PyFtpServer::ScriptThrottle(int bytesPerSecond) {
+    Script("throttle", std::to_string(bytesPerSecond));
+}
+
 void PyFtpServer::ClearScripts() {
     ::nftw(m_script.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
     MakeDirs(m_script);

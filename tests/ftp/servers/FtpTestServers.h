@@ -83,6 +83,8 @@ public:
     // LIST of the directory (or RETR of the file) sends bytes, then both connections are
     // dropped.
     void ScriptDrop(const std::string& ftpPath, const std::string& bytes);
+    // Data connections opened from now on send at most bytesPerSecond (a trickling transfer).
+    void ScriptThrottle(int bytesPerSecond);
     // The exact command line is answered with reply (lines joined by CR LF) and not run.
     void ScriptReply(const std::string& command, const std::string& reply);
     void ClearScripts();

@@ -16,6 +16,8 @@ Test hooks, all read again at every command so a running server can be re-script
                       are dropped.
                       DIR/reply-<hex of a command line>: the reply text (CRLF-separated lines)
                       sent for that exact command instead of running it.
+                      DIR/throttle: a number of bytes; every data connection opened while it
+                      exists sends at most that many bytes a second (a trickling transfer).
 """
 import argparse
 import binascii
@@ -23,7 +25,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -40,6 +42,16 @@ class ScriptedHandler(FTPHandler):
             return None
         path = os.path.join(self.script_dir, hex_name(prefix, text))
         return path if os.path.exists(path) else None
+
+    @property
+    def dtp_handler(self):
+        # Looked up for every data connection that is accepted or made.
+        throttle = os.path.join(self.script_dir or "", "throttle")
+        if not self.script_dir or not os.path.exists(throttle):
+            return DTPHandler
+        with open(throttle) as f:
+            limit = int(f.read())
+        return type("TricklingDTPHandler", (ThrottledDTPHandler,), {"write_limit": limit})
 
     def _script_below(self, ftp_path):
         path = ftp_path
