@@ -144,7 +144,7 @@ protected:
     std::string m_userPassword;
 
 private:
-    void AdoptHandle(CURL* handle);
+    void AdoptFreshOrSpareHandle();
     int SetSharedOptions(const std::string& url);
     int SetTransferControls();
     // The TLS settings that decide which connection cache a request may reuse from.
@@ -167,5 +167,8 @@ private:
     std::vector<std::weak_ptr<rkcurl::CurlHandleOwner>> m_preparedHandles;
     int m_reuseConnections;
     std::shared_ptr<rkcurl::CurlSharePool> m_shares;
+    // With reuse on: the last handle that only this object held, taken again by the next
+    // preparation. Never copied.
+    std::shared_ptr<rkcurl::CurlHandleOwner> m_spareHandle;
     TransferControls m_controls;
 };

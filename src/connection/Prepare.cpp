@@ -34,7 +34,7 @@ int CConnection::PrepareUrl(const std::string& url) {
         return m_error.m_code;
     }
 
-    AdoptHandle(curl_easy_init());
+    AdoptFreshOrSpareHandle();
     if (m_curl == nullptr) {
         m_error.m_code = RKERR_HANDLE_INIT;
         SetErrorString(m_error.m_code, m_error.m_extendedCode, m_error);
@@ -72,9 +72,11 @@ int CConnection::SetSharedOptions(const std::string& url) {
     }
     if (m_reuseConnections != 0) {
         if (!m_shares) m_shares = std::make_shared<rkcurl::CurlSharePool>();
-        // The cache outlives every handle attached to it.
-        m_curlOwner->share = m_shares->For(TlsSettingsKey());
-        if (!SetCurlOption(CURLOPT_SHARE, m_curlOwner->share->share)) return m_lastCurlCode;
+        // The cache outlives every handle attached to it: a reset handle may still be attached
+        // to the cache it had, which is let go only once the handle has moved on.
+        std::shared_ptr<rkcurl::CurlShareOwner> cache = m_shares->For(TlsSettingsKey());
+        if (!SetCurlOption(CURLOPT_SHARE, cache->share)) return m_lastCurlCode;
+        m_curlOwner->share = std::move(cache);
     }
     return SetTransferControls();
 }
