@@ -196,6 +196,10 @@ void PyFtpServer::ScriptListing(const std::string& ftpPath, const std::string& b
     Script("list-" + Hex(ftpPath), bytes);
 }
 
+void PyFtpServer::ScriptMachineListing(const std::string& ftpPath, const std::string& bytes) {
+    Script("mlsd-" + Hex(ftpPath), bytes);
+}
+
 void PyFtpServer::ScriptListingBelow(const std::string& ftpPath, const std::string& bytes) {
     Script("below-" + Hex(ftpPath), bytes);
 }

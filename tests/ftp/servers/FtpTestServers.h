@@ -79,6 +79,8 @@ public:
 
     // The LIST reply of the FTP directory (as "/pub/x", no final "/") becomes bytes.
     void ScriptListing(const std::string& ftpPath, const std::string& bytes);
+    // The MLSD reply of the FTP directory becomes bytes.
+    void ScriptMachineListing(const std::string& ftpPath, const std::string& bytes);
     // The LIST reply of the directory and of every directory below it becomes bytes.
     void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes);
     // LIST of the directory (or RETR of the file) sends bytes, then both connections are
