@@ -60,6 +60,7 @@ std::vector<Command> MakeCommands() {
     const OptionSpec output{"output", 'o', true};
     const OptionSpec form{"form", 'F', true};
     const OptionSpec remoteName{"remote-name", 'O', false};
+    const OptionSpec resume{"continue-at", 'C', true};
     return {
         {"ls",
          "URL [--long | --json]",
@@ -78,13 +79,16 @@ std::vector<Command> MakeCommands() {
          "file is written under a temporary name beside it and renamed once complete, so a\n"
          "failed download leaves an existing file untouched. http:// and https:// URLs are\n"
          "fetched with a plain GET.\n",
-         {output, remoteName},
+         {output, remoteName, resume},
          RunGet},
-        {"put", "FILE... URL", "upload files over FTP",
+        {"put",
+         "FILE... URL",
+         "upload files over FTP",
          "Uploads each local FILE to the URL; - reads standard input (the URL then names the\n"
          "remote file). A URL ending in / names a directory: each file keeps its name there;\n"
          "several files need one. The remote directory must exist (see mkdir -p).\n",
-         none, RunPut},
+         {resume},
+         RunPut},
         {"mkdir",
          "[-p] URL",
          "create an FTP directory",

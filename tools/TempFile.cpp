@@ -1,0 +1,64 @@
+#include "TempFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace rktool {
+
+TempFile::~TempFile() {
+    if (!m_path.empty()) unlink(m_path.c_str());
+}
+
+bool TempFile::Make(const std::string& label) {
+    const char* directory = std::getenv("TMPDIR");
+    const std::string pattern =
+        std::string(directory && *directory ? directory : "/tmp") + "/rkcurl-" + label + "-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return false;
+    close(fd);
+    m_path = name.data();
+    return true;
+}
+
+bool CopyStream(std::FILE* in, std::FILE* out) {
+    std::vector<char> chunk(1 << 16);
+    for (;;) {
+        const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), in);
+        if (n != 0 && std::fwrite(chunk.data(), 1, n, out) != n) return false;
+        if (n < chunk.size()) break;
+    }
+    return std::ferror(in) == 0 && std::fflush(out) == 0;
+}
+
+bool CheckDownloadTarget(const std::string& path, bool append, std::string& error) {
+    const auto fail = [&](int code) {
+        error = "cannot write " + path + ": " + std::strerror(code);
+        return false;
+    };
+    struct stat info {};
+    const bool exists = stat(path.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) return fail(EISDIR);
+    if (exists && append) return access(path.c_str(), W_OK) == 0 || fail(errno);
+    // A new file, or one replaced by a new file: its directory must take it.
+    const auto slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "."
+                                  : slash == 0               ? "/"
+                                                             : path.substr(0, slash);
+    if (stat(directory.c_str(), &info) != 0) return fail(errno);
+    if (!S_ISDIR(info.st_mode)) return fail(ENOTDIR);
+    return access(directory.c_str(), W_OK | X_OK) == 0 || fail(errno);
+}
+
+std::uint64_t LocalFileSize(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+}  // namespace rktool

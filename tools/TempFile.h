@@ -1,0 +1,39 @@
+// Local files that a transfer passes through: a private temporary file, whole-stream copies,
+// and the check that a download can land where it is meant to go.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace rktool {
+
+// An empty file in $TMPDIR (else /tmp), removed with the object.
+class TempFile {
+public:
+    TempFile() = default;
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    // Creates the file; false, with errno kept, when it cannot be made.
+    bool Make(const std::string& label);
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Copies in to out in fixed chunks, so memory does not grow with the data. False on a read or
+// write error.
+bool CopyStream(std::FILE* in, std::FILE* out);
+
+// Checks, before anything is fetched, that a download can be written at path: not a directory,
+// in a directory that can be written; with append, an existing file must be writable. False,
+// with "cannot write PATH: reason" in error.
+bool CheckDownloadTarget(const std::string& path, bool append, std::string& error);
+
+// The size of the file at path; 0 when there is none.
+std::uint64_t LocalFileSize(const std::string& path);
+
+}  // namespace rktool
