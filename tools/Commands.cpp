@@ -72,21 +72,27 @@ std::vector<Command> MakeCommands() {
          {{"long", 'l', false}, {"json", 0, false}},
          RunLs},
         {"get",
-         "URL... [-o FILE]... [-O]",
+         "URL... [-o FILE]... [-O] [-C -]",
          "download files (FTP, or HTTP with a plain GET)",
          "Downloads the file each URL names: to the n-th -o FILE for the n-th URL, with -O to\n"
          "a file named after the URL's last segment, else to standard output (also -o -). A\n"
          "file is written under a temporary name beside it and renamed once complete, so a\n"
          "failed download leaves an existing file untouched. http:// and https:// URLs are\n"
-         "fetched with a plain GET.\n",
+         "fetched with a plain GET.\n"
+         "  -C -, --continue-at -  FTP only: continue a partial local file; only the part it\n"
+         "                         lacks is fetched and appended, a complete file fetches\n"
+         "                         nothing, and a failure keeps what arrived for the next try\n",
          {output, remoteName, resume},
          RunGet},
         {"put",
-         "FILE... URL",
+         "FILE... URL [-C -]",
          "upload files over FTP",
          "Uploads each local FILE to the URL; - reads standard input (the URL then names the\n"
          "remote file). A URL ending in / names a directory: each file keeps its name there;\n"
-         "several files need one. The remote directory must exist (see mkdir -p).\n",
+         "several files need one. The remote directory must exist (see mkdir -p).\n"
+         "  -C -, --continue-at -  continue a partial remote file: the server's size of it is\n"
+         "                         skipped and the rest appended (APPE); a missing one is sent\n"
+         "                         whole, a complete one not at all\n",
          {resume},
          RunPut},
         {"mkdir",
