@@ -259,6 +259,10 @@ int RunTool(const std::vector<std::string>& given) {
         std::fputs(CommandHelp(*command).c_str(), stdout);
         return kExitOk;
     }
+    if (parsed->Has("version")) {
+        std::fputs(VersionText().c_str(), stdout);
+        return kExitOk;
+    }
     const auto read = ReadCommonSettings(*parsed, error);
     if (!read) {
         return ReportProblem(error + " (rkcurl " + command->name + " --help)", kExitUsage);

@@ -162,7 +162,7 @@ int PutOne(const std::string& local, const std::string& urlText, const CommonSet
         [&] { return IsTransient(ftp.Error(), ftp.Replies()); });
     FinishProgress();
     if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
-    Note(session, std::string(resume ? "resumed the upload of " : "uploaded ") +
+    Note(session, std::string(resume ? "uploaded the rest of " : "uploaded ") +
                       (local == "-" ? std::string("standard input") : local) + " to " +
                       DisplayUrl(session.url));
     return kExitOk;

@@ -24,7 +24,7 @@ bool LocalSideFailed(int rc, const ToolFtp& ftp) {
 // The note after a download into a file.
 std::string SavedNote(const std::string& path, bool resume, std::uint64_t before,
                       std::uint64_t after) {
-    if (!resume) return "saved " + std::to_string(after) + " bytes to " + path;
+    if (!resume || before == 0) return "saved " + std::to_string(after) + " bytes to " + path;
     if (after == before) {
         return path + " is complete already (" + std::to_string(after) + " bytes)";
     }

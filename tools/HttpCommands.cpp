@@ -12,6 +12,7 @@
 #include "Progress.h"
 #include "Retry.h"
 #include "Session.h"
+#include "TempFile.h"
 
 namespace rktool {
 namespace {
@@ -151,7 +152,7 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
         return kExitOk;
     }
     if (!target.Commit(error)) return ReportProblem(error, kExitLocalFile);
-    Note(session, "saved " + DisplayUrl(session.url) + " to " + *path);
+    Note(session, "saved " + std::to_string(LocalFileSize(*path)) + " bytes to " + *path);
     return kExitOk;
 }
 
