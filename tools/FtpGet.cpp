@@ -1,5 +1,7 @@
 #include "FtpGet.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -71,6 +73,7 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
     // The library replaces the spool file too: it writes beside it and renames when complete.
     const std::string& local = toStdout ? spool.Path() : *path;
     const std::uint64_t before = resume ? LocalFileSize(local) : 0;
+    const bool existed = access(local.c_str(), F_OK) == 0;
 
     ToolFtp ftp;
     Configure(ftp, session);
@@ -89,7 +92,12 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
         return ReportProblem("cannot write " + what + " (" + FailureText(ftp.Error()) + ")",
                              kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (rc != 0) {
+        // The library makes the file of a resume before it asks; nothing arrived, so nothing
+        // is left behind.
+        if (resume && !existed && LocalFileSize(local) == 0) unlink(local.c_str());
+        return ReportFailure(ftp.Error(), ftp.Replies());
+    }
     if (toStdout) {
         return SendToStdout(spool.Path()) ? kExitOk
                                           : ReportProblem("writing output failed", kExitLocalFile);

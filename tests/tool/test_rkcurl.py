@@ -325,6 +325,11 @@ class Ftp(ServerCase):
         self.assertFails(run("get", "-C", "-", *self.auth, self.ftp + "/resume/data.bin", "-o",
                              local), 1, r"RKERR_GET_FILE \(2517\) curl 36: ")
         self.assertEqual(self.read(local), data + b"more")
+        # A resume of a missing remote file leaves no empty local file behind.
+        os.unlink(local)
+        self.assertFails(run("get", "-C", "-", *self.auth, self.ftp + "/resume/none.bin", "-o",
+                             local), 1, r"RKERR_GET_FILE \(2517\) curl 78: ")
+        self.assertFalse(os.path.exists(local))
 
     def test_mkdir_with_and_without_parents(self):
         base = self.ftp + "/mk"
