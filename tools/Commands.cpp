@@ -37,7 +37,8 @@ const char* const kCommonHelp =
     "      --noproxy HOSTS         no proxy for these comma-separated hosts and their domains;\n"
     "                              * for all, the proxy environment variables included\n"
     "  -L, --location              HTTP: follow redirects\n"
-    "      --max-redirs N          with -L at most N of them (default 50)\n"
+    "      --max-redirs N          with -L at most N of them (default 50; 0: none followed,\n"
+    "                              the redirect itself is the answer)\n"
     "  -H, --header LINE           HTTP: add the request header line \"Name: value\"\n"
     "  -v, --verbose               libcurl's trace on standard error (the password masked)\n"
     "      --log FILE|-            the library's log records, one a line (severity, file:line,\n"
@@ -121,8 +122,9 @@ std::vector<Command> MakeCommands() {
          "[--post] URL CMD...",
          "send raw FTP commands",
          "Connects to the directory the URL names and sends each CMD (one FTP command each,\n"
-         "for example \"SITE CHMOD 644 f\" or \"SIZE f\") before the transfer, or after it with\n"
-         "--post. Prints the server's reply lines. A reply of 400 or more is a failure.\n",
+         "for example \"SITE CHMOD 644 f\", or \"TYPE I\" \"SIZE f\": many servers tell sizes\n"
+         "in binary mode only) before the transfer, or after it with --post. Prints the\n"
+         "server's reply lines. A reply of 400 or more is a failure.\n",
          {{"post", 0, false}},
          RunQuote},
         {"page",
