@@ -34,13 +34,6 @@ std::string SavedNote(const std::string& path, bool resume, std::uint64_t before
            std::to_string(after) + " in all)";
 }
 
-// Copies the spooled download to standard output.
-bool SendToStdout(const std::string& spool) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(spool.c_str(), "rb"),
-                                                             &std::fclose);
-    return in && CopyStream(in.get(), stdout);
-}
-
 }  // namespace
 
 bool ReadResume(const ParsedArguments& args, bool& resume, int& status) {
@@ -60,18 +53,19 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
     const auto path = ResolveOutput(output, session.url, status);
     if (!path) return status;
     const bool toStdout = path->empty();
-    TempFile spool;
     std::string error;
-    if (toStdout) {
-        if (!spool.Make("get")) {
-            return ReportProblem(LocalError("cannot make a temporary file", "in $TMPDIR"),
-                                 kExitLocalFile);
-        }
-    } else if (!CheckDownloadTarget(*path, resume, error)) {
+    if (!toStdout && !CheckDownloadTarget(*path, resume, error)) {
         return ReportProblem(error, kExitLocalFile);
     }
-    // The library replaces the spool file too: it writes beside it and renames when complete.
-    const std::string& local = toStdout ? spool.Path() : *path;
+    // Standard output and a device or pipe are fed from a spool file once it is complete; the
+    // library would move its finished file over a device.
+    const bool spooled = toStdout || (!resume && IsSpecialFile(*path));
+    TempFile spool;
+    if (spooled && !spool.Make("get")) {
+        return ReportProblem(LocalError("cannot make a temporary file", "in $TMPDIR"),
+                             kExitLocalFile);
+    }
+    const std::string& local = spooled ? spool.Path() : *path;
     const std::uint64_t before = resume ? LocalFileSize(local) : 0;
     const bool existed = access(local.c_str(), F_OK) == 0;
 
@@ -88,7 +82,7 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
         });
     FinishProgress();
     if (rc != 0 && LocalSideFailed(rc, ftp)) {
-        const std::string what = toStdout ? "a temporary file for standard output" : *path;
+        const std::string what = spooled ? "a temporary file in $TMPDIR" : *path;
         return ReportProblem("cannot write " + what + " (" + FailureText(ftp.Error()) + ")",
                              kExitLocalFile);
     }
@@ -98,11 +92,12 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
         if (resume && !existed && LocalFileSize(local) == 0) unlink(local.c_str());
         return ReportFailure(ftp.Error(), ftp.Replies());
     }
-    if (toStdout) {
-        return SendToStdout(spool.Path()) ? kExitOk
-                                          : ReportProblem("writing output failed", kExitLocalFile);
+    if (spooled && !CopyFileTo(spool.Path(), *path)) {
+        return ReportProblem(toStdout ? "writing output failed" : LocalError("cannot write", *path),
+                             kExitLocalFile);
     }
-    Note(session, SavedNote(*path, resume, before, LocalFileSize(*path)));
+    if (toStdout) return kExitOk;
+    Note(session, SavedNote(*path, resume, before, LocalFileSize(local)));
     return kExitOk;
 }
 

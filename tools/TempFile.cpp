@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace rktool {
@@ -37,6 +38,20 @@ bool CopyStream(std::FILE* in, std::FILE* out) {
     return std::ferror(in) == 0 && std::fflush(out) == 0;
 }
 
+bool CopyFileTo(const std::string& from, const std::string& to) {
+    using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+    const File in(std::fopen(from.c_str(), "rb"), &std::fclose);
+    if (!in) return false;
+    if (to.empty()) return CopyStream(in.get(), stdout);
+    File out(std::fopen(to.c_str(), "wb"), &std::fclose);
+    return out && CopyStream(in.get(), out.get()) && std::fclose(out.release()) == 0;
+}
+
+bool IsSpecialFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
 bool CheckDownloadTarget(const std::string& path, bool append, std::string& error) {
     const auto fail = [&](int code) {
         error = "cannot write " + path + ": " + std::strerror(code);
@@ -45,7 +60,9 @@ bool CheckDownloadTarget(const std::string& path, bool append, std::string& erro
     struct stat info {};
     const bool exists = stat(path.c_str(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode)) return fail(EISDIR);
-    if (exists && append) return access(path.c_str(), W_OK) == 0 || fail(errno);
+    if (exists && (append || !S_ISREG(info.st_mode))) {
+        return access(path.c_str(), W_OK) == 0 || fail(errno);
+    }
     // A new file, or one replaced by a new file: its directory must take it.
     const auto slash = path.rfind('/');
     const std::string directory = slash == std::string::npos ? "."

@@ -28,8 +28,17 @@ private:
 // write error.
 bool CopyStream(std::FILE* in, std::FILE* out);
 
+// Copies the file at from into the file at to (opened for writing, not replaced), or to
+// standard output for "". False when either side fails.
+bool CopyFileTo(const std::string& from, const std::string& to);
+
+// Whether path names something that is there but is no regular file or directory (a device
+// such as /dev/null, a pipe): a download must write into it, never rename a file over it.
+bool IsSpecialFile(const std::string& path);
+
 // Checks, before anything is fetched, that a download can be written at path: not a directory,
-// in a directory that can be written; with append, an existing file must be writable. False,
+// in a directory that can be written; with append, an existing file must be writable, as must a
+// special file (IsSpecialFile). False,
 // with "cannot write PATH: reason" in error.
 bool CheckDownloadTarget(const std::string& path, bool append, std::string& error);
 

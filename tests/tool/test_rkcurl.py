@@ -748,6 +748,31 @@ class Options(ServerCase):
         self.assertFails(run("get", *self.auth, self.ftp + "/missing.txt", "-o",
                              "/no/dir/file"), 3, r"cannot write /no/dir/file: ")
 
+    def test_devices_and_pipes_are_written_into_not_replaced(self):
+        import stat
+        import threading
+        data = os.urandom(70000)
+        self.write(self.ftp_root, "dev/d.bin", data)
+        self.write(self.http_root, "files/dev.bin", data)
+        pipe = os.path.join(self.local, "pipe")
+        os.mkfifo(pipe)
+        device = os.path.join(self.local, "null")
+        if os.geteuid() == 0:
+            os.mknod(device, 0o666 | stat.S_IFCHR, os.makedev(1, 3))  # as /dev/null
+        for url in (self.ftp + "/dev/d.bin", self.http + "/files/dev.bin"):
+            received = []
+            reader = threading.Thread(target=lambda: received.append(self.read(pipe)),
+                                      daemon=True)
+            reader.start()
+            status, _, err = run("get", *self.auth, url, "-o", pipe)
+            reader.join(30)
+            self.assertEqual((status, received), (0, [data]), err)
+            self.assertTrue(stat.S_ISFIFO(os.stat(pipe).st_mode))
+            if os.path.exists(device):
+                self.assertEqual(run("get", *self.auth, url, "-o", device)[0], 0)
+                self.assertTrue(stat.S_ISCHR(os.stat(device).st_mode), url)
+        self.assertEqual(sorted(os.listdir(self.local)).count("pipe"), 1)
+
     def test_retries_transient_failures_only(self):
         self.write(self.http_root, "files/r.txt", b"at last")
         status, out, err = run("get", "--retry", "3", self.http + "/flaky/2/files/r.txt")
