@@ -185,10 +185,8 @@ int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
     // Every local file is checked before anything is sent.
     for (const std::string& local : locals) {
         if (local == "-") continue;
-        std::FILE* probe = std::fopen(local.c_str(), "rb");
-        if (probe == nullptr)
-            return ReportProblem(LocalError("cannot read", local), kExitLocalFile);
-        std::fclose(probe);
+        std::string error;
+        if (!CheckUploadSource(local, error)) return ReportProblem(error, kExitLocalFile);
     }
     int result = kExitOk;
     for (const std::string& local : locals) {

@@ -213,9 +213,8 @@ int RunUpload(const ParsedArguments& args, const CommonSettings& settings) {
         return status;
     }
     const std::string& local = args.operands[1];
-    std::FILE* probe = std::fopen(local.c_str(), "rb");
-    if (probe == nullptr) return ReportProblem(LocalError("cannot read", local), kExitLocalFile);
-    std::fclose(probe);
+    std::string error;
+    if (!CheckUploadSource(local, error)) return ReportProblem(error, kExitLocalFile);
     Session session;
     ToolHttp http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;

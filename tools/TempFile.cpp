@@ -73,6 +73,15 @@ bool CheckDownloadTarget(const std::string& path, bool append, std::string& erro
     return access(directory.c_str(), W_OK | X_OK) == 0 || fail(errno);
 }
 
+bool CheckUploadSource(const std::string& path, std::string& error) {
+    struct stat info {};
+    const bool directory = stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (directory) errno = EISDIR;
+    if (!directory && access(path.c_str(), R_OK) == 0) return true;
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+}
+
 std::uint64_t LocalFileSize(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;

@@ -42,6 +42,10 @@ bool IsSpecialFile(const std::string& path);
 // with "cannot write PATH: reason" in error.
 bool CheckDownloadTarget(const std::string& path, bool append, std::string& error);
 
+// Checks that an upload can read the file at path (a directory opens, but reads fail). False,
+// with "cannot read PATH: reason" in error.
+bool CheckUploadSource(const std::string& path, std::string& error);
+
 // The size of the file at path; 0 when there is none.
 std::uint64_t LocalFileSize(const std::string& path);
 

@@ -201,6 +201,11 @@ class CommandLine(unittest.TestCase):
         self.assertIn("cannot read /nonexistent/file", err)
         status, _, err = run("upload", "http://127.0.0.1:9/", "/nonexistent/file")
         self.assertEqual(status, 3)
+        for args in (["put", "/tmp", "ftp://127.0.0.1:9/"],
+                     ["upload", "http://127.0.0.1:9/", "/tmp"]):
+            status, _, err = run(*args)
+            self.assertEqual(status, 3)
+            self.assertIn("cannot read /tmp: Is a directory", err)
 
     def test_refused_connection_is_one_line_with_both_codes(self):
         status, out, err = run("page", "http://127.0.0.1:9/")
