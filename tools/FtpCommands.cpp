@@ -8,10 +8,10 @@
 #include "FtpGet.h"
 #include "HttpCommands.h"
 #include "Listing.h"
+#include "LocalFiles.h"
 #include "Progress.h"
 #include "Retry.h"
 #include "Session.h"
-#include "TempFile.h"
 
 namespace rktool {
 namespace {

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "Failure.h"
+#include "LocalFiles.h"
 #include "Progress.h"
 #include "Retry.h"
-#include "TempFile.h"
 
 namespace rktool {
 namespace {
@@ -26,12 +26,10 @@ bool LocalSideFailed(int rc, const ToolFtp& ftp) {
 // The note after a download into a file.
 std::string SavedNote(const std::string& path, bool resume, std::uint64_t before,
                       std::uint64_t after) {
-    if (!resume || before == 0) return "saved " + std::to_string(after) + " bytes to " + path;
-    if (after == before) {
-        return path + " is complete already (" + std::to_string(after) + " bytes)";
-    }
-    return "saved " + std::to_string(after - before) + " more bytes to " + path + " (" +
-           std::to_string(after) + " in all)";
+    if (!resume || before == 0) return "saved " + ByteCount(after) + " to " + path;
+    if (after == before) return path + " is complete already (" + ByteCount(after) + ")";
+    return "saved " + ByteCount(after - before) + " more to " + path + " (" + ByteCount(after) +
+           " in all)";
 }
 
 }  // namespace

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "Failure.h"
+#include "LocalFiles.h"
 #include "LocalTarget.h"
 #include "Progress.h"
 #include "Retry.h"
 #include "Session.h"
-#include "TempFile.h"
 
 namespace rktool {
 namespace {
@@ -168,8 +168,8 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
         return ReportProblem(LocalError("cannot write", *path), kExitLocalFile);
     }
     if (!special && !target.Commit(error)) return ReportProblem(error, kExitLocalFile);
-    Note(session, "saved " + std::to_string(LocalFileSize(special ? spool.Path() : *path)) +
-                      " bytes to " + *path);
+    Note(session,
+         "saved " + ByteCount(LocalFileSize(special ? spool.Path() : *path)) + " to " + *path);
     return kExitOk;
 }
 

@@ -1,5 +1,5 @@
-// Local files that a transfer passes through: a private temporary file, whole-stream copies,
-// and the check that a download can land where it is meant to go.
+// The local side of transfers: a private temporary file, whole-stream copies, the checks made
+// before anything is sent or fetched, sizes.
 #pragma once
 
 #include <cstdint>
@@ -48,5 +48,8 @@ bool CheckUploadSource(const std::string& path, std::string& error);
 
 // The size of the file at path; 0 when there is none.
 std::uint64_t LocalFileSize(const std::string& path);
+
+// "1 byte", "300000 bytes".
+std::string ByteCount(std::uint64_t bytes);
 
 }  // namespace rktool

@@ -1,4 +1,4 @@
-#include "TempFile.h"
+#include "LocalFiles.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +85,10 @@ bool CheckUploadSource(const std::string& path, std::string& error) {
 std::uint64_t LocalFileSize(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+std::string ByteCount(std::uint64_t bytes) {
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
 }  // namespace rktool
