@@ -34,7 +34,7 @@ CConnection::CConnection(const CConnection& other)
       m_userPassword(other.m_userPassword),
       m_curlOwner(other.m_curlOwner),
       m_reuseConnections(other.m_reuseConnections),
-      m_share(other.m_share),
+      m_shares(other.m_shares),
       m_controls(other.m_controls) {
     std::memcpy(m_curlErrorBuffer, other.m_curlErrorBuffer, sizeof m_curlErrorBuffer);
 }
@@ -55,7 +55,7 @@ CConnection& CConnection::operator=(const CConnection& other) {
     std::memcpy(m_curlErrorBuffer, other.m_curlErrorBuffer, sizeof m_curlErrorBuffer);
     m_userPassword = other.m_userPassword;
     m_reuseConnections = other.m_reuseConnections;
-    m_share = other.m_share;
+    m_shares = other.m_shares;
     m_controls = other.m_controls;
     return *this;
 }
@@ -96,7 +96,7 @@ int CConnection::SetProgressCallback(ProgressCallback callback) {
 
 int CConnection::SetReuseConnections(int reuse) {
     m_reuseConnections = reuse;
-    if (reuse == 0) m_share.reset();  // handles already attached keep the cache alive
+    if (reuse == 0) m_shares.reset();  // handles already attached keep the cache alive
     return 0;
 }
 

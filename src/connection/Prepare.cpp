@@ -71,9 +71,10 @@ int CConnection::SetSharedOptions(const std::string& url) {
         if (!SetCurlOption(CURLOPT_USERPWD, m_userPassword.c_str())) return m_lastCurlCode;
     }
     if (m_reuseConnections != 0) {
-        if (!m_share) m_share = std::make_shared<rkcurl::CurlShareOwner>();
-        m_curlOwner->share = m_share;  // the cache outlives every handle attached to it
-        if (!SetCurlOption(CURLOPT_SHARE, m_share->share)) return m_lastCurlCode;
+        if (!m_shares) m_shares = std::make_shared<rkcurl::CurlSharePool>();
+        // The cache outlives every handle attached to it.
+        m_curlOwner->share = m_shares->For(TlsSettingsKey());
+        if (!SetCurlOption(CURLOPT_SHARE, m_curlOwner->share->share)) return m_lastCurlCode;
     }
     return SetTransferControls();
 }
