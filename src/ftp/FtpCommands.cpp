@@ -6,8 +6,9 @@
 #include "RKCurl/CRFTP.h"
 #include "RKCurl/TextConversion.h"
 #include "connection/CurlOption.h"
+#include "connection/CurlResources.h"
 #include "connection/PathComposition.h"
-#include "ftp/FtpResources.h"
+#include "ftp/OptionResets.h"
 
 using oru::shared::error::RKERR_COMMAND;
 using oru::shared::error::RKERR_DELETE_FILE;
@@ -30,10 +31,12 @@ int CRFTP::Command(const std::vector<std::string>& commands, int post) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Command", nullptr);
     if (commands.empty()) return 0;
 
-    const rkcurl::ftp::CommandList list(commands);
+    // A command that cannot be copied fails the call: the others must not run without it.
+    rkcurl::CurlStringList list(rkcurl::FailedLine::Throw);
+    for (const std::string& command : commands) list.Append(command.c_str());
     m_header.clear();
     const CURLoption listOption = post != 0 ? CURLOPT_POSTQUOTE : CURLOPT_QUOTE;
-    if (!SetCurlOption(listOption, list.get())) return RecordFailure(RKERR_COMMAND, m_lastCurlCode);
+    if (!SetCurlOption(listOption, list.Get())) return RecordFailure(RKERR_COMMAND, m_lastCurlCode);
     const rkcurl::ftp::QuoteListDetach detach(m_curl, listOption);  // before the list is freed
 
     if (!SetCurlOption(CURLOPT_NOBODY, 1L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);

@@ -4,9 +4,9 @@
 
 #include "RKCurl/CRFTP.h"
 #include "connection/CurlOption.h"
-#include "ftp/FtpResources.h"
+#include "connection/CurlResources.h"
 #include "ftp/FtpUrl.h"
-#include "platform/CRuntime.h"
+#include "ftp/OptionResets.h"
 #include "platform/LocalFiles.h"
 
 using oru::shared::error::RKERR_FILE_OPEN;
@@ -39,19 +39,19 @@ int CRFTP::GetFileTo(const wchar_t* localPath, int resume) {
     }
 
     if (resume != 0) {
-        const rkcurl::ftp::FileStream file(_wfopen(target.c_str(), L"ab"));
-        const curl_off_t size = file ? file.Size() : -1;
+        rkcurl::FileStream file;
+        const curl_off_t size = file.Open(target.c_str(), L"ab") ? file.Size() : -1;
         if (size < 0) return RecordFailure(RKERR_FILE_OPEN, 0);
-        const int done = DownloadInto(file.get(), size);
+        const int done = DownloadInto(file.Get(), size);
         if (done != 0) return done;
-        if (std::fflush(file.get()) != 0)
+        if (std::fflush(file.Get()) != 0)
             return RecordDownloadFailure(RKERR_PERFORM, CURLE_WRITE_ERROR);
         return 0;
     }
 
-    rkcurl::ftp::PendingFile pending(target);
+    rkcurl::PendingFile pending(target);
     if (!pending) return RecordFailure(RKERR_FILE_OPEN, 0);
-    const int done = DownloadInto(pending.get(), 0);
+    const int done = DownloadInto(pending.Get(), 0);
     if (done != 0) return done;  // the pending file goes, the target stays as it was
     if (!pending.Commit()) return RecordDownloadFailure(RKERR_PERFORM, CURLE_WRITE_ERROR);
     return 0;

@@ -6,9 +6,9 @@
 
 #include "RKCurl/CRFTP.h"
 #include "connection/CurlOption.h"
-#include "ftp/FtpResources.h"
+#include "connection/CurlResources.h"
 #include "ftp/FtpUrl.h"
-#include "platform/CRuntime.h"
+#include "ftp/OptionResets.h"
 
 using oru::shared::error::RKERR_FILE_OPEN;
 using oru::shared::error::RKERR_PERFORM;
@@ -63,16 +63,17 @@ int CRFTP::Upload(const wchar_t* localPath, bool resume) {
     const int prepared = Prepare(rkcurl::ftp::kScheme);
     if (prepared != 0) return prepared;
 
-    rkcurl::ftp::FileStream file(_wfopen(localPath != nullptr ? localPath : L"", L"rb"));
-    if (!file) return RecordFailure(RKERR_FILE_OPEN, 0);
+    rkcurl::FileStream file;
+    if (!file.Open(localPath != nullptr ? localPath : L"", L"rb"))
+        return RecordFailure(RKERR_FILE_OPEN, 0);
     const rkcurl::ftp::UploadDetach detach(m_curl);  // runs before the stream closes
-    SeekSource source{file.get(), -1};
+    SeekSource source{file.Get(), -1};
     std::optional<rkcurl::ftp::UploadResumeDetach> resumeDetach;
     if (resume) resumeDetach.emplace(m_curl);
 
     const curl_read_callback reader = &CRFTP::ReadCallback;
     if (!SetCurlOption(CURLOPT_UPLOAD, 1L) || !SetCurlOption(CURLOPT_READFUNCTION, reader) ||
-        !SetCurlOption(CURLOPT_READDATA, static_cast<void*>(file.get()))) {
+        !SetCurlOption(CURLOPT_READDATA, static_cast<void*>(file.Get()))) {
         return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     }
     const curl_off_t size = file.Size();

@@ -5,7 +5,7 @@ set(RKCURL_FTP_SOURCES
     ftp/FtpDownload.cpp
     ftp/FtpDirectories.cpp
     ftp/FtpEnumeration.cpp
-    ftp/FtpResources.cpp
+    ftp/OptionResets.cpp
     ftp/FtpSession.cpp
     ftp/FtpTreeRemoval.cpp
     ftp/FtpUpload.cpp)

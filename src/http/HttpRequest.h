@@ -13,7 +13,7 @@
 
 #include "RKCurl/CRHTTP.h"
 #include "connection/CurlOption.h"
-#include "http/RequestResources.h"
+#include "connection/CurlResources.h"
 
 namespace rkcurl {
 
@@ -76,7 +76,7 @@ protected:
     void SetHeaderList();
 
     CurlForm& Form() { return m_form; }
-    HeaderList& Headers() { return m_headers; }
+    CurlStringList& Headers() { return m_headers; }
     CRHTTP::WriteCallback& WriteCallbackSlot() { return m_client.m_writeCallback; }
     const std::string& SoapBody() const { return m_client.m_soapPostData; }
     const std::string& SoapHeader() const { return m_client.m_soapHeader; }
@@ -91,7 +91,8 @@ private:
     CRHTTP& m_client;
     const RequestProfile& m_profile;
     CurlForm m_form;
-    HeaderList m_headers;
+    // Header lines the request cannot copy are left out: their results are ignored anyway.
+    CurlStringList m_headers{FailedLine::LeaveOut};
     bool m_headerListSet = false;
 };
 

@@ -3,7 +3,6 @@ set(RKCURL_HTTP_SOURCES
     http/HttpClient.cpp
     http/RequestControls.cpp
     http/WriteFunctions.cpp
-    http/RequestResources.cpp
     http/HttpRequest.cpp
     http/PageRequests.cpp
     http/Downloads.cpp

@@ -1,5 +1,6 @@
-// Owners of the per-call libcurl and C runtime resources of an HTTP request. Each releases what
-// it holds exactly once: explicitly through Release(), or at the end of its scope on any path.
+// Owners of the per-call libcurl and C runtime resources of a request, shared by both
+// protocols. Each releases what it holds exactly once: explicitly through Release() or
+// Close(), or at the end of its scope on any path.
 #pragma once
 
 #include <curl/curl.h>
@@ -9,6 +10,29 @@
 #include <string>
 
 namespace rkcurl {
+
+// What a string list does when libcurl cannot copy a line.
+enum class FailedLine {
+    Throw,    // std::bad_alloc, the list freed: a request without the line would be another one
+    LeaveOut  // the line is left out and the list kept: the request goes ahead without it
+};
+
+// A libcurl string list (commands, header lines); libcurl reads it until the transfer returns.
+class CurlStringList {
+public:
+    explicit CurlStringList(FailedLine onFailure) : m_onFailure(onFailure) {}
+    ~CurlStringList() { Release(); }
+    CurlStringList(const CurlStringList&) = delete;
+    CurlStringList& operator=(const CurlStringList&) = delete;
+
+    void Append(const char* line);
+    curl_slist* Get() const { return m_list; }
+    void Release();
+
+private:
+    FailedLine m_onFailure;
+    curl_slist* m_list = nullptr;
+};
 
 // A multipart form built with curl_formadd; libcurl reads it until the transfer returns.
 // The results of curl_formadd are deliberately not looked at: a part libcurl refuses is left out.
@@ -34,24 +58,7 @@ private:
     curl_httppost* m_last = nullptr;
 };
 
-// A list of request header lines.
-class HeaderList {
-public:
-    HeaderList() = default;
-    ~HeaderList() { Release(); }
-    HeaderList(const HeaderList&) = delete;
-    HeaderList& operator=(const HeaderList&) = delete;
-
-    // Appends a line; a line libcurl cannot copy is left out and the list kept.
-    void Append(const char* line);
-    curl_slist* Get() const { return m_list; }
-    void Release();
-
-private:
-    curl_slist* m_list = nullptr;
-};
-
-// A C stream opened by the request.
+// A C stream opened by the request. A failed open is the caller's to report.
 class FileStream {
 public:
     FileStream() = default;
@@ -63,11 +70,38 @@ public:
     // failure.
     bool Open(const wchar_t* path, const wchar_t* mode);
     std::FILE* Get() const { return m_file; }
+    explicit operator bool() const { return m_file != nullptr; }
+    // The stream's size in bytes, or -1 when it cannot be told (a pipe, a device). The
+    // position is back at the start afterwards.
+    curl_off_t Size() const;
     // Closes the file; false when its last bytes could not be written.
     bool Close();
 
 private:
     std::FILE* m_file = nullptr;
+};
+
+// A download written under a temporary name beside its target, so the target changes only
+// when the whole file arrived. Removed with its owner unless Commit put it in the target's
+// place.
+class PendingFile {
+public:
+    explicit PendingFile(const std::wstring& target);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    std::FILE* Get() const { return m_file; }
+    explicit operator bool() const { return m_file != nullptr; }
+
+    // Flushes and closes the file, then moves it over the target. True when all of it worked.
+    bool Commit();
+
+private:
+    std::wstring m_target;
+    std::wstring m_name;
+    std::FILE* m_file;
+    bool m_committed = false;
 };
 
 // The receive block of a buffer download: one allocation of exactly the caller's capacity,
