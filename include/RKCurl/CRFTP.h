@@ -13,13 +13,13 @@
 // handle and leaves it in the object until the next preparation or Close; the command
 // operations (Command, DeleteFileW, RemoveDirectoryW, GetCurrentDirectoryW) run on that
 // handle. With SetSecure(1) the whole session runs over TLS and the server's certificate is
-// accepted unchecked (checked with SetVerifyPeer). Every operation returns 0 or an RKERR_ code that it also leaves in
-// m_error; the listing operations return -1 for "no (further) entry". A failure is logged by
-// every operation it passes through, innermost first, so m_error ends with the outermost code.
-// With SetReuseConnections(1) consecutive requests reuse the open control connection and its
-// login, but only between requests with the same TLS settings (secure flag, SetVerifyPeer, CA
-// file): a request that checks the certificate never runs on a connection opened unchecked.
-// One object, one thread at a time.
+// accepted unchecked (checked with SetVerifyPeer). Every operation returns 0 or an RKERR_ code that
+// it also leaves in m_error; the listing operations return -1 for "no (further) entry". A failure
+// is logged by every operation it passes through, innermost first, so m_error ends with the
+// outermost code. With SetReuseConnections(1) consecutive requests reuse the open control
+// connection and its login, but only between requests with the same TLS settings (secure flag,
+// SetVerifyPeer, CA file): a request that checks the certificate never runs on a connection opened
+// unchecked. One object, one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,12 @@
 #include "RKCurl/CConnection.h"
 #include "RKCurl/Export.h"
 #include "RKCurl/WindowsTypes.h"
+
+namespace rkcurl {
+namespace ftp {
+class FtpRequest;
+}
+}  // namespace rkcurl
 
 class RKCURL_API CRFTP : public CConnection {
 public:
@@ -207,14 +213,10 @@ protected:
     std::uint64_t m_findIndex;
 
 private:
+    friend class rkcurl::ftp::FtpRequest;  // the request sequence shared by the transfers
+
     // libcurl's shape of ReadFunc; aborts the transfer on a read error.
     static size_t ReadCallback(char* buffer, size_t size, size_t count, void* stream);
-    // PutFile's work; resume adds the size query, the seek and APPE.
-    int Upload(const wchar_t* localPath, bool resume);
-    // Performs the prepared download into file from offset; 0 or the recorded 2509 and 2517.
-    int DownloadInto(std::FILE* file, std::int64_t offset);
-    // Records code with result, then RKERR_GET_FILE (2517) with m_lastCurlCode; returns 2517.
-    int RecordDownloadFailure(int code, int result);
     // Joins path to the HREF and stores the result, ending in "/", as the new HREF.
     void ComposeDirectory(const wchar_t* path);
     // RemoveDirectoryTree for a directory depth levels below the walk's path.

@@ -3,11 +3,13 @@
 #include <RKLogging/RKLogging.h>
 #include <curl/curl.h>
 
+#include <optional>
+
 #include "RKCurl/CRFTP.h"
 #include "RKCurl/TextConversion.h"
-#include "connection/CurlOption.h"
 #include "connection/CurlResources.h"
 #include "connection/PathComposition.h"
+#include "ftp/FtpRequest.h"
 #include "ftp/OptionResets.h"
 
 using oru::shared::error::RKERR_COMMAND;
@@ -25,25 +27,50 @@ std::string Narrow(const wchar_t* text) {
     return oru::helper::WideStrToNarStr(text != nullptr ? text : L"");
 }
 
+const rkcurl::ftp::FtpProfile kCommand{"CRFTP::Command", false, RKERR_COMMAND};
+
+// The commands as a quote list, before the request's own commands or after them, on a
+// request that moves no data.
+class CommandRequest : public rkcurl::ftp::FtpRequest {
+public:
+    CommandRequest(CRFTP& session, const std::vector<std::string>& commands, bool post)
+        : FtpRequest(session, kCommand),
+          m_commands(commands),
+          m_listOption(post ? CURLOPT_POSTQUOTE : CURLOPT_QUOTE) {}
+
+private:
+    bool HasNothingToSend() const override { return m_commands.empty(); }
+
+    int SetOwnOptions() override {
+        for (const std::string& command : m_commands) m_list.Append(command.c_str());
+        Header().clear();
+        if (!SetOption(m_listOption, m_list.Get())) return Fail(RKERR_COMMAND, LastCurlCode());
+        m_detach.emplace(Handle(), m_listOption);  // released before the list
+        if (!SetOption(CURLOPT_NOBODY, 1L)) return Fail(RKERR_SET_OPTION, LastCurlCode());
+        return 0;
+    }
+
+    int Complete() override {
+        if (!SetOption(CURLOPT_NOBODY, 0L)) return Fail(RKERR_SET_OPTION, LastCurlCode());
+        return 0;
+    }
+
+    void ReleaseOwn() override {
+        m_detach.reset();
+        m_list.Release();
+    }
+
+    const std::vector<std::string>& m_commands;
+    const CURLoption m_listOption;
+    // A command that cannot be copied fails the call: the others must not run without it.
+    rkcurl::CurlStringList m_list{rkcurl::FailedLine::Throw};
+    std::optional<rkcurl::ftp::QuoteListDetach> m_detach;
+};
+
 }  // namespace
 
 int CRFTP::Command(const std::vector<std::string>& commands, int post) {
-    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Command", nullptr);
-    if (commands.empty()) return 0;
-
-    // A command that cannot be copied fails the call: the others must not run without it.
-    rkcurl::CurlStringList list(rkcurl::FailedLine::Throw);
-    for (const std::string& command : commands) list.Append(command.c_str());
-    m_header.clear();
-    const CURLoption listOption = post != 0 ? CURLOPT_POSTQUOTE : CURLOPT_QUOTE;
-    if (!SetCurlOption(listOption, list.Get())) return RecordFailure(RKERR_COMMAND, m_lastCurlCode);
-    const rkcurl::ftp::QuoteListDetach detach(m_curl, listOption);  // before the list is freed
-
-    if (!SetCurlOption(CURLOPT_NOBODY, 1L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
-    m_lastCurlCode = curl_easy_perform(m_curl);
-    if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_COMMAND, m_lastCurlCode);
-    if (!SetCurlOption(CURLOPT_NOBODY, 0L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
-    return 0;
+    return CommandRequest(*this, commands, post != 0).Run();
 }
 
 int CRFTP::DeleteFileW(const wchar_t* path) {

@@ -6,11 +6,42 @@
 #include "RKCurl/TextConversion.h"
 #include "connection/CurlOption.h"
 #include "connection/PathComposition.h"
-#include "ftp/FtpUrl.h"
+#include "ftp/FtpRequest.h"
 
 using oru::shared::error::RKERR_CREATE_DIR;
 using oru::shared::error::RKERR_SET_CURRENT_DIR;
 using oru::shared::error::RKERR_SET_OPTION;
+
+namespace {
+
+const rkcurl::ftp::FtpProfile kCreateDirectory{"CRFTP::CreateDirectoryW", true, RKERR_CREATE_DIR};
+
+// A fresh handle for the new directory; libcurl walks the path directory by directory and
+// makes each one it cannot enter. The handle is left as a plain one for the commands after it.
+class CreateDirectoryRequest : public rkcurl::ftp::FtpRequest {
+public:
+    explicit CreateDirectoryRequest(CRFTP& session) : FtpRequest(session, kCreateDirectory) {}
+
+private:
+    int SetOwnOptions() override {
+        if (SetOption(CURLOPT_NOBODY, 1L) &&
+            SetOption(CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR))) {
+            return 0;
+        }
+        return Fail(RKERR_SET_OPTION, LastCurlCode());
+    }
+
+    int Complete() override {
+        if (SetOption(CURLOPT_NOBODY, 0L) &&
+            SetOption(CURLOPT_FTP_CREATE_MISSING_DIRS,
+                      static_cast<long>(CURLFTP_CREATE_DIR_NONE))) {
+            return 0;
+        }
+        return Fail(RKERR_SET_OPTION, LastCurlCode());
+    }
+};
+
+}  // namespace
 
 void CRFTP::ComposeDirectory(const wchar_t* path) {
     m_href = rkcurl::path::JoinDirectory(
@@ -28,23 +59,8 @@ int CRFTP::SetCurrentDirectoryW(const wchar_t* path) {
 }
 
 int CRFTP::CreateDirectoryW(const wchar_t* path) {
-    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::CreateDirectoryW", nullptr);
     ComposeDirectory(path);
-    const int prepared = Prepare(rkcurl::ftp::kScheme);
-    if (prepared != 0) return prepared;
-    if (!SetCurlOption(CURLOPT_NOBODY, 1L) ||
-        !SetCurlOption(CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR))) {
-        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
-    }
-    // libcurl walks the path directory by directory and makes each one it cannot enter.
-    m_lastCurlCode = curl_easy_perform(m_curl);
-    if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_CREATE_DIR, m_lastCurlCode);
-    if (!SetCurlOption(CURLOPT_NOBODY, 0L) ||
-        !SetCurlOption(CURLOPT_FTP_CREATE_MISSING_DIRS,
-                       static_cast<long>(CURLFTP_CREATE_DIR_NONE))) {
-        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
-    }
-    return 0;
+    return CreateDirectoryRequest(*this).Run();
 }
 
 int CRFTP::CreateDirectoryTree(const wchar_t* path) {

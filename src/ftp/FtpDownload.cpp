@@ -1,11 +1,12 @@
 // CRFTP::GetFileTo: the HREF's file streamed into a local file, whole or resumed.
-#include <RKLogging/RKLogging.h>
 #include <curl/curl.h>
 
+#include <optional>
+#include <string>
+
 #include "RKCurl/CRFTP.h"
-#include "connection/CurlOption.h"
 #include "connection/CurlResources.h"
-#include "ftp/FtpUrl.h"
+#include "ftp/FtpRequest.h"
 #include "ftp/OptionResets.h"
 #include "platform/LocalFiles.h"
 
@@ -25,57 +26,79 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
 // speed on a fast link: larger reads mean fewer calls into the callback and the file.
 constexpr long kDownloadBufferBytes = 512L * 1024;
 
-}  // namespace
+const rkcurl::ftp::FtpProfile kGetFileTo{"CRFTP::GetFileTo", true, RKERR_PERFORM};
 
-int CRFTP::GetFileTo(const wchar_t* localPath, int resume) {
-    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::GetFileTo", nullptr);
-    const int prepared = Prepare(rkcurl::ftp::kScheme);
-    if (prepared != 0) return prepared;
+// The HREF's file into a local one: a new file beside the target, moved over it once complete,
+// or the target itself appended to from its current size.
+class DownloadRequest : public rkcurl::ftp::FtpRequest {
+public:
+    DownloadRequest(CRFTP& session, const wchar_t* localPath, bool resume)
+        : FtpRequest(session, kGetFileTo),
+          m_target(localPath != nullptr ? localPath : L""),
+          m_resume(resume) {}
 
-    const std::wstring target = localPath != nullptr ? localPath : L"";
-    // A directory would only be refused at the final move, after the whole transfer.
-    if (target.empty() || rkplatform::IsDirectory(target)) {
-        return RecordFailure(RKERR_FILE_OPEN, 0);
-    }
-
-    if (resume != 0) {
-        rkcurl::FileStream file;
-        const curl_off_t size = file.Open(target.c_str(), L"ab") ? file.Size() : -1;
-        if (size < 0) return RecordFailure(RKERR_FILE_OPEN, 0);
-        const int done = DownloadInto(file.Get(), size);
-        if (done != 0) return done;
-        if (std::fflush(file.Get()) != 0)
-            return RecordDownloadFailure(RKERR_PERFORM, CURLE_WRITE_ERROR);
+private:
+    int SetOwnOptions() override {
+        // A directory would only be refused at the final move, after the whole transfer.
+        if (m_target.empty() || rkplatform::IsDirectory(m_target)) {
+            return Fail(RKERR_FILE_OPEN, 0);
+        }
+        std::FILE* file = nullptr;
+        curl_off_t offset = 0;
+        if (m_resume) {
+            offset = m_appended.Open(m_target.c_str(), L"ab") ? m_appended.Size() : -1;
+            if (offset < 0) return Fail(RKERR_FILE_OPEN, 0);
+            file = m_appended.Get();
+        } else {
+            m_pending.emplace(m_target);
+            if (!*m_pending) return Fail(RKERR_FILE_OPEN, 0);
+            file = m_pending->Get();
+        }
+        m_detach.emplace(Handle(), &Response());  // released before the file closes
+        const curl_write_callback writer = &WriteToFile;
+        if (!SetOption(CURLOPT_WRITEFUNCTION, writer) ||
+            !SetOption(CURLOPT_WRITEDATA, static_cast<void*>(file)) ||
+            !SetOption(CURLOPT_BUFFERSIZE, kDownloadBufferBytes) ||
+            (offset > 0 && !SetOption(CURLOPT_RESUME_FROM_LARGE, offset))) {
+            return FailDownload(RKERR_SET_OPTION, LastCurlCode());
+        }
+        // With an offset libcurl asks for the size first: REST and RETR follow only when some
+        // of the file is missing, and a local file longer than the remote one fails (36).
         return 0;
     }
 
-    rkcurl::PendingFile pending(target);
-    if (!pending) return RecordFailure(RKERR_FILE_OPEN, 0);
-    const int done = DownloadInto(pending.Get(), 0);
-    if (done != 0) return done;  // the pending file goes, the target stays as it was
-    if (!pending.Commit()) return RecordDownloadFailure(RKERR_PERFORM, CURLE_WRITE_ERROR);
-    return 0;
-}
-
-int CRFTP::DownloadInto(std::FILE* file, std::int64_t offset) {
-    const rkcurl::ftp::DownloadDetach detach(m_curl, &m_response);  // before the file closes
-    const curl_write_callback writer = &WriteToFile;
-    if (!SetCurlOption(CURLOPT_WRITEFUNCTION, writer) ||
-        !SetCurlOption(CURLOPT_WRITEDATA, static_cast<void*>(file)) ||
-        !SetCurlOption(CURLOPT_BUFFERSIZE, kDownloadBufferBytes) ||
-        (offset > 0 &&
-         !SetCurlOption(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(offset)))) {
-        return RecordDownloadFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    // Writing the last bytes, or moving the file into place, counts as the transfer. A failed
+    // transfer leaves a resumed file as it is, ready for the next resume; a new one goes.
+    int AfterPerform(int result) override {
+        if (result != CURLE_OK) return result;
+        const bool written = m_resume ? std::fflush(m_appended.Get()) == 0 : m_pending->Commit();
+        return written ? CURLE_OK : CURLE_WRITE_ERROR;
     }
-    // With an offset libcurl asks for the size first: REST and RETR follow only when some of
-    // the file is missing, and a local file longer than the remote one fails (result 36).
-    m_lastCurlCode = curl_easy_perform(m_curl);
-    if (m_lastCurlCode != CURLE_OK) return RecordDownloadFailure(RKERR_PERFORM, m_lastCurlCode);
-    return 0;
-}
 
-int CRFTP::RecordDownloadFailure(int code, int result) {
-    m_lastCurlCode = result;
-    RecordFailure(code, result);
-    return RecordFailure(RKERR_GET_FILE, m_lastCurlCode);
+    int ReportTransferFailure(int result) override { return FailDownload(RKERR_PERFORM, result); }
+
+    void ReleaseOwn() override {
+        m_detach.reset();
+        m_appended.Close();
+        m_pending.reset();
+    }
+
+    // Records code with result, then RKERR_GET_FILE (2517) with m_lastCurlCode; returns 2517.
+    int FailDownload(int code, int result) {
+        SetLastCurlCode(result);
+        Fail(code, result);
+        return Fail(RKERR_GET_FILE, LastCurlCode());
+    }
+
+    const std::wstring m_target;
+    const bool m_resume;
+    rkcurl::FileStream m_appended;
+    std::optional<rkcurl::PendingFile> m_pending;
+    std::optional<rkcurl::ftp::DownloadDetach> m_detach;
+};
+
+}  // namespace
+
+int CRFTP::GetFileTo(const wchar_t* localPath, int resume) {
+    return DownloadRequest(*this, localPath, resume != 0).Run();
 }

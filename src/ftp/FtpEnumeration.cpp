@@ -1,22 +1,14 @@
 // CRFTP's directory listing: FindFirstFileW fetches and parses, FindNextFileW hands out.
 #include <RKLogging/RKLogging.h>
-#include <curl/curl.h>
 
 #include <vector>
 
 #include "RKCurl/CRFTP.h"
-#include "connection/CurlOption.h"
 #include "connection/PathComposition.h"
 #include "ftp/FindRecord.h"
-#include "ftp/FtpUrl.h"
-#include "ftp/OptionResets.h"
 #include "ftp/listing/ListLineParser.h"
 #include "ftp/listing/MlsdLineParser.h"
 #include "platform/LineEnd.h"
-
-using oru::shared::error::RKERR_GET_FILE;
-using oru::shared::error::RKERR_PERFORM;
-using oru::shared::error::RKERR_SET_OPTION;
 
 int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::FindFirstFileW", nullptr);
@@ -43,50 +35,6 @@ int CRFTP::SetUseMlsd(int use) {
 int CRFTP::SetListHidden(int hidden) {
     m_listHidden = hidden;
     return 0;
-}
-
-int CRFTP::FetchListing(bool& machine) {
-    machine = false;
-    const bool refusedHere = m_mlsdRefused && m_mlsdRefusedServer == m_server;
-    if (m_useMlsd != 0 && !refusedHere) {
-        long refused = 0;
-        const int fetched = FetchListingWith("MLSD", &refused);
-        if (fetched != kListingRefused) {
-            machine = fetched == 0;
-            return fetched;
-        }
-        // Unknown or not implemented: the server will not learn MLSD within the session.
-        if (refused == 500 || refused == 502) {
-            m_mlsdRefused = true;
-            m_mlsdRefusedServer = m_server;
-        }
-    }
-    if (m_listHidden != 0) return FetchListingWith("LIST -a", nullptr);
-    return GetFile();  // exactly the listing without any extension
-}
-
-int CRFTP::FetchListingWith(const char* command, long* refused) {
-    if (Prepare(rkcurl::ftp::kScheme) != 0) return RecordFailure(RKERR_GET_FILE, m_lastCurlCode);
-    // Off the handle again afterwards: the commands that run on it must not list.
-    const rkcurl::ftp::CustomRequestDetach detach(m_curl);
-    if (!SetCurlOption(CURLOPT_CUSTOMREQUEST, command)) {
-        RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
-        return RecordFailure(RKERR_GET_FILE, m_lastCurlCode);
-    }
-    m_response.clear();
-    m_lastCurlCode = curl_easy_perform(m_curl);
-    if (m_lastCurlCode == CURLE_OK) return 0;
-    // libcurl reports a refused listing command as 19; a refused CWD or PASV has codes of its
-    // own and is a failure of the listing whatever the command.
-    long reply = 0;
-    if (refused != nullptr && m_lastCurlCode == CURLE_FTP_COULDNT_RETR_FILE &&
-        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply) == CURLE_OK && reply >= 500 &&
-        reply <= 599) {
-        *refused = reply;
-        return kListingRefused;
-    }
-    RecordFailure(RKERR_PERFORM, m_lastCurlCode);
-    return RecordFailure(RKERR_GET_FILE, m_lastCurlCode);
 }
 
 void CRFTP::ParseListing(bool machine) {

@@ -4,11 +4,31 @@
 
 #include "RKCurl/CRFTP.h"
 #include "connection/CurlOption.h"
+#include "ftp/FtpRequest.h"
 #include "ftp/FtpUrl.h"
 
 using oru::shared::error::RKERR_GET_FILE;
 using oru::shared::error::RKERR_PERFORM;
 using oru::shared::error::RKERR_SET_OPTION;
+
+namespace {
+
+const rkcurl::ftp::FtpProfile kConnect{"CRFTP::Connect", true, RKERR_PERFORM};
+const rkcurl::ftp::FtpProfile kPostFile{"CRFTP::PostFile", true, RKERR_PERFORM};
+
+// The response body holds just this transfer's body.
+class ConnectRequest : public rkcurl::ftp::FtpRequest {
+public:
+    explicit ConnectRequest(CRFTP& session) : FtpRequest(session, kConnect) {}
+
+private:
+    int SetOwnOptions() override {
+        Response().clear();
+        return 0;
+    }
+};
+
+}  // namespace
 
 CRFTP::CRFTP() : m_findIndex(0) {}
 
@@ -58,13 +78,7 @@ int CRFTP::Prepare(const std::wstring& /*prefix*/) {
 }
 
 int CRFTP::Connect() {
-    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Connect", nullptr);
-    const int prepared = Prepare(rkcurl::ftp::kScheme);
-    if (prepared != 0) return prepared;
-    m_response.clear();
-    m_lastCurlCode = curl_easy_perform(m_curl);
-    if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_PERFORM, m_lastCurlCode);
-    return 0;
+    return ConnectRequest(*this).Run();
 }
 
 int CRFTP::GetFile() {
@@ -74,12 +88,7 @@ int CRFTP::GetFile() {
 }
 
 int CRFTP::PostFile() {
-    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PostFile", nullptr);
-    const int prepared = Prepare(rkcurl::ftp::kScheme);
-    if (prepared != 0) return prepared;
-    m_lastCurlCode = curl_easy_perform(m_curl);
-    if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_PERFORM, m_lastCurlCode);
-    return 0;
+    return rkcurl::ftp::FtpRequest(*this, kPostFile).Run();
 }
 
 int CRFTP::Close() {

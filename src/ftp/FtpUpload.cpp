@@ -1,13 +1,11 @@
 // CRFTP::PutFile: a local file streamed to the URL that the HREF names, whole or resumed.
-#include <RKLogging/RKLogging.h>
 #include <curl/curl.h>
 
 #include <optional>
 
 #include "RKCurl/CRFTP.h"
-#include "connection/CurlOption.h"
 #include "connection/CurlResources.h"
-#include "ftp/FtpUrl.h"
+#include "ftp/FtpRequest.h"
 #include "ftp/OptionResets.h"
 
 using oru::shared::error::RKERR_FILE_OPEN;
@@ -35,6 +33,56 @@ int SeekCallback(void* source, curl_off_t offset, int origin) {
     return sought == 0 ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_CANTSEEK;  // libcurl then reads past
 }
 
+const rkcurl::ftp::FtpProfile kPutFile{"CRFTP::PutFile", true, RKERR_PERFORM};
+
+// The local file, opened "rb", as the upload source; resume adds the size query (SIZE), the
+// seek past what the server has and APPE.
+class UploadRequest : public rkcurl::ftp::FtpRequest {
+public:
+    UploadRequest(CRFTP& session, const wchar_t* localPath, bool resume)
+        : FtpRequest(session, kPutFile), m_localPath(localPath), m_resume(resume) {}
+
+private:
+    int SetOwnOptions() override {
+        if (!m_file.Open(m_localPath != nullptr ? m_localPath : L"", L"rb")) {
+            return Fail(RKERR_FILE_OPEN, 0);
+        }
+        m_detach.emplace(Handle());  // released before the stream closes
+        if (m_resume) m_resumeDetach.emplace(Handle());
+        if (!SetOption(CURLOPT_UPLOAD, 1L) || !SetOption(CURLOPT_READFUNCTION, FileReader()) ||
+            !SetOption(CURLOPT_READDATA, static_cast<void*>(m_file.Get()))) {
+            return Fail(RKERR_SET_OPTION, LastCurlCode());
+        }
+        const curl_off_t size = m_file.Size();
+        if (size >= 0 && !SetOption(CURLOPT_INFILESIZE_LARGE, size)) {
+            return Fail(RKERR_SET_OPTION, LastCurlCode());
+        }
+        if (!m_resume) return 0;
+        // Offset -1: libcurl asks the server for the size (SIZE), seeks past it and appends.
+        m_source = SeekSource{m_file.Get(), size};
+        const curl_seek_callback seeker = &SeekCallback;
+        if (!SetOption(CURLOPT_SEEKFUNCTION, seeker) ||
+            !SetOption(CURLOPT_SEEKDATA, static_cast<void*>(&m_source)) ||
+            !SetOption(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(-1))) {
+            return Fail(RKERR_SET_OPTION, LastCurlCode());
+        }
+        return 0;
+    }
+
+    void ReleaseOwn() override {
+        m_resumeDetach.reset();
+        m_detach.reset();
+        m_file.Close();
+    }
+
+    const wchar_t* m_localPath;
+    const bool m_resume;
+    rkcurl::FileStream m_file;
+    SeekSource m_source{nullptr, -1};
+    std::optional<rkcurl::ftp::UploadDetach> m_detach;
+    std::optional<rkcurl::ftp::UploadResumeDetach> m_resumeDetach;
+};
+
 }  // namespace
 
 size_t CRFTP::ReadFunc(void* destination, size_t size, size_t count, FILE* stream) {
@@ -50,47 +98,9 @@ size_t CRFTP::ReadCallback(char* buffer, size_t size, size_t count, void* stream
 }
 
 int CRFTP::PutFile(const wchar_t* localPath) {
-    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PutFile", nullptr);
-    return Upload(localPath, false);
+    return UploadRequest(*this, localPath, false).Run();
 }
 
 int CRFTP::PutFile(const wchar_t* localPath, int resume) {
-    LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PutFile", nullptr);
-    return Upload(localPath, resume != 0);
-}
-
-int CRFTP::Upload(const wchar_t* localPath, bool resume) {
-    const int prepared = Prepare(rkcurl::ftp::kScheme);
-    if (prepared != 0) return prepared;
-
-    rkcurl::FileStream file;
-    if (!file.Open(localPath != nullptr ? localPath : L"", L"rb"))
-        return RecordFailure(RKERR_FILE_OPEN, 0);
-    const rkcurl::ftp::UploadDetach detach(m_curl);  // runs before the stream closes
-    SeekSource source{file.Get(), -1};
-    std::optional<rkcurl::ftp::UploadResumeDetach> resumeDetach;
-    if (resume) resumeDetach.emplace(m_curl);
-
-    const curl_read_callback reader = &CRFTP::ReadCallback;
-    if (!SetCurlOption(CURLOPT_UPLOAD, 1L) || !SetCurlOption(CURLOPT_READFUNCTION, reader) ||
-        !SetCurlOption(CURLOPT_READDATA, static_cast<void*>(file.Get()))) {
-        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
-    }
-    const curl_off_t size = file.Size();
-    if (size >= 0 && !SetCurlOption(CURLOPT_INFILESIZE_LARGE, size)) {
-        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
-    }
-    if (resume) {
-        // Offset -1: libcurl asks the server for the size (SIZE), seeks past it and appends.
-        source.size = size;
-        const curl_seek_callback seeker = &SeekCallback;
-        if (!SetCurlOption(CURLOPT_SEEKFUNCTION, seeker) ||
-            !SetCurlOption(CURLOPT_SEEKDATA, static_cast<void*>(&source)) ||
-            !SetCurlOption(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(-1))) {
-            return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
-        }
-    }
-    m_lastCurlCode = curl_easy_perform(m_curl);
-    if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_PERFORM, m_lastCurlCode);
-    return 0;
+    return UploadRequest(*this, localPath, resume != 0).Run();
 }
