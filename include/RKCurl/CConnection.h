@@ -127,6 +127,9 @@ protected:
 
     // Lets go of the easy handle; libcurl's handle is cleaned up once no copy holds it.
     void ReleaseHandle();
+    // The holder of m_curl when the handle was prepared with a shared connection cache
+    // (SetReuseConnections), else null.
+    rkcurl::CurlHandleOwner* SharedCacheHandle() const;
 
     // Sets the certificate checks of a secure request: switched off, or on with SetVerifyPeer,
     // plus the CA bundle when one is set. True when libcurl took every option.

@@ -126,6 +126,10 @@ int CConnection::RecordFailure(int code, int extendedCode) {
     return m_error.m_code;
 }
 
+rkcurl::CurlHandleOwner* CConnection::SharedCacheHandle() const {
+    return m_curlOwner && m_curlOwner->share ? m_curlOwner.get() : nullptr;
+}
+
 void CConnection::ReleaseHandle() {
     if (m_curlOwner && m_curlOwner.use_count() > 1 && m_curlOwner->preparedBy == this) {
         m_preparedHandles.push_back(m_curlOwner);  // a copy goes on using it

@@ -55,6 +55,7 @@ CurlHandleOwner::CurlHandleOwner(CURL* h, const void* owner) : handle(h), prepar
 }
 
 CurlHandleOwner::~CurlHandleOwner() {
+    if (multi != nullptr) curl_multi_cleanup(multi);
     curl_easy_cleanup(handle);
     share.reset();  // after the handle, as libcurl requires
     ReleaseNetworkLibrary();

@@ -50,6 +50,9 @@ struct CurlHandleOwner {
     CURL* handle = nullptr;
     const void* preparedBy = nullptr;  // the object whose buffers the handle delivers into
     std::shared_ptr<CurlShareOwner> share;
+    // The handle's own multi handle for transfers on a shared cache (PerformPolled), made on
+    // first use; the easy handle is attached to it only while a transfer runs.
+    CURLM* multi = nullptr;
 
     CurlHandleOwner(CURL* h, const void* owner);
     ~CurlHandleOwner();

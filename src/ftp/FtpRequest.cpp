@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "connection/PolledPerform.h"
 #include "ftp/FtpUrl.h"
 
 namespace rkcurl {
@@ -35,7 +36,10 @@ int FtpRequest::Transfer() {
 }
 
 int FtpRequest::Perform() {
-    m_session.m_lastCurlCode = curl_easy_perform(m_session.m_curl);
+    // With connection reuse on, a loop of our own: see PolledPerform.h for the stall it avoids.
+    rkcurl::CurlHandleOwner* const shared = m_session.SharedCacheHandle();
+    m_session.m_lastCurlCode =
+        shared != nullptr ? PerformPolled(*shared) : curl_easy_perform(m_session.m_curl);
     return m_session.m_lastCurlCode;
 }
 

@@ -156,6 +156,36 @@ CURLcode curl_easy_perform(CURL* handle) {
     return rktest::Real<CURLcode (*)(CURL*)>("curl_easy_perform")(handle);
 }
 
+namespace {
+
+// True for a call from inside libcurl (its curl_easy_perform runs on the multi interface):
+// such calls pass through untouched.
+bool FromLibcurl(const void* caller) {
+    static const void* const libcurl = [] {
+        Dl_info info{};
+        dladdr(reinterpret_cast<void*>(
+                   rktest::Real<CURLMcode (*)(CURLM*, CURL*)>("curl_multi_add_handle")),
+               &info);
+        return info.dli_fbase;
+    }();
+    Dl_info info{};
+    return dladdr(caller, &info) != 0 && info.dli_fbase == libcurl;
+}
+
+}  // namespace
+
+// A transfer that the library runs on the multi interface counts as a perform. A planned
+// perform failure makes the multi interface refuse the handle, so that the library's fallback,
+// curl_easy_perform, fails as planned without reaching libcurl.
+CURLMcode curl_multi_add_handle(CURLM* multi, CURL* handle) {
+    RequireLibraryUp("curl_multi_add_handle");
+    if (!FromLibcurl(__builtin_return_address(0))) {
+        if (S().failPerform != CURLE_OK) return CURLM_BAD_EASY_HANDLE;
+        ++S().performs;
+    }
+    return rktest::Real<CURLMcode (*)(CURLM*, CURL*)>("curl_multi_add_handle")(multi, handle);
+}
+
 // Options are told apart by libcurl's number ranges: long below 10000, object pointer from
 // 10000, function pointer from 20000, curl_off_t from 30000, blob pointer from 40000.
 CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {

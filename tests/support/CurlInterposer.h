@@ -27,6 +27,7 @@ public:
     static std::vector<int> SetoptOptions();  // just the option numbers, in call order
     static int EasyInitCalls();
     static int EasyCleanupCalls();
+    // Transfers started: curl_easy_perform, or a handle the library adds to a multi handle.
     static int PerformCalls();
     static int GlobalInitCalls();
 
@@ -36,7 +37,8 @@ public:
     static void FailSetoptAt(int index, CURLcode result);
     static void FailEasyInit(bool fail);
     static void FailGlobalInit(CURLcode result);
-    static void FailPerform(CURLcode result);  // every perform until reset
+    // Every perform until reset; a multi handle then refuses the library's handles.
+    static void FailPerform(CURLcode result);
 };
 
 }  // namespace rktest
