@@ -27,6 +27,7 @@
 typedef void CURL;  // libcurl's easy handle, opaque here as in libcurl's own header
 
 namespace rkcurl {
+struct ConnectionAccess;
 struct CurlHandleOwner;
 struct CurlShareOwner;
 }  // namespace rkcurl
@@ -113,10 +114,6 @@ protected:
     // The work of Prepare for a URL that the caller composed (UTF-8): the protocol classes
     // whose paths are not URL text compose their own and prepare through this.
     int PrepareUrl(const std::string& url);
-    // Sets one option on m_curl and stores libcurl's result in m_lastCurlCode; true when taken.
-    // Defined in the library's internal headers, for the protocol classes.
-    template <typename Value>
-    bool SetCurlOption(int option, Value value);
 
     // Records a failure: setErrorCD(code, extendedCode) on m_error, then SetErrorString.
     // Returns the code.
@@ -141,6 +138,9 @@ protected:
     std::string m_userPassword;
 
 private:
+    // The library's own code sets libcurl options on m_curl through this seam.
+    friend struct rkcurl::ConnectionAccess;
+
     void AdoptHandle(CURL* handle);
     int SetSharedOptions(const std::string& url);
     int SetTransferControls();

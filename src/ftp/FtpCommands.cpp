@@ -33,13 +33,16 @@ int CRFTP::Command(const std::vector<std::string>& commands, int post) {
     const rkcurl::ftp::CommandList list(commands);
     m_header.clear();
     const CURLoption listOption = post != 0 ? CURLOPT_POSTQUOTE : CURLOPT_QUOTE;
-    if (!SetCurlOption(listOption, list.get())) return RecordFailure(RKERR_COMMAND, m_lastCurlCode);
+    if (!rkcurl::SetCurlOption(*this, listOption, list.get()))
+        return RecordFailure(RKERR_COMMAND, m_lastCurlCode);
     const rkcurl::ftp::QuoteListDetach detach(m_curl, listOption);  // before the list is freed
 
-    if (!SetCurlOption(CURLOPT_NOBODY, 1L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_NOBODY, 1L))
+        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     m_lastCurlCode = curl_easy_perform(m_curl);
     if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_COMMAND, m_lastCurlCode);
-    if (!SetCurlOption(CURLOPT_NOBODY, 0L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_NOBODY, 0L))
+        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     return 0;
 }
 

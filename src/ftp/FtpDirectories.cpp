@@ -21,9 +21,11 @@ int CRFTP::SetCurrentDirectoryW(const wchar_t* path) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::SetCurrentDirectoryW", nullptr);
     ComposeDirectory(path);
     // On the handle of the previous request: without one, this is where the call fails.
-    if (!SetCurlOption(CURLOPT_NOBODY, 1L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_NOBODY, 1L))
+        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     if (GetFile() != 0) return RecordFailure(RKERR_SET_CURRENT_DIR, m_lastCurlCode);
-    if (!SetCurlOption(CURLOPT_NOBODY, 0L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_NOBODY, 0L))
+        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     return 0;
 }
 
@@ -32,16 +34,17 @@ int CRFTP::CreateDirectoryW(const wchar_t* path) {
     ComposeDirectory(path);
     const int prepared = Prepare(rkcurl::ftp::kScheme);
     if (prepared != 0) return prepared;
-    if (!SetCurlOption(CURLOPT_NOBODY, 1L) ||
-        !SetCurlOption(CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR))) {
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_NOBODY, 1L) ||
+        !rkcurl::SetCurlOption(*this, CURLOPT_FTP_CREATE_MISSING_DIRS,
+                               static_cast<long>(CURLFTP_CREATE_DIR))) {
         return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     }
     // libcurl walks the path directory by directory and makes each one it cannot enter.
     m_lastCurlCode = curl_easy_perform(m_curl);
     if (m_lastCurlCode != CURLE_OK) return RecordFailure(RKERR_CREATE_DIR, m_lastCurlCode);
-    if (!SetCurlOption(CURLOPT_NOBODY, 0L) ||
-        !SetCurlOption(CURLOPT_FTP_CREATE_MISSING_DIRS,
-                       static_cast<long>(CURLFTP_CREATE_DIR_NONE))) {
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_NOBODY, 0L) ||
+        !rkcurl::SetCurlOption(*this, CURLOPT_FTP_CREATE_MISSING_DIRS,
+                               static_cast<long>(CURLFTP_CREATE_DIR_NONE))) {
         return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     }
     return 0;

@@ -56,10 +56,10 @@ int CRFTP::GetFileTo(const wchar_t* localPath, int resume) {
 int CRFTP::DownloadInto(std::FILE* file, std::int64_t offset) {
     const rkcurl::ftp::DownloadDetach detach(m_curl, &m_response);  // before the file closes
     const curl_write_callback writer = &WriteToFile;
-    if (!SetCurlOption(CURLOPT_WRITEFUNCTION, writer) ||
-        !SetCurlOption(CURLOPT_WRITEDATA, static_cast<void*>(file)) ||
-        (offset > 0 &&
-         !SetCurlOption(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(offset)))) {
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_WRITEFUNCTION, writer) ||
+        !rkcurl::SetCurlOption(*this, CURLOPT_WRITEDATA, static_cast<void*>(file)) ||
+        (offset > 0 && !rkcurl::SetCurlOption(*this, CURLOPT_RESUME_FROM_LARGE,
+                                              static_cast<curl_off_t>(offset)))) {
         return RecordDownloadFailure(RKERR_SET_OPTION, m_lastCurlCode);
     }
     // With an offset libcurl asks for the size first: REST and RETR follow only when some of

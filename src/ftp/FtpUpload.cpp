@@ -71,21 +71,22 @@ int CRFTP::Upload(const wchar_t* localPath, bool resume) {
     if (resume) resumeDetach.emplace(m_curl);
 
     const curl_read_callback reader = &CRFTP::ReadCallback;
-    if (!SetCurlOption(CURLOPT_UPLOAD, 1L) || !SetCurlOption(CURLOPT_READFUNCTION, reader) ||
-        !SetCurlOption(CURLOPT_READDATA, static_cast<void*>(file.get()))) {
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_UPLOAD, 1L) ||
+        !rkcurl::SetCurlOption(*this, CURLOPT_READFUNCTION, reader) ||
+        !rkcurl::SetCurlOption(*this, CURLOPT_READDATA, static_cast<void*>(file.get()))) {
         return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     }
     const curl_off_t size = file.Size();
-    if (size >= 0 && !SetCurlOption(CURLOPT_INFILESIZE_LARGE, size)) {
+    if (size >= 0 && !rkcurl::SetCurlOption(*this, CURLOPT_INFILESIZE_LARGE, size)) {
         return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     }
     if (resume) {
         // Offset -1: libcurl asks the server for the size (SIZE), seeks past it and appends.
         source.size = size;
         const curl_seek_callback seeker = &SeekCallback;
-        if (!SetCurlOption(CURLOPT_SEEKFUNCTION, seeker) ||
-            !SetCurlOption(CURLOPT_SEEKDATA, static_cast<void*>(&source)) ||
-            !SetCurlOption(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(-1))) {
+        if (!rkcurl::SetCurlOption(*this, CURLOPT_SEEKFUNCTION, seeker) ||
+            !rkcurl::SetCurlOption(*this, CURLOPT_SEEKDATA, static_cast<void*>(&source)) ||
+            !rkcurl::SetCurlOption(*this, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(-1))) {
             return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
         }
     }
