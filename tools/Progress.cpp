@@ -1,8 +1,15 @@
 #include "Progress.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -36,8 +43,16 @@ constexpr auto kFileInterval = std::chrono::seconds(1);
 
 // The terminal's width (TIOCGWINSZ), else $COLUMNS, else 80.
 int Width() {
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info) != 0) {
+        const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+        if (columns > 0) return columns;
+    }
+#else
     struct winsize size {};
     if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
     if (const char* columns = std::getenv("COLUMNS")) {
         const int value = std::atoi(columns);
         if (value > 0) return value;
@@ -82,11 +97,15 @@ extern "C" void OnInterrupt(int) {
 }  // namespace
 
 void InstallInterruptHandler() {
+#if defined(_WIN32)
+    std::signal(SIGINT, OnInterrupt);  // reset to the default once caught, as below
+#else
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESETHAND;  // the second Ctrl-C is not caught
     sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 bool Interrupted() {

@@ -1,7 +1,11 @@
 #include "VerboseFilter.h"
 
 #include <fcntl.h>
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 
@@ -20,6 +24,22 @@ void MaskAfter(std::string& text, const std::string& marker) {
         text.replace(start, end - start, "***");
     }
 }
+
+#if defined(_WIN32)
+int MakePipe(int fds[2]) {
+    return _pipe(fds, 65536, _O_BINARY | _O_NOINHERIT);
+}
+int DuplicateStderr() {
+    return _dup(2);
+}
+#else
+int MakePipe(int fds[2]) {
+    return pipe2(fds, O_CLOEXEC);
+}
+int DuplicateStderr() {
+    return fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+}
+#endif
 
 }  // namespace
 
@@ -40,9 +60,9 @@ std::string MaskSecrets(const std::string& text, const std::vector<std::string>&
 VerboseFilter::VerboseFilter(std::vector<std::string> secrets) : m_secrets(std::move(secrets)) {
     if (m_secrets.empty()) return;
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    if (MakePipe(fds) != 0) return;
     std::fflush(stderr);
-    m_savedStderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    m_savedStderr = DuplicateStderr();
     if (m_savedStderr < 0 || dup2(fds[1], STDERR_FILENO) < 0) {
         close(fds[0]);
         close(fds[1]);
