@@ -114,7 +114,7 @@ TEST_F(WindowsFtp, DownloadAndUploadThroughNonAsciiLocalPaths) {
     ASSERT_EQ(upload.PutFile(source.c_str()), 0);
     EXPECT_EQ(ReadFile(ServerFile(L"uploaded-" + kName)), "uploaded from Windows\r\n");
     EXPECT_EQ(_wremove(source.c_str()), 0);
-    EXPECT_EQ(upload.DeleteFileW((L"/pub/uploaded-" + kName).c_str()), 0);
+    EXPECT_EQ(_wremove(ServerFile(L"uploaded-" + kName).c_str()), 0);
 }
 
 class WindowsHttp : public ::testing::Test {
