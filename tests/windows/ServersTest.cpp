@@ -150,6 +150,17 @@ TEST_F(WindowsHttp, DownloadToANonAsciiLocalPath) {
     EXPECT_EQ(_wremove(local.c_str()), 0);
 }
 
+TEST_F(WindowsHttp, SecurePageThroughSchannel) {
+    const std::wstring port = Env("RKCURL_TEST_HTTPS_PORT");
+    if (port.empty()) GTEST_SKIP() << "no HTTPS server handed in";
+    http.SetServer((L"127.0.0.1:" + port).c_str());
+    http.SetSecure(1);  // the server's self-signed certificate is accepted unchecked
+    http.SetHREF(L"/form");
+    http.AddMultiPartField(L"colour", L"blue");
+    ASSERT_EQ(http.GetPage(), 0) << http.Validate();
+    EXPECT_NE(Response().find("colour=blue"), std::string::npos);
+}
+
 TEST_F(WindowsHttp, MissingPageIsAFailedTransfer) {
     http.SetHREF(L"/missing.txt");
     EXPECT_EQ(http.GetPage(), 2509);
