@@ -29,7 +29,7 @@ typedef void CURL;  // libcurl's easy handle, opaque here as in libcurl's own he
 namespace rkcurl {
 struct ConnectionAccess;
 struct CurlHandleOwner;
-struct CurlShareOwner;
+class CurlSharePool;
 }  // namespace rkcurl
 
 class RKCURL_API CConnection : public CNetworkSetting {
@@ -62,9 +62,12 @@ public:
     int GetDebug();
     int SetProgressCallback(ProgressCallback callback);  // null: no progress from the next request
 
-    // Non-zero: every handle this object (and its copies) prepares from now on shares one
+    // Non-zero: every handle this object (and its copies) prepares from now on shares a
     // connection cache, so consecutive requests reuse an open connection and its login. Off by
-    // default; off, a request sets exactly the shared options and nothing else.
+    // default; off, a request sets exactly the shared options and nothing else. There is one
+    // cache per set of TLS settings (secure flag, SetVerifyPeer, CA file): a connection opened
+    // with the certificate checks off, or against another CA file, is never taken over by a
+    // request that checks.
     int SetReuseConnections(int reuse);
 
     // Transfer limits in milliseconds for the connection phase and the whole request; a
@@ -141,9 +144,11 @@ private:
     // The library's own code sets libcurl options on m_curl through this seam.
     friend struct rkcurl::ConnectionAccess;
 
-    void AdoptHandle(CURL* handle);
+    void AdoptFreshOrSpareHandle();
     int SetSharedOptions(const std::string& url);
     int SetTransferControls();
+    // The TLS settings that decide which connection cache a request may reuse from.
+    std::string TlsSettingsKey() const;
 
     // The opt-in controls; with every member at its default, a request sets none of them.
     struct TransferControls {
@@ -161,6 +166,9 @@ private:
     // Handles this object prepared that may still deliver into its buffers through copies.
     std::vector<std::weak_ptr<rkcurl::CurlHandleOwner>> m_preparedHandles;
     int m_reuseConnections;
-    std::shared_ptr<rkcurl::CurlShareOwner> m_share;
+    std::shared_ptr<rkcurl::CurlSharePool> m_shares;
+    // With reuse on: the last handle that only this object held, taken again by the next
+    // preparation. Never copied.
+    std::shared_ptr<rkcurl::CurlHandleOwner> m_spareHandle;
     TransferControls m_controls;
 };

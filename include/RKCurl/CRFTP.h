@@ -13,11 +13,13 @@
 // handle and leaves it in the object until the next preparation or Close; the command
 // operations (Command, DeleteFileW, RemoveDirectoryW, GetCurrentDirectoryW) run on that
 // handle. With SetSecure(1) the whole session runs over TLS and the server's certificate is
-// accepted unchecked. Every operation returns 0 or an RKERR_ code that it also leaves in
+// accepted unchecked (checked with SetVerifyPeer). Every operation returns 0 or an RKERR_ code that it also leaves in
 // m_error; the listing operations return -1 for "no (further) entry". A failure is logged by
 // every operation it passes through, innermost first, so m_error ends with the outermost code.
 // With SetReuseConnections(1) consecutive requests reuse the open control connection and its
-// login. One object, one thread at a time.
+// login, but only between requests with the same TLS settings (secure flag, SetVerifyPeer, CA
+// file): a request that checks the certificate never runs on a connection opened unchecked.
+// One object, one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -148,6 +150,30 @@ public:
     // listed, so a final RMD that failed over an entry not handed out can be explained.
     std::vector<std::string> FindRejectedLines() const;
 
+    // Machine listings, off by default. With use non-zero FindFirstFileW lists with MLSD
+    // instead of LIST, from the next listing on (RemoveDirectoryTree's listings too); copied
+    // with the object. Records from its facts: type=dir a directory, type=cdir and type=pdir
+    // left out (not counted as rejected), OS.unix=slink (with or without ":target") and
+    // OS.unix=symlink a link as a Unix "l" line is (FindEntryIsLink), size the 64-bit byte
+    // count, modify a UTC instant converted as an EPLF time. The name is everything after the
+    // first space, exactly. Lines end in CR LF or LF; lines that are not machine listing lines
+    // are kept as FindRejectedLines are. When the server refuses MLSD:
+    //   5xx           the same call lists with LIST instead (no failure recorded for MLSD);
+    //   500 and 502   (unknown, not implemented) are also remembered: later listings go
+    //                 straight to LIST until SetUseMlsd is called again or the server named by
+    //                 SetServer differs from the one that refused;
+    //   550 and other 5xx  fall back for this call only;
+    //   4xx, or a failure before MLSD was sent, fails as a LIST listing does (2517).
+    // A server may show symbolic links as what they point to (pyftpdlib does): such an entry
+    // is a plain directory to the tree walk. Returns 0.
+    int SetUseMlsd(int use);
+    // Hidden entries, off by default. With hidden non-zero a LIST listing asks for "LIST -a",
+    // so servers that leave out names starting with "." (vsftpd) show them, and
+    // RemoveDirectoryTree deletes them too instead of failing at the final RMD. The "." and
+    // ".." entries that come with it are never acted on by the walk. Copied with the object;
+    // MLSD listings are not changed by it. Returns 0.
+    int SetListHidden(int hidden);
+
     // Removes the directory with everything below it, depth first in listing order: saves the
     // directory (GetCurrentDirectoryW), enters path, lists it, deletes files, recurses into
     // directories, returns to the saved directory and sends "RMD " + path. The walk never
@@ -197,6 +223,24 @@ private:
     int RemoveTreeSteps(const wchar_t* path, int depth);
     // Deletes or descends into one listed entry; returns 0 or the recorded code.
     int RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks, int depth);
+
+    // The listing transfer of FindFirstFileW: MLSD, "LIST -a" or plain LIST as the settings
+    // say; machine is true when the body is a machine listing.
+    int FetchListing(bool& machine);
+    // Prepares and performs a listing with command instead of LIST, recording failures as
+    // GetFile does. With refused non-null a 5xx reply to the command itself is not recorded:
+    // its code goes to *refused and the result is kListingRefused.
+    int FetchListingWith(const char* command, long* refused);
+    static constexpr int kListingRefused = -2;
+    // Parses the lines of m_response into the listing; machine selects the MLSD parser.
+    void ParseListing(bool machine);
+
+    // The listing settings (SetUseMlsd, SetListHidden) and the remembered MLSD refusal: the
+    // server that answered 500 or 502, while m_mlsdRefused holds.
+    int m_useMlsd = 0;
+    int m_listHidden = 0;
+    bool m_mlsdRefused = false;
+    std::wstring m_mlsdRefusedServer;
 
     // Per entry of m_findData, what the record cannot say (rkcurl::ftp::EntryMark bits).
     std::vector<std::uint8_t> m_findMarks;

@@ -43,6 +43,13 @@ void CurlShareOwner::Unlock(curl_lock_data data) {
     m_locks[static_cast<std::size_t>(data) % kLockCount].unlock();
 }
 
+std::shared_ptr<CurlShareOwner> CurlSharePool::For(const std::string& tlsSettings) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    std::shared_ptr<CurlShareOwner>& cache = m_caches[tlsSettings];
+    if (!cache) cache = std::make_shared<CurlShareOwner>();
+    return cache;
+}
+
 CurlHandleOwner::CurlHandleOwner(CURL* h, const void* owner) : handle(h), preparedBy(owner) {
     HoldNetworkLibrary();
 }

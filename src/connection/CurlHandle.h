@@ -8,8 +8,10 @@
 #include <curl/curl.h>
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace rkcurl {
 
@@ -28,6 +30,20 @@ struct CurlShareOwner {
 private:
     static constexpr std::size_t kLockCount = CURL_LOCK_DATA_LAST;
     std::mutex m_locks[kLockCount];
+};
+
+// The connection caches of an object and its copies, one per set of TLS settings: libcurl
+// (7.88) hands an FTP connection that was upgraded to TLS to any later request for the same
+// server without comparing the certificate checks it was opened with, so a request with the
+// checks on would run unchecked on a connection opened with them off.
+class CurlSharePool {
+public:
+    // The cache for requests with these settings, made on first use.
+    std::shared_ptr<CurlShareOwner> For(const std::string& tlsSettings);
+
+private:
+    std::mutex m_lock;  // copies may prepare on different threads
+    std::map<std::string, std::shared_ptr<CurlShareOwner>> m_caches;
 };
 
 struct CurlHandleOwner {

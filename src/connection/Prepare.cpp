@@ -34,7 +34,7 @@ int CConnection::PrepareUrl(const std::string& url) {
         return m_error.m_code;
     }
 
-    AdoptHandle(curl_easy_init());
+    AdoptFreshOrSpareHandle();
     if (m_curl == nullptr) {
         m_error.m_code = RKERR_HANDLE_INIT;
         SetErrorString(m_error.m_code, m_error.m_extendedCode, m_error);
@@ -77,9 +77,12 @@ int CConnection::SetSharedOptions(const std::string& url) {
             return m_lastCurlCode;
     }
     if (m_reuseConnections != 0) {
-        if (!m_share) m_share = std::make_shared<rkcurl::CurlShareOwner>();
-        m_curlOwner->share = m_share;  // the cache outlives every handle attached to it
-        if (!rkcurl::SetCurlOption(*this, CURLOPT_SHARE, m_share->share)) return m_lastCurlCode;
+        if (!m_shares) m_shares = std::make_shared<rkcurl::CurlSharePool>();
+        // The cache outlives every handle attached to it: a reset handle may still be attached
+        // to the cache it had, which is let go only once the handle has moved on.
+        std::shared_ptr<rkcurl::CurlShareOwner> cache = m_shares->For(TlsSettingsKey());
+        if (!rkcurl::SetCurlOption(*this, CURLOPT_SHARE, cache->share)) return m_lastCurlCode;
+        m_curlOwner->share = std::move(cache);
     }
     return SetTransferControls();
 }

@@ -3,6 +3,8 @@
 // exactly the shared options.
 #include <curl/curl.h>
 
+#include <string>
+
 #include "RKCurl/CConnection.h"
 #include "RKCurl/TextConversion.h"
 #include "connection/CurlOption.h"
@@ -58,6 +60,13 @@ int CConnection::SetTransferControls() {
     if (c.proxySet && !rkcurl::SetCurlOption(*this, CURLOPT_PROXY, c.proxy.c_str()))
         return m_lastCurlCode;
     return 0;
+}
+
+// Plain requests share one cache, unchecked secure ones another, checked ones one per CA file.
+std::string CConnection::TlsSettingsKey() const {
+    if (m_secure == 0) return "plain";
+    if (m_controls.verifyPeer == 0) return "unchecked";
+    return "checked:" + m_controls.caFile;
 }
 
 bool CConnection::SetCertificateChecks() {

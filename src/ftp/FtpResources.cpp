@@ -25,6 +25,12 @@ QuoteListDetach::~QuoteListDetach() {
     (void)result;
 }
 
+CustomRequestDetach::~CustomRequestDetach() {
+    const CURLcode result =
+        curl_easy_setopt(m_handle, CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
+    (void)result;  // kept apart: the operation reports the result of its failing call
+}
+
 curl_off_t FileStream::Size() const {
 #if defined(_WIN32)
     if (_fseeki64(m_file, 0, SEEK_END) != 0) return -1;

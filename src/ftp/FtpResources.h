@@ -43,6 +43,19 @@ private:
     CURLoption m_option;
 };
 
+// Takes a listing command off the handle again (CURLOPT_CUSTOMREQUEST back to LIST), so the
+// commands that later run on the handle neither list nor send it.
+class CustomRequestDetach {
+public:
+    explicit CustomRequestDetach(CURL* handle) : m_handle(handle) {}
+    ~CustomRequestDetach();
+    CustomRequestDetach(const CustomRequestDetach&) = delete;
+    CustomRequestDetach& operator=(const CustomRequestDetach&) = delete;
+
+private:
+    CURL* m_handle;
+};
+
 // A C stream, closed with its owner.
 class FileStream {
 public:

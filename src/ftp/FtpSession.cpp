@@ -16,6 +16,10 @@ CRFTP::CRFTP(const CRFTP& other)
     : CConnection(other),
       m_findData(other.m_findData),
       m_findIndex(other.m_findIndex),
+      m_useMlsd(other.m_useMlsd),
+      m_listHidden(other.m_listHidden),
+      m_mlsdRefused(other.m_mlsdRefused),
+      m_mlsdRefusedServer(other.m_mlsdRefusedServer),
       m_findMarks(other.m_findMarks),
       m_findRejected(other.m_findRejected) {}
 
@@ -24,6 +28,10 @@ CRFTP& CRFTP::operator=(const CRFTP& other) {
     CConnection::operator=(other);
     m_findData = other.m_findData;
     m_findIndex = other.m_findIndex;
+    m_useMlsd = other.m_useMlsd;
+    m_listHidden = other.m_listHidden;
+    m_mlsdRefused = other.m_mlsdRefused;
+    m_mlsdRefusedServer = other.m_mlsdRefusedServer;
     m_findMarks = other.m_findMarks;
     m_findRejected = other.m_findRejected;
     return *this;

@@ -205,5 +205,19 @@ TEST_F(TransferControlsTest, VerifiedTlsOutcomes) {
     }
 }
 
+// With connection reuse on, a request that checks the certificate never runs on a connection
+// that an unchecked request opened.
+TEST_F(TransferControlsTest, ReusedConnectionIsNotTakenOverByACheckedRequest) {
+    TestHttp client = ClientFor(L"/page", true);
+    client.SetReuseConnections(1);
+    ASSERT_EQ(client.GetPage(), 0);
+    client.SetVerifyPeer(1);
+    EXPECT_EQ(client.GetPage(), RKERR_PERFORM);
+    EXPECT_EQ(client.m_error.whatEx(), CURLE_PEER_FAILED_VERIFICATION);
+    client.SetCACertificateFile(
+        oru::helper::NarStrToWideStr(Server(true).CertificatePath()).c_str());
+    EXPECT_EQ(client.GetPage(), 0);
+}
+
 }  // namespace
 }  // namespace rktest

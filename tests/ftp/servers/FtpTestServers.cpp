@@ -196,6 +196,10 @@ void PyFtpServer::ScriptListing(const std::string& ftpPath, const std::string& b
     Script("list-" + Hex(ftpPath), bytes);
 }
 
+void PyFtpServer::ScriptMachineListing(const std::string& ftpPath, const std::string& bytes) {
+    Script("mlsd-" + Hex(ftpPath), bytes);
+}
+
 void PyFtpServer::ScriptListingBelow(const std::string& ftpPath, const std::string& bytes) {
     Script("below-" + Hex(ftpPath), bytes);
 }
@@ -217,17 +221,45 @@ void PyFtpServer::ClearScripts() {
     MakeDirs(m_script);
 }
 
-VsftpdServer::VsftpdServer() {
+namespace {
+
+void Run(const std::string& command) {
+    if (std::system((command + " > /dev/null 2>&1").c_str()) != 0) {
+        throw std::runtime_error("failed: " + command);
+    }
+}
+
+// key.pem and cert.pem in dir; returns the file a client trusts. Made at every start, never
+// kept: the directory goes with the server.
+std::string MakeCertificate(const std::string& dir, VsftpdServer::Certificate certificate) {
+    const std::string key = " -keyout " + dir + "/key.pem";
+    if (certificate == VsftpdServer::kSelfSigned) {
+        Run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=nowhere.invalid" + key +
+            " -out " + dir + "/cert.pem");
+        return dir + "/cert.pem";
+    }
+    Run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=RKCurl-test-CA -keyout " +
+        dir + "/ca-key.pem -out " + dir + "/ca.pem");
+    Run("openssl req -newkey rsa:2048 -nodes -subj /CN=localhost" + key + " -out " + dir +
+        "/server.csr");
+    WriteFile(dir + "/server.ext",
+              "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
+              "extendedKeyUsage=serverAuth\nsubjectAltName=IP:127.0.0.1,DNS:localhost\n");
+    Run("openssl x509 -req -days 2 -set_serial 1 -in " + dir + "/server.csr -CA " + dir +
+        "/ca.pem -CAkey " + dir + "/ca-key.pem -extfile " + dir + "/server.ext -out " + dir +
+        "/cert.pem");
+    return dir + "/ca.pem";
+}
+
+}  // namespace
+
+VsftpdServer::VsftpdServer(Certificate certificate) {
     const std::string dir = m_dir.Path();
     m_root = dir + "/root";
     m_log = dir + "/vsftpd.log";
     MakeDirs(m_root + "/pub");
     HandOver(m_root + "/pub");
-    const std::string make =
-        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=nowhere.invalid"
-        " -keyout " +
-        dir + "/key.pem -out " + dir + "/cert.pem > /dev/null 2>&1";
-    if (std::system(make.c_str()) != 0) throw std::runtime_error("openssl failed");
+    m_caFile = MakeCertificate(dir, certificate);
 
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = FreePort();
@@ -290,6 +322,11 @@ PyFtpServer& SharedPyFtpServer() {
 
 VsftpdServer& SharedVsftpdServer() {
     static VsftpdServer server;
+    return server;
+}
+
+VsftpdServer& SharedCaSignedVsftpdServer() {
+    static VsftpdServer server(VsftpdServer::kCaSigned);
     return server;
 }
 

@@ -3,6 +3,7 @@
 //
 //   rktest::PyFtpServer& py = rktest::SharedPyFtpServer();   // plain FTP, scriptable
 //   rktest::VsftpdServer& vs = rktest::SharedVsftpdServer(); // FTPS and plain FTP
+//   rktest::VsftpdServer& ca = rktest::SharedCaSignedVsftpdServer(); // FTPS a client can verify
 //   ftp.SetServer(py.HostPort().c_str());
 //
 // Both serve a directory tree that the test may change directly (Root()), and both keep a log
@@ -78,6 +79,8 @@ public:
 
     // The LIST reply of the FTP directory (as "/pub/x", no final "/") becomes bytes.
     void ScriptListing(const std::string& ftpPath, const std::string& bytes);
+    // The MLSD reply of the FTP directory becomes bytes.
+    void ScriptMachineListing(const std::string& ftpPath, const std::string& bytes);
     // The LIST reply of the directory and of every directory below it becomes bytes.
     void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes);
     // LIST of the directory (or RETR of the file) sends bytes, then both connections are
@@ -98,21 +101,28 @@ private:
 };
 
 // vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a certificate
-// made at start for a host name that matches nothing.
+// made at start. Self-signed, it names a host that matches nothing; CA-signed, it is signed by
+// a CA made at start and names IP:127.0.0.1 and DNS:localhost.
 class VsftpdServer : public FtpTestServer {
 public:
-    VsftpdServer();
+    enum Certificate { kSelfSigned, kCaSigned };
+    explicit VsftpdServer(Certificate certificate = kSelfSigned);
     std::vector<std::string> Commands() const override;
     void ClearCommands() override;
     void HandOver(const std::string& path) const override;
+    // The file a client trusts to verify the chain: the CA's certificate, or the self-signed
+    // certificate itself.
+    const std::string& CaFile() const { return m_caFile; }
 
 private:
     TempDir m_dir;
     std::string m_log;
+    std::string m_caFile;
     std::unique_ptr<ChildProcess> m_process;
 };
 
 PyFtpServer& SharedPyFtpServer();
 VsftpdServer& SharedVsftpdServer();
+VsftpdServer& SharedCaSignedVsftpdServer();
 
 }  // namespace rktest

@@ -9,6 +9,7 @@ Test hooks, all read again at every command so a running server can be re-script
   --script DIR        DIR/list-<hex of the FTP path>: bytes served as that directory's LIST
                       reply instead of the real one (the path as the server resolves it,
                       "/" or "/a/b", no final "/").
+                      DIR/mlsd-<hex of the FTP path>: the same for that directory's MLSD reply.
                       DIR/below-<hex of the FTP path>: bytes served as the LIST reply of that
                       directory and of every directory below it (a listing that never ends).
                       DIR/drop-<hex of the FTP path>: bytes sent on the data connection of that
@@ -84,6 +85,15 @@ class ScriptedHandler(FTPHandler):
         if self._drop_transfer(ftp_path):
             return path
         return FTPHandler.ftp_LIST(self, path)
+
+    def ftp_MLSD(self, path):
+        prepared = self._script_file("mlsd-", self.fs.fs2ftp(path))
+        if prepared:
+            with open(prepared, "rb") as f:
+                data = f.read()
+            self.push_dtp_data(data, isproducer=False, cmd="MLSD")
+            return path
+        return FTPHandler.ftp_MLSD(self, path)
 
     def ftp_RETR(self, file):
         if self._drop_transfer(self.fs.fs2ftp(file)):

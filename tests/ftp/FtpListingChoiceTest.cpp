@@ -1,0 +1,246 @@
+// The listing command chosen by SetUseMlsd and SetListHidden, against pyftpdlib (MLSD, and
+// prepared MLSD replies) and vsftpd (no MLSD; hides names starting with "." from plain LIST).
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "TestFtp.h"
+#include "ftp/FindRecord.h"
+#include "ftp/listing/ListingDates.h"
+
+namespace {
+
+// A record as (name, attributes, size, ticks, may be a link).
+using Row = std::tuple<std::wstring, DWORD, std::uint64_t, std::uint64_t, bool>;
+using Rows = std::vector<Row>;
+
+std::uint64_t Ticks(const FILETIME& t) {
+    return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+}
+// The ticks of a UTC instant, converted as EPLF instants are (local time of the client).
+std::uint64_t InstantTicks(std::int64_t seconds) {
+    return Ticks(rkcurl::ftp::ListingTimeToFileTime(rklisting::TimeAbsolute,
+                                                    seconds + rklisting::s_timeBase.load()));
+}
+
+void SetModified(const std::string& path, std::int64_t seconds) {
+    const timespec times[2] = {{static_cast<time_t>(seconds), 0},
+                               {static_cast<time_t>(seconds), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Every record of the listing, sorted by name (real servers list in directory order).
+Rows List(TestFtp& ftp, int* result = nullptr) {
+    Rows rows;
+    WIN32_FIND_DATAW data;
+    const int listed = ftp.FindFirstFileW(data);
+    if (result != nullptr) *result = listed;
+    if (listed != 0) return rows;
+    do {
+        const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        rows.emplace_back(data.cFileName, data.dwFileAttributes, size, Ticks(data.ftLastWriteTime),
+                          ftp.FindEntryIsLink());
+    } while (ftp.FindNextFileW(data) == 0);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+std::vector<std::wstring> NamesOf(const Rows& rows) {
+    std::vector<std::wstring> names;
+    for (const Row& row : rows) names.push_back(std::get<0>(row));
+    return names;
+}
+
+const Lines kListings{"MLSD", "LIST"};
+constexpr DWORD kDir = FILE_ATTRIBUTE_DIRECTORY;
+
+using ListingChoiceTest = PyFtpTest;
+
+TEST_F(ListingChoiceTest, MachineListingOfRealFiles) {
+    rktest::WriteFile(local + "/a file.txt", std::string(1234, 'a'));
+    rktest::MakeDirs(local + "/sub");
+    rktest::WriteFile(local + "/big", "");
+    const std::uint64_t big = (std::uint64_t{5} << 30) + 3;  // sparse, beyond 32 bits
+    ASSERT_EQ(::truncate((local + "/big").c_str(), static_cast<off_t>(big)), 0);
+    SetModified(local + "/a file.txt", 1700000000);
+    SetModified(local + "/big", 1500000001);
+    SetModified(local + "/sub", 1600000000);
+
+    TestFtp ftp(&server, remote);
+    ftp.SetUseMlsd(1);
+    struct stat sub {};
+    ASSERT_EQ(::stat((local + "/sub").c_str(), &sub), 0);
+    EXPECT_EQ(List(ftp), (Rows{{L"a file.txt", 0, 1234, InstantTicks(1700000000), false},
+                               {L"big", 0, big, InstantTicks(1500000001), false},
+                               {L"sub", kDir, static_cast<std::uint64_t>(sub.st_size),
+                                InstantTicks(1600000000), false}}));
+    EXPECT_EQ(Only(server.Commands(), kListings), Lines{"MLSD"});
+}
+
+TEST_F(ListingChoiceTest, MachineListingLines) {
+    server.ScriptMachineListing(remote, "type=cdir;modify=20260302091500; " + remote +
+                                            "\r\n"
+                                            "type=pdir; ..\r\n"
+                                            "Type=DIR;Modify=20241130000000.5; archive\r\n"
+                                            "type=OS.unix=slink:/elsewhere;size=9; current\n"
+                                            "type=OS.unix=symlink; other\r\n"
+                                            "type=file;size=3; two  spaces \r\n"
+                                            "garbage line\r\n"
+                                            "type=file;size=1; unfinished");
+    TestFtp ftp(&server, remote);
+    ftp.SetUseMlsd(1);
+    EXPECT_EQ(List(ftp), (Rows{{L"archive", kDir, 0, InstantTicks(1732924800), false},
+                               {L"current", kDir, 9, 0, true},
+                               {L"other", kDir, 0, 0, true},
+                               {L"two  spaces ", 0, 3, 0, false}}));
+    EXPECT_EQ(ftp.FindRejectedLines(), (Lines{"garbage line", "type=file;size=1; unfinished"}));
+}
+
+// The walk deletes a link that MLSD shows as one and never follows it.
+TEST_F(ListingChoiceTest, TreeWalkOverMachineListing) {
+    Make(local, {"outside/keep", "tree/f", "tree/s/g"});
+    ASSERT_EQ(::symlink("../outside", (local + "/tree/s/link").c_str()), 0);
+    server.ScriptMachineListing(remote + "/tree/s",
+                                "type=file;size=1; g\r\ntype=OS.unix=slink:../outside; link\r\n");
+    TestFtp ftp;
+    Open(ftp);
+    ftp.SetUseMlsd(1);
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
+    EXPECT_FALSE(rktest::Exists(local + "/tree"));
+    EXPECT_TRUE(rktest::Exists(local + "/outside/keep"));
+    const Lines commands = server.Commands();
+    EXPECT_EQ(Only(commands, {"DELE", "RMD"}),
+              (Lines{"DELE f", "DELE g", "DELE link", "RMD s", "RMD tree"}));
+    EXPECT_EQ(Only(commands, {"MLSD"}).size(), 2u);  // SetCurrentDirectoryW still tests with LIST
+}
+
+// What a refused MLSD does: the outcome and the listing commands of two listings in a row.
+TEST_F(ListingChoiceTest, RefusedMachineListing) {
+    struct Case {
+        std::string reply;
+        Codes outcome;
+        Lines first, second;
+    };
+    const Case cases[] = {
+        {"500 Unknown command.", {0}, {"MLSD", "LIST"}, {"LIST"}},
+        {"502 Not implemented.", {0}, {"MLSD", "LIST"}, {"LIST"}},
+        {"550 Not allowed.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}},
+        {"504 Not for this.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}},
+        {"451 Local error.", {2517, 2509, 2517}, {"MLSD"}, {"MLSD"}},
+        {"450 No files.", {-1}, {"MLSD"}, {"MLSD"}},  // libcurl: empty, as for LIST
+    };
+    rktest::WriteFile(local + "/f", "f");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        server.ScriptReply("MLSD", c.reply);
+        TestFtp ftp(&server, remote);
+        ftp.SetUseMlsd(1);
+        server.ClearCommands();
+        int result = 0;
+        const rktest::LogCapture log;
+        const Rows rows = List(ftp, &result);
+        EXPECT_EQ(Outcome(result, log), c.outcome);
+        EXPECT_EQ(NamesOf(rows),
+                  result == 0 ? std::vector<std::wstring>{L"f"} : std::vector<std::wstring>{});
+        EXPECT_EQ(Only(server.Commands(), kListings), c.first);
+        server.ClearCommands();
+        List(ftp);
+        EXPECT_EQ(Only(server.Commands(), kListings), c.second);
+    }
+}
+
+// A remembered refusal holds for copies, and ends with SetUseMlsd or another server.
+TEST_F(ListingChoiceTest, RememberedRefusal) {
+    server.ScriptReply("MLSD", "500 Unknown command.");
+    TestFtp ftp(&server, remote);
+    ftp.SetUseMlsd(1);
+    List(ftp);
+    TestFtp copy(ftp);
+    const std::wstring other = L"localhost:" + std::to_wstring(server.Port());
+    const std::vector<std::function<void()>> steps = {
+        [&] { List(copy); },
+        [&] { List(ftp); },
+        [&] {
+            ftp.SetUseMlsd(1);
+            List(ftp);
+        },
+        [&] {
+            copy.SetServer(other.c_str());
+            List(copy);
+        },
+    };
+    std::vector<Lines> sent;
+    for (const auto& step : steps) {
+        server.ClearCommands();
+        step();
+        sent.push_back(Only(server.Commands(), kListings));
+    }
+    const Lines fallback{"MLSD", "LIST"};
+    EXPECT_EQ(sent, (std::vector<Lines>{{"LIST"}, {"LIST"}, fallback, fallback}));
+}
+
+class VsftpdListingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // vsftpd changes to its own unprivileged user for every session: it must start as root.
+        if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
+        server = &rktest::SharedVsftpdServer();
+        local =
+            server->Pub() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        remote = local.substr(server->Pub().size() - 4);
+        rktest::MakeDirs(local);
+    }
+    // A session standing in this test's directory, its tree handed over to the server's user.
+    void Open(TestFtp& ftp) {
+        server->HandOver(local);
+        ftp.SetServer(server->HostPort().c_str());
+        ftp.SetHREF(rktest::Wide(remote + "/").c_str());
+        ASSERT_EQ(ftp.Connect(), 0);
+        server->ClearCommands();
+    }
+    rktest::VsftpdServer* server = nullptr;
+    std::string local, remote;
+};
+
+// vsftpd answers MLSD with 500: the listing falls back to LIST, and stays there.
+TEST_F(VsftpdListingTest, NoMachineListing) {
+    rktest::WriteFile(local + "/f", "f");
+    TestFtp ftp;
+    Open(ftp);
+    ftp.SetUseMlsd(1);
+    std::vector<std::vector<std::wstring>> names;
+    std::vector<Lines> sent;
+    for (int k = 0; k < 2; ++k) {
+        server->ClearCommands();
+        names.push_back(NamesOf(List(ftp)));
+        sent.push_back(Only(server->Commands(), kListings));
+    }
+    EXPECT_EQ(names, (std::vector<std::vector<std::wstring>>{{L"f"}, {L"f"}}));
+    EXPECT_EQ(sent, (std::vector<Lines>{{"MLSD", "LIST"}, {"LIST"}}));
+}
+
+TEST_F(VsftpdListingTest, HiddenEntries) {
+    Make(local, {".hidden", "shown", "tree/.dot", "tree/sub/.dot2", "tree/sub/x"});
+    TestFtp ftp;
+    Open(ftp);
+    EXPECT_EQ(NamesOf(List(ftp)), (std::vector<std::wstring>{L"shown", L"tree"}));
+    EXPECT_EQ(Only(server->Commands(), kListings), Lines{"LIST"});
+    // Without "-a" the walk does not see the dot files, and the final RMD fails over them.
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"tree"), 2518);
+    EXPECT_TRUE(rktest::Exists(local + "/tree/.dot"));
+
+    ftp.SetHREF(rktest::Wide(remote + "/").c_str());
+    ftp.SetListHidden(1);
+    server->ClearCommands();
+    EXPECT_EQ(NamesOf(List(ftp)),
+              (std::vector<std::wstring>{L".", L"..", L".hidden", L"shown", L"tree"}));
+    EXPECT_EQ(Only(server->Commands(), kListings), Lines{"LIST -a"});
+    TestFtp copy(ftp);
+    EXPECT_EQ(copy.RemoveDirectoryTree(L"tree"), 0);
+    EXPECT_FALSE(rktest::Exists(local + "/tree"));
+}
+
+}  // namespace
