@@ -72,7 +72,7 @@ const std::vector<OptionSpec>& CommonOptionSpecs() {
         {"insecure", 'k', false},  {"cacert", 0, true},
         {"proxy", 'x', true},      {"noproxy", 0, true},
         {"netrc", 'n', false},     {"netrc-file", 0, true},
-        {"retry", 0, true},
+        {"retry", 0, true},        {"version", 'V', false},
     };
     return specs;
 }

@@ -37,7 +37,8 @@ const char* const kCommonHelp =
     "      --noproxy HOSTS         no proxy for these comma-separated hosts and their domains;\n"
     "                              * for all, the proxy environment variables included\n"
     "  -L, --location              HTTP: follow redirects\n"
-    "      --max-redirs N          with -L at most N of them (default 50)\n"
+    "      --max-redirs N          with -L at most N of them (default 50; 0: none followed,\n"
+    "                              the redirect itself is the answer)\n"
     "  -H, --header LINE           HTTP: add the request header line \"Name: value\"\n"
     "  -v, --verbose               libcurl's trace on standard error (the password masked)\n"
     "      --log FILE|-            the library's log records, one a line (severity, file:line,\n"
@@ -60,6 +61,7 @@ std::vector<Command> MakeCommands() {
     const OptionSpec output{"output", 'o', true};
     const OptionSpec form{"form", 'F', true};
     const OptionSpec remoteName{"remote-name", 'O', false};
+    const OptionSpec resume{"continue-at", 'C', true};
     return {
         {"ls",
          "URL [--long | --json]",
@@ -71,20 +73,29 @@ std::vector<Command> MakeCommands() {
          {{"long", 'l', false}, {"json", 0, false}},
          RunLs},
         {"get",
-         "URL... [-o FILE]... [-O]",
+         "URL... [-o FILE]... [-O] [-C -]",
          "download files (FTP, or HTTP with a plain GET)",
          "Downloads the file each URL names: to the n-th -o FILE for the n-th URL, with -O to\n"
          "a file named after the URL's last segment, else to standard output (also -o -). A\n"
          "file is written under a temporary name beside it and renamed once complete, so a\n"
          "failed download leaves an existing file untouched. http:// and https:// URLs are\n"
-         "fetched with a plain GET.\n",
-         {output, remoteName},
+         "fetched with a plain GET.\n"
+         "  -C -, --continue-at -  FTP only: continue a partial local file; only the part it\n"
+         "                         lacks is fetched and appended, a complete file fetches\n"
+         "                         nothing, and a failure keeps what arrived for the next try\n",
+         {output, remoteName, resume},
          RunGet},
-        {"put", "FILE... URL", "upload files over FTP",
+        {"put",
+         "FILE... URL [-C -]",
+         "upload files over FTP",
          "Uploads each local FILE to the URL; - reads standard input (the URL then names the\n"
          "remote file). A URL ending in / names a directory: each file keeps its name there;\n"
-         "several files need one. The remote directory must exist (see mkdir -p).\n",
-         none, RunPut},
+         "several files need one. The remote directory must exist (see mkdir -p).\n"
+         "  -C -, --continue-at -  continue a partial remote file: the server's size of it is\n"
+         "                         skipped and the rest appended (APPE); a missing one is sent\n"
+         "                         whole, a complete one not at all\n",
+         {resume},
+         RunPut},
         {"mkdir",
          "[-p] URL",
          "create an FTP directory",
@@ -111,8 +122,9 @@ std::vector<Command> MakeCommands() {
          "[--post] URL CMD...",
          "send raw FTP commands",
          "Connects to the directory the URL names and sends each CMD (one FTP command each,\n"
-         "for example \"SITE CHMOD 644 f\" or \"SIZE f\") before the transfer, or after it with\n"
-         "--post. Prints the server's reply lines. A reply of 400 or more is a failure.\n",
+         "for example \"SITE CHMOD 644 f\", or \"TYPE I\" \"SIZE f\": many servers tell sizes\n"
+         "in binary mode only) before the transfer, or after it with --post. Prints the\n"
+         "server's reply lines. A reply of 400 or more is a failure.\n",
          {{"post", 0, false}},
          RunQuote},
         {"page",
@@ -247,6 +259,10 @@ int RunTool(const std::vector<std::string>& given) {
     }
     if (parsed->Has("help")) {
         std::fputs(CommandHelp(*command).c_str(), stdout);
+        return kExitOk;
+    }
+    if (parsed->Has("version")) {
+        std::fputs(VersionText().c_str(), stdout);
         return kExitOk;
     }
     const auto read = ReadCommonSettings(*parsed, error);

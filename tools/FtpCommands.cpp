@@ -1,17 +1,14 @@
 #include "FtpCommands.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "Failure.h"
+#include "FtpGet.h"
 #include "HttpCommands.h"
 #include "Listing.h"
-#include "LocalTarget.h"
+#include "LocalFiles.h"
 #include "Progress.h"
 #include "Retry.h"
 #include "Session.h"
@@ -95,101 +92,49 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
 
 int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 1, static_cast<std::size_t>(-1), "get URL... [-o FILE]... [-O]",
+    if (!OperandsOk(args, 1, static_cast<std::size_t>(-1), "get URL... [-o FILE]... [-O] [-C -]",
                     status)) {
         return status;
     }
     const std::vector<OutputChoice> outputs = OutputChoices(args, status);
     if (status != kExitOk) return status;
+    bool resume = false;
+    if (!ReadResume(args, resume, status)) return status;
+    // Every URL is checked before anything is fetched: a resume needs an FTP file and a local
+    // file to continue.
+    for (std::size_t i = 0; resume && i < outputs.size(); ++i) {
+        if (IsHttpUrl(args.operands[i])) {
+            return ReportProblem(
+                "-C - resumes FTP downloads only (no HTTP range requests): " + args.operands[i],
+                kExitUsage);
+        }
+        if (!outputs[i].remoteName && (!outputs[i].path || *outputs[i].path == "-")) {
+            return ReportProblem("-C - needs a local file to continue (-o FILE or -O)", kExitUsage);
+        }
+    }
     int result = kExitOk;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const std::string& url = args.operands[i];
         status = IsHttpUrl(url) ? HttpGetOne(url, outputs[i], settings, nullptr)
-                                : FtpGetOne(url, outputs[i], settings);
+                                : FtpGetOne(url, outputs[i], settings, resume);
         if (result == kExitOk) result = status;
         if (status == kExitInterrupted) break;
     }
     return result;
 }
 
-int FtpDownload(ToolFtp& ftp, const std::string& localPath, std::uint64_t& bytes,
-                bool& localFailed) {
-    // The body arrives in memory and is then written out in one piece.
-    ftp.ClearResponse();
-    const int rc = ftp.GetFile();
-    if (rc != 0) return rc;
-    std::size_t length = 0;
-    ftp.GetResponse(nullptr, 0, length);
-    std::vector<char> body(length);
-    if (length != 0) ftp.GetResponse(body.data(), body.size(), length);
-    bytes = length;
-    localFailed = localPath.empty() ? !WriteStdout(body.data(), length)
-                                    : !WriteLocalFile(localPath, body.data(), length);
-    return localFailed ? -1 : 0;
-}
-
-int FtpGetOne(const std::string& urlText, const OutputChoice& output,
-              const CommonSettings& settings) {
-    Session session;
-    int status = OpenSession(urlText, Protocol::Ftp, settings, session);
-    if (status != kExitOk) return status;
-    const auto path = ResolveOutput(output, session.url, status);
-    if (!path) return status;
-    LocalTarget target;
-    std::string error;
-    if (!path->empty() && !target.Open(*path, error)) return ReportProblem(error, kExitLocalFile);
-
-    ToolFtp ftp;
-    Configure(ftp, session);
-    ftp.SetHREF(Wide(DecodePath(session.url.path)).c_str());
-    std::uint64_t bytes = 0;
-    bool localFailed = false;
-    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
-    const int rc = WithRetries(
-        settings.retries, settings.quiet, "get",
-        [&] { return FtpDownload(ftp, target.TemporaryPath(), bytes, localFailed); },
-        [&] { return !localFailed && IsTransient(ftp.Error(), ftp.Replies()); });
-    FinishProgress();
-    if (localFailed) {
-        return ReportProblem(
-            path->empty() ? "writing output failed" : LocalError("cannot write", *path),
-            kExitLocalFile);
-    }
-    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
-    if (path->empty()) return kExitOk;
-    if (!target.Commit(error)) return ReportProblem(error, kExitLocalFile);
-    Note(session, "saved " + std::to_string(bytes) + " bytes to " + *path);
-    return kExitOk;
-}
-
 namespace {
 
-// Standard input in a temporary file, for put -: the library uploads files.
-class StdinCopy {
-public:
-    ~StdinCopy() {
-        if (!m_path.empty()) unlink(m_path.c_str());
-    }
-    bool Make() {
-        const char* directory = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(directory && *directory ? directory : "/tmp") + "/rkcurl-stdin-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        const int fd = mkstemp(name.data());
-        if (fd < 0) return false;
-        close(fd);
-        m_path = name.data();
-        std::string data;
-        return ReadLocalFile("-", data) && WriteLocalFile(m_path, data.data(), data.size());
-    }
-    const std::string& Path() const { return m_path; }
+// Standard input copied into a temporary file, for put -: the library uploads files.
+bool CopyStdin(TempFile& copy) {
+    if (!copy.Make("stdin")) return false;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(copy.Path().c_str(), "wb"),
+                                                              &std::fclose);
+    return out && CopyStream(stdin, out.get());
+}
 
-private:
-    std::string m_path;
-};
-
-int PutOne(const std::string& local, const std::string& urlText, const CommonSettings& settings) {
+int PutOne(const std::string& local, const std::string& urlText, const CommonSettings& settings,
+           bool resume) {
     Session session;
     int status = OpenSession(urlText, Protocol::Ftp, settings, session);
     if (status != kExitOk) return status;
@@ -202,8 +147,8 @@ int PutOne(const std::string& local, const std::string& urlText, const CommonSet
         target += EncodeSegment(BaseName(local));
         session.url.path = target;
     }
-    StdinCopy input;
-    if (local == "-" && !input.Make()) {
+    TempFile input;
+    if (local == "-" && !CopyStdin(input)) {
         return ReportProblem("cannot read standard input", kExitLocalFile);
     }
     const std::string& source = local == "-" ? input.Path() : local;
@@ -212,11 +157,13 @@ int PutOne(const std::string& local, const std::string& urlText, const CommonSet
     ftp.SetHREF(Wide(DecodePath(target)).c_str());
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Upload);
     const int rc = WithRetries(
-        settings.retries, settings.quiet, "put", [&] { return ftp.PutFile(Wide(source).c_str()); },
+        settings.retries, settings.quiet, "put",
+        [&] { return ftp.PutFile(Wide(source).c_str(), resume ? 1 : 0); },
         [&] { return IsTransient(ftp.Error(), ftp.Replies()); });
     FinishProgress();
     if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
-    Note(session, "uploaded " + (local == "-" ? std::string("standard input") : local) + " to " +
+    Note(session, std::string(resume ? "uploaded the rest of " : "uploaded ") +
+                      (local == "-" ? std::string("standard input") : local) + " to " +
                       DisplayUrl(session.url));
     return kExitOk;
 }
@@ -225,9 +172,11 @@ int PutOne(const std::string& local, const std::string& urlText, const CommonSet
 
 int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
-    if (!OperandsOk(args, 2, static_cast<std::size_t>(-1), "put FILE... URL", status)) {
+    if (!OperandsOk(args, 2, static_cast<std::size_t>(-1), "put FILE... URL [-C -]", status)) {
         return status;
     }
+    bool resume = false;
+    if (!ReadResume(args, resume, status)) return status;
     const std::vector<std::string> locals(args.operands.begin(), args.operands.end() - 1);
     const std::string& url = args.operands.back();
     if (locals.size() > 1 && url.back() != '/') {
@@ -236,14 +185,12 @@ int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
     // Every local file is checked before anything is sent.
     for (const std::string& local : locals) {
         if (local == "-") continue;
-        std::FILE* probe = std::fopen(local.c_str(), "rb");
-        if (probe == nullptr)
-            return ReportProblem(LocalError("cannot read", local), kExitLocalFile);
-        std::fclose(probe);
+        std::string error;
+        if (!CheckUploadSource(local, error)) return ReportProblem(error, kExitLocalFile);
     }
     int result = kExitOk;
     for (const std::string& local : locals) {
-        status = PutOne(local, url, settings);
+        status = PutOne(local, url, settings, resume);
         if (result == kExitOk) result = status;
         if (status == kExitInterrupted) break;
     }

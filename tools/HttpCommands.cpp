@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Failure.h"
+#include "LocalFiles.h"
 #include "LocalTarget.h"
 #include "Progress.h"
 #include "Retry.h"
@@ -122,9 +123,22 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
     if (status != kExitOk) return status;
     const auto path = ResolveOutput(output, session.url, status);
     if (!path) return status;
+    // A device or pipe (-o /dev/null) is written into from a spool file: renaming the finished
+    // file into place would replace it.
+    const bool special = !path->empty() && IsSpecialFile(*path);
     LocalTarget target;
+    TempFile spool;
     std::string error;
-    if (!path->empty() && !target.Open(*path, error)) return ReportProblem(error, kExitLocalFile);
+    if (special) {
+        if (!CheckDownloadTarget(*path, false, error)) return ReportProblem(error, kExitLocalFile);
+        if (!spool.Make(label)) {
+            return ReportProblem(LocalError("cannot make a temporary file", "in $TMPDIR"),
+                                 kExitLocalFile);
+        }
+    } else if (!path->empty() && !target.Open(*path, error)) {
+        return ReportProblem(error, kExitLocalFile);
+    }
+    const std::string& file = special ? spool.Path() : target.TemporaryPath();
     // A plain GET, as any web server expects; the multipart POST only when fields are given.
     const bool withForm = form != nullptr && form->Has("form");
     if (withForm && !AddFields(*form, http, status)) return status;
@@ -138,7 +152,7 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
                 http.SetWriteCallbackFunc(&WriteToStdout);
                 return http.GetFile(nullptr);
             }
-            return http.GetFile(Wide(target.TemporaryPath()).c_str());
+            return http.GetFile(Wide(file).c_str());
         },
         [&] { return IsTransient(http.Error(), ""); });
     FinishProgress();
@@ -150,8 +164,12 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
         if (std::fflush(stdout) != 0) return ReportProblem("writing output failed", kExitLocalFile);
         return kExitOk;
     }
-    if (!target.Commit(error)) return ReportProblem(error, kExitLocalFile);
-    Note(session, "saved " + DisplayUrl(session.url) + " to " + *path);
+    if (special && !CopyFileTo(spool.Path(), *path)) {
+        return ReportProblem(LocalError("cannot write", *path), kExitLocalFile);
+    }
+    if (!special && !target.Commit(error)) return ReportProblem(error, kExitLocalFile);
+    Note(session,
+         "saved " + ByteCount(LocalFileSize(special ? spool.Path() : *path)) + " to " + *path);
     return kExitOk;
 }
 
@@ -195,9 +213,8 @@ int RunUpload(const ParsedArguments& args, const CommonSettings& settings) {
         return status;
     }
     const std::string& local = args.operands[1];
-    std::FILE* probe = std::fopen(local.c_str(), "rb");
-    if (probe == nullptr) return ReportProblem(LocalError("cannot read", local), kExitLocalFile);
-    std::fclose(probe);
+    std::string error;
+    if (!CheckUploadSource(local, error)) return ReportProblem(error, kExitLocalFile);
     Session session;
     ToolHttp http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;

@@ -183,6 +183,10 @@ class CommandLine(unittest.TestCase):
             (["page", "http://h/", "-F", "novalue"], "-F wants name=value"),
             (["buffer", "http://h/", "--max", "-1"], "--max wants a byte count"),
             (["download", "http://h/"], "download needs -o FILE or -O"),
+            (["get", "-C", "-", "-o", "f", "http://h/f"], "-C - resumes FTP downloads only"),
+            (["get", "-C", "-", "ftp://h/f"], "-C - needs a local file"),
+            (["get", "-C", "100", "-o", "f", "ftp://h/f"], "-C takes only -"),
+            (["put", "--continue-at=7", "f", "ftp://h/"], "-C takes only -"),
         ]
         for args, message in cases:
             status, out, err = run(*args)
@@ -197,6 +201,11 @@ class CommandLine(unittest.TestCase):
         self.assertIn("cannot read /nonexistent/file", err)
         status, _, err = run("upload", "http://127.0.0.1:9/", "/nonexistent/file")
         self.assertEqual(status, 3)
+        for args in (["put", "/tmp", "ftp://127.0.0.1:9/"],
+                     ["upload", "http://127.0.0.1:9/", "/tmp"]):
+            status, _, err = run(*args)
+            self.assertEqual(status, 3)
+            self.assertIn("cannot read /tmp: Is a directory", err)
 
     def test_refused_connection_is_one_line_with_both_codes(self):
         status, out, err = run("page", "http://127.0.0.1:9/")
@@ -266,6 +275,66 @@ class Ftp(ServerCase):
                          (0, b"odd"))
         self.assertFails(run("put", *self.auth, local, self.ftp + "/no/such/dir/"), 1,
                          r"RKERR_PERFORM \(2509\) curl \d+: ")
+
+    def test_get_streams_to_disk_in_little_memory(self):
+        size = 200 * 1024 * 1024
+        with open(os.path.join(self.ftp_root, "large.bin"), "wb") as out:
+            out.truncate(size)  # sparse: no disk space on the server's side
+        with open(RKCURL, "rb") as program:
+            sanitized = b"__asan_init" in program.read()
+        # Held in memory the file alone would take 200 MiB.
+        bound = (192 if sanitized else 64) * 1024 * 1024
+        target = os.path.join(self.local, "large.bin")
+        for output, sink in ((["-o", target], None), ([], subprocess.DEVNULL)):
+            process = subprocess.Popen([RKCURL, "get", "-q", *self.auth, self.ftp + "/large.bin",
+                                        *output], stdout=sink)
+            _, status, usage = os.wait4(process.pid, 0)
+            process.returncode = os.waitstatus_to_exitcode(status)
+            self.assertEqual(process.returncode, 0, output)
+            self.assertLess(usage.ru_maxrss * 1024, bound, output)
+        self.assertEqual(os.path.getsize(target), size)
+        os.unlink(target)
+
+    def test_resume_continues_a_partial_file(self):
+        data = os.urandom(300000)
+        self.write(self.ftp_root, "resume/data.bin", data)
+        local = os.path.join(self.local, "resumed.bin")
+        # Local part (None: no file yet), then what the trace must not show.
+        for part, unsent in ((None, None), (100000, None), (299999, None), (300000, "RETR")):
+            if os.path.exists(local):
+                os.unlink(local)
+            if part is not None:
+                self.write(self.local, "resumed.bin", data[:part])
+            status, _, err = run("get", "-v", "-C", "-", *self.auth, self.ftp + "/resume/data.bin",
+                                 "-o", local)
+            self.assertEqual(status, 0, err)
+            self.assertEqual(self.read(local), data, part)
+            if unsent:
+                self.assertNotRegex(err, r"(?m)^> %s" % unsent)
+                self.assertIn("is complete already (300000 bytes)", err)
+        remote = os.path.join(self.ftp_root, "resume/up.bin")
+        source = self.write(self.local, "up.bin", data)
+        for part, unsent in ((None, None), (123456, None), (300000, "(STOR|APPE)")):
+            if os.path.exists(remote):
+                os.unlink(remote)
+            if part is not None:
+                self.write(self.ftp_root, "resume/up.bin", data[:part])
+            status, _, err = run("put", "-v", "--continue-at", "-", *self.auth, source,
+                                 self.ftp + "/resume/")
+            self.assertEqual(status, 0, err)
+            self.assertEqual(self.read(remote), data, part)
+            if unsent:
+                self.assertNotRegex(err, r"(?m)^> %s" % unsent)
+        # A local file longer than the remote one is not cut back.
+        self.write(self.local, "resumed.bin", data + b"more")
+        self.assertFails(run("get", "-C", "-", *self.auth, self.ftp + "/resume/data.bin", "-o",
+                             local), 1, r"RKERR_GET_FILE \(2517\) curl 36: ")
+        self.assertEqual(self.read(local), data + b"more")
+        # A resume of a missing remote file leaves no empty local file behind.
+        os.unlink(local)
+        self.assertFails(run("get", "-C", "-", *self.auth, self.ftp + "/resume/none.bin", "-o",
+                             local), 1, r"RKERR_GET_FILE \(2517\) curl 78: ")
+        self.assertFalse(os.path.exists(local))
 
     def test_mkdir_with_and_without_parents(self):
         base = self.ftp + "/mk"
@@ -683,6 +752,31 @@ class Options(ServerCase):
                              os.path.join(self.local, "adir")), 3, r"cannot write .*adir: ")
         self.assertFails(run("get", *self.auth, self.ftp + "/missing.txt", "-o",
                              "/no/dir/file"), 3, r"cannot write /no/dir/file: ")
+
+    def test_devices_and_pipes_are_written_into_not_replaced(self):
+        import stat
+        import threading
+        data = os.urandom(70000)
+        self.write(self.ftp_root, "dev/d.bin", data)
+        self.write(self.http_root, "files/dev.bin", data)
+        pipe = os.path.join(self.local, "pipe")
+        os.mkfifo(pipe)
+        device = os.path.join(self.local, "null")
+        if os.geteuid() == 0:
+            os.mknod(device, 0o666 | stat.S_IFCHR, os.makedev(1, 3))  # as /dev/null
+        for url in (self.ftp + "/dev/d.bin", self.http + "/files/dev.bin"):
+            received = []
+            reader = threading.Thread(target=lambda: received.append(self.read(pipe)),
+                                      daemon=True)
+            reader.start()
+            status, _, err = run("get", *self.auth, url, "-o", pipe)
+            reader.join(30)
+            self.assertEqual((status, received), (0, [data]), err)
+            self.assertTrue(stat.S_ISFIFO(os.stat(pipe).st_mode))
+            if os.path.exists(device):
+                self.assertEqual(run("get", *self.auth, url, "-o", device)[0], 0)
+                self.assertTrue(stat.S_ISCHR(os.stat(device).st_mode), url)
+        self.assertEqual(sorted(os.listdir(self.local)).count("pipe"), 1)
 
     def test_retries_transient_failures_only(self):
         self.write(self.http_root, "files/r.txt", b"at last")

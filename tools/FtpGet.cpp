@@ -1,0 +1,102 @@
+#include "FtpGet.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "Failure.h"
+#include "LocalFiles.h"
+#include "Progress.h"
+#include "Retry.h"
+
+namespace rktool {
+namespace {
+
+using oru::shared::error::RKERR_FILE_OPEN;
+
+constexpr int kCurlWriteError = 23;
+
+// The library's word that the local side failed: the file could not be opened or made, or
+// writing, flushing or moving it into place went wrong.
+bool LocalSideFailed(int rc, const ToolFtp& ftp) {
+    return !Interrupted() && (rc == RKERR_FILE_OPEN || ftp.Error().whatEx() == kCurlWriteError);
+}
+
+// The note after a download into a file.
+std::string SavedNote(const std::string& path, bool resume, std::uint64_t before,
+                      std::uint64_t after) {
+    if (!resume || before == 0) return "saved " + ByteCount(after) + " to " + path;
+    if (after == before) return path + " is complete already (" + ByteCount(after) + ")";
+    return "saved " + ByteCount(after - before) + " more to " + path + " (" + ByteCount(after) +
+           " in all)";
+}
+
+}  // namespace
+
+bool ReadResume(const ParsedArguments& args, bool& resume, int& status) {
+    const auto value = args.Value("continue-at");
+    resume = value.has_value();
+    if (!resume || *value == "-") return true;
+    status = ReportProblem(
+        "-C takes only - (go on from the size already there), got \"" + *value + "\"", kExitUsage);
+    return false;
+}
+
+int FtpGetOne(const std::string& urlText, const OutputChoice& output,
+              const CommonSettings& settings, bool resume) {
+    Session session;
+    int status = OpenSession(urlText, Protocol::Ftp, settings, session);
+    if (status != kExitOk) return status;
+    const auto path = ResolveOutput(output, session.url, status);
+    if (!path) return status;
+    const bool toStdout = path->empty();
+    std::string error;
+    if (!toStdout && !CheckDownloadTarget(*path, resume, error)) {
+        return ReportProblem(error, kExitLocalFile);
+    }
+    // Standard output and a device or pipe are fed from a spool file once it is complete; the
+    // library would move its finished file over a device.
+    const bool spooled = toStdout || (!resume && IsSpecialFile(*path));
+    TempFile spool;
+    if (spooled && !spool.Make("get")) {
+        return ReportProblem(LocalError("cannot make a temporary file", "in $TMPDIR"),
+                             kExitLocalFile);
+    }
+    const std::string& local = spooled ? spool.Path() : *path;
+    const std::uint64_t before = resume ? LocalFileSize(local) : 0;
+    const bool existed = access(local.c_str(), F_OK) == 0;
+
+    ToolFtp ftp;
+    Configure(ftp, session);
+    ftp.SetHREF(Wide(DecodePath(session.url.path)).c_str());
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
+    const int rc = WithRetries(
+        settings.retries, settings.quiet, "get",
+        [&] { return ftp.GetFileTo(Wide(local).c_str(), resume ? 1 : 0); },
+        [&] {
+            return !LocalSideFailed(ftp.Error().what(), ftp) &&
+                   IsTransient(ftp.Error(), ftp.Replies());
+        });
+    FinishProgress();
+    if (rc != 0 && LocalSideFailed(rc, ftp)) {
+        const std::string what = spooled ? "a temporary file in $TMPDIR" : *path;
+        return ReportProblem("cannot write " + what + " (" + FailureText(ftp.Error()) + ")",
+                             kExitLocalFile);
+    }
+    if (rc != 0) {
+        // The library makes the file of a resume before it asks; nothing arrived, so nothing
+        // is left behind.
+        if (resume && !existed && LocalFileSize(local) == 0) unlink(local.c_str());
+        return ReportFailure(ftp.Error(), ftp.Replies());
+    }
+    if (spooled && !CopyFileTo(spool.Path(), *path)) {
+        return ReportProblem(toStdout ? "writing output failed" : LocalError("cannot write", *path),
+                             kExitLocalFile);
+    }
+    if (toStdout) return kExitOk;
+    Note(session, SavedNote(*path, resume, before, LocalFileSize(local)));
+    return kExitOk;
+}
+
+}  // namespace rktool
