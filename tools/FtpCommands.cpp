@@ -70,10 +70,12 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     Session session;
     ToolFtp ftp;
-    if (!StartFtp(args, settings, {1, 1, "ls URL [--long|--json]", 0, false}, session, ftp,
-                  status)) {
+    if (!StartFtp(args, settings, {1, 1, "ls URL [--long|--json] [--mlsd] [-a]", 0, false}, session,
+                  ftp, status)) {
         return status;
     }
+    if (args.Has("mlsd")) ftp.SetUseMlsd(1);
+    if (args.Has("all")) ftp.SetListHidden(1);
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     std::vector<ListEntry> entries;
     if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
@@ -229,6 +231,11 @@ int RemoveOne(const std::string& urlText, bool recursive, const CommonSettings& 
     if (status != kExitOk) return status;
     if (!NeedsLeaf(session, status)) return status;
     Configure(ftp, session);
+    // A tree goes whole, as "rm -r" does locally: its listings ask for hidden entries too, or a
+    // directory holding a dot file would survive its final RMD.
+    // LIST, never MLSD: some servers show a link in MLSD as what it points to, and the walk
+    // would then go through it.
+    if (recursive) ftp.SetListHidden(1);
     const std::string leaf = session.url.LeafName();
     ftp.SetHREF(Wide(DecodePath(session.url.ParentPath())).c_str());
     bool directory = false;

@@ -248,6 +248,31 @@ class Ftp(ServerCase):
         self.assertFails(run("ls", *self.auth, self.ftp + "/missing"), 1,
                          r"RKERR_GET_FILE \(2517\) curl 9: ")
 
+    def test_ls_mlsd_and_hidden_entries(self):
+        path = self.write(self.ftp_root, "ml/.dot", b"123456789")
+        stamp = 981173106  # 2001-02-03 04:05:06 UTC: LIST shows only the day for an old file
+        os.utime(path, (stamp, stamp))
+        # (options, command on the wire, modified)
+        cases = [([], "LIST", "2001-02-03T00:00:00"), (["-a"], "LIST -a", None),
+                 (["--mlsd"], "MLSD", "2001-02-03T04:05:06"),
+                 (["--mlsd", "--all"], "MLSD", "2001-02-03T04:05:06")]
+        for options, command, modified in cases:
+            status, out, err = run("ls", "--json", "-v", *options, *self.auth, self.ftp + "/ml")
+            self.assertEqual(status, 0, err)
+            self.assertRegex(err, r"(?m)^> %s\r?$" % command, options)
+            entries = json.loads(out)  # this server shows dot files whatever LIST is asked
+            self.assertEqual([(e["name"], e["size"]) for e in entries], [(".dot", 9)])
+            if modified:
+                self.assertEqual(entries[0]["modified"], modified, options)
+        # rm -r lists hidden entries, always with LIST.
+        self.write(self.ftp_root, "ml/sub/.hidden", b"h")
+        status, _, err = run("rm", "-r", "-v", *self.auth, self.ftp + "/ml")
+        self.assertEqual(status, 0, err)
+        self.assertRegex(err, r"(?m)^> LIST -a\r?$")
+        self.assertIn("> DELE .hidden", err)
+        self.assertNotIn("> MLSD", err)
+        self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "ml")))
+
     def test_put_and_get_round_trip(self):
         data = bytes(range(256)) * 400
         local = self.write(self.local, "blob.bin", data)
@@ -934,7 +959,9 @@ class Ftps(unittest.TestCase):
         steps = [
             ["mkdir", "-p", "--secure", plain + "/tls/inner"],
             ["put", local, secure + "/tls/inner/"],
+            ["put", local, secure + "/tls/inner/.hidden"],
             ["ls", "--long", "--secure", plain + "/tls/inner"],
+            ["ls", "-a", "--secure", plain + "/tls/inner"],
             ["get", secure + "/tls/inner/tls.bin", "-o", local + ".back"],
             ["rm", "-r", secure + "/tls"],
         ]
@@ -944,7 +971,9 @@ class Ftps(unittest.TestCase):
             self.assertEqual(status, 0, (args, err))
             self.assertIn("SSL connection using", err, args)
             outputs.append(out.decode())
-        self.assertRegex(outputs[2], r"^file 100000 .* tls\.bin\n$")
+        # vsftpd shows dot files for LIST -a only; rm -r asks for them, so the tree goes.
+        self.assertRegex(outputs[3], r"^file 100000 .* tls\.bin\n$")
+        self.assertEqual(sorted(outputs[4].split()), [".hidden", "tls.bin"])
         with open(local + ".back", "rb") as back:
             self.assertEqual(back.read(), data)
         self.assertFalse(os.path.exists(os.path.join(self.pub, "tls")))
