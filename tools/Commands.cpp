@@ -82,7 +82,8 @@ std::vector<Command> MakeCommands() {
          "a file named after the URL's last segment, else to standard output (also -o -). A\n"
          "file is written under a temporary name beside it and renamed once complete, so a\n"
          "failed download leaves an existing file untouched. http:// and https:// URLs are\n"
-         "fetched with a plain GET.\n"
+         "fetched with a plain GET. A URL without a scheme is FTP when its host name starts\n"
+         "with \"ftp.\", else HTTP, as for curl.\n"
          "  -C -, --continue-at -  FTP only: continue a partial local file; only the part it\n"
          "                         lacks is fetched and appended, a complete file fetches\n"
          "                         nothing, and a failure keeps what arrived for the next try\n",

@@ -102,10 +102,14 @@ int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     if (status != kExitOk) return status;
     bool resume = false;
     if (!ReadResume(args, resume, status)) return status;
+    // A URL without a scheme is guessed at as curl does, so that "get example.com/f" asks
+    // an HTTP server rather than waiting for an FTP greeting that never comes.
+    std::vector<std::string> urls;
+    for (const std::string& operand : args.operands) urls.push_back(WithGuessedScheme(operand));
     // Every URL is checked before anything is fetched: a resume needs an FTP file and a local
     // file to continue.
     for (std::size_t i = 0; resume && i < outputs.size(); ++i) {
-        if (IsHttpUrl(args.operands[i])) {
+        if (IsHttpUrl(urls[i])) {
             return ReportProblem(
                 "-C - resumes FTP downloads only (no HTTP range requests): " + args.operands[i],
                 kExitUsage);
@@ -116,7 +120,7 @@ int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     }
     int result = kExitOk;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        const std::string& url = args.operands[i];
+        const std::string& url = urls[i];
         status = IsHttpUrl(url) ? HttpGetOne(url, outputs[i], settings, nullptr)
                                 : FtpGetOne(url, outputs[i], settings, resume);
         if (result == kExitOk) result = status;

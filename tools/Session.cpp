@@ -85,7 +85,18 @@ std::optional<std::string> ResolveOutput(const OutputChoice& output, const UrlPa
     return name;
 }
 
+bool OutputNamesOk(const ParsedArguments& args, int& status) {
+    for (const std::string& path : args.Values("output")) {
+        if (path.empty()) {
+            status = ReportProblem("-o needs a file name (- for standard output)", kExitUsage);
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<OutputChoice> OutputChoices(const ParsedArguments& args, int& status) {
+    if (!OutputNamesOk(args, status)) return {};
     const std::vector<std::string>& paths = args.Values("output");
     if (paths.size() > args.operands.size()) {
         status = ReportProblem("more -o options than URLs", kExitUsage);

@@ -185,6 +185,9 @@ class CommandLine(unittest.TestCase):
             (["download", "http://h/"], "download needs -o FILE or -O"),
             (["get", "-C", "-", "-o", "f", "http://h/f"], "-C - resumes FTP downloads only"),
             (["get", "-C", "-", "ftp://h/f"], "-C - needs a local file"),
+            (["get", "-o", "", "ftp://h/f"], "-o needs a file name"),
+            (["download", "--output=", "http://h/f"], "-o needs a file name"),
+            (["get", "-C", "-", "-o", "f", "h/f"], "-C - resumes FTP downloads only"),
             (["get", "-C", "100", "-o", "f", "ftp://h/f"], "-C takes only -"),
             (["put", "--continue-at=7", "f", "ftp://h/"], "-C takes only -"),
         ]
@@ -755,6 +758,15 @@ class Options(ServerCase):
         self.assertEqual(run("get", *self.auth, self.ftp + "/many/one.txt",
                              self.ftp + "/many/two.txt")[:2], (0, b"122"))
         self.assertEqual(run("download", "-O", self.http + "/files/three.txt", cwd=work)[0], 0)
+
+    def test_get_guesses_a_missing_scheme_from_the_host(self):
+        self.write(self.ftp_root, "guess/f.txt", b"over ftp")
+        self.write(self.http_root, "files/g.txt", b"over http")
+        # "*.localhost" is the loopback to libcurl: a host named ftp.* without a resolver.
+        for url, data in (("ftp.localhost:%d/guess/f.txt" % self.ftp_server.port, b"over ftp"),
+                          ("127.0.0.1:%d/files/g.txt" % self.http_server.port, b"over http")):
+            status, out, err = run("get", "-m", "20", *self.auth, url)
+            self.assertEqual((status, out), (0, data), err)
 
     def test_failed_download_keeps_the_existing_file(self):
         cases = [
