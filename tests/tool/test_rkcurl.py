@@ -340,6 +340,15 @@ class Ftp(ServerCase):
             if unsent:
                 self.assertNotRegex(err, r"(?m)^> %s" % unsent)
                 self.assertIn("is complete already (300000 bytes)", err)
+        # The progress line counts the whole file, and says where it resumed.
+        self.write(self.local, "resumed.bin", data[:100000])
+        status, _, err = run("get", "-#", "-C", "-", *self.auth, self.ftp + "/resume/data.bin",
+                             "-o", local, env=dict(os.environ, COLUMNS="120"))
+        self.assertEqual((status, self.read(local)), (0, data), err)
+        lines = [line for line in err.splitlines() if "%" in line]
+        self.assertRegex(lines[-1], r"^data\.bin +\[#+\] 100%  293\.0 KiB / 293\.0 KiB "
+                                    r"\(resumed at 97\.7 KiB\)  ")
+        self.assertRegex(err, r"(?m)^data\.bin: 195\.3 KiB in .*, resumed at 97\.7 KiB$")
         remote = os.path.join(self.ftp_root, "resume/up.bin")
         source = self.write(self.local, "up.bin", data)
         for part, unsent in ((None, None), (123456, None), (300000, "(STOR|APPE)")):
