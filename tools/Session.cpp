@@ -180,10 +180,8 @@ int OpenSession(const std::string& urlText, Protocol protocol, const CommonSetti
     }
     session.showProgress = settings.forceProgress ||
                            (!settings.quiet && !settings.noProgress && isatty(STDERR_FILENO) != 0);
-    if (settings.verbose && !session.password.empty()) {
-        session.verboseFilter =
-            std::make_unique<VerboseFilter>(std::vector<std::string>{session.password});
-    }
+    // Every trace runs through the filter: a proxy URL or a header may carry credentials too.
+    if (settings.verbose) session.verboseFilter = std::make_unique<VerboseFilter>();
     return kExitOk;
 }
 

@@ -620,6 +620,27 @@ class Secrets(ServerCase):
                 if extra:
                     self.assertIn("***", result[2], args)
 
+    def test_trace_masks_the_login_and_nothing_else(self):
+        # A one-letter password is in every other word of the trace; only the login is masked.
+        root = os.path.join(self.work, "short")
+        os.makedirs(root)
+        server = Server("demo-ftp-server.py", root, "u", "e")
+        try:
+            status, _, err = run("ls", "-v", "-u", "u:e", "ftp://127.0.0.1:%d/" % server.port)
+        finally:
+            server.stop()
+        self.assertEqual(status, 0, err)
+        self.assertRegex(err, r"(?m)^> PASS \*\*\*\r?$")
+        self.assertIn("> USER u", err)
+        self.assertIn("Entering extended passive mode", err)
+        self.assertEqual(err.count("***"), 1, err)
+        # HTTP: the header keeps its scheme word.
+        self.write(self.http_root, "q.txt", b"q")  # /private/ asks for the login
+        status, _, err = run("page", "-v", *self.auth, self.http + "/private/q.txt")
+        self.assertEqual(status, 0, err)
+        self.assertRegex(err, r"(?m)^(> )?Authorization: Basic \*\*\*\r?$")
+        self.assertNotIn(PASSWORD, err)
+
     def test_log_lines_carry_severity_file_and_line(self):
         log = os.path.join(self.local, "format.txt")
         self.assertEqual(run("--log", log, "ls", *self.auth, self.ftp + "/missing")[0], 1)
