@@ -34,6 +34,7 @@ struct BarState {
     std::chrono::steady_clock::time_point lastDraw;
     double total = 0;
     double now = -1;
+    double offset = 0;
 };
 BarState g_bar;
 
@@ -65,6 +66,7 @@ ProgressView View() {
     view.label = g_bar.label;
     view.total = g_bar.total;
     view.now = std::max(g_bar.now, 0.0);
+    view.offset = g_bar.offset;
     view.elapsedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - g_bar.start).count();
     return view;
@@ -112,14 +114,19 @@ bool Interrupted() {
     return g_interrupted != 0;
 }
 
-void BeginProgress(bool show, const std::string& label, Direction direction) {
+void BeginProgress(bool show, const std::string& label, Direction direction, double offset) {
     FinishProgress();
     g_bar = BarState{};
     g_bar.show = show;
     g_bar.terminal = isatty(STDERR_FILENO) != 0;
     g_bar.direction = direction;
     g_bar.label = label;
+    g_bar.offset = offset;
     g_bar.start = std::chrono::steady_clock::now();
+}
+
+void SetProgressOffset(double offset) {
+    g_bar.offset = offset;
 }
 
 void FinishProgress() {
