@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     int rc = ftp.FindFirstFileW(entry);
     for (; rc == 0; rc = ftp.FindNextFileW(entry)) {
         const bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        std::printf("%s %10u %s\n", directory ? "dir " : "file", entry.nFileSizeLow,
+        std::printf("%s %10u %s\n", directory ? "dir " : "file",
+                    static_cast<unsigned>(entry.nFileSizeLow),
                     oru::helper::WideStrToNarStr(entry.cFileName).c_str());
     }
     LOGGER::CRKLog::SetSink(nullptr);

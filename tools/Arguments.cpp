@@ -1,8 +1,10 @@
 #include "Arguments.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace rktool {
 namespace {
@@ -153,8 +155,11 @@ std::optional<CommonSettings> ReadCommonSettings(const ParsedArguments& parsed,
         long* target;
     };
     long retries = 0;
+    // 2^40 bytes a second, or what a long holds where it is 32 bits (Windows).
+    constexpr long kSpeedLimitMax =
+        static_cast<long>(std::min<long long>(1LL << 40, std::numeric_limits<long>::max()));
     for (const Count& item :
-         {Count{"speed-limit", 1L << 40, &settings.speedLimit},
+         {Count{"speed-limit", kSpeedLimitMax, &settings.speedLimit},
           Count{"speed-time", 1L << 30, &settings.speedTime},
           Count{"max-redirs", 1L << 20, &settings.maxRedirects}, Count{"retry", 1000, &retries}}) {
         const auto value = parsed.Value(item.option);

@@ -64,13 +64,16 @@ std::vector<Command> MakeCommands() {
     const OptionSpec resume{"continue-at", 'C', true};
     return {
         {"ls",
-         "URL [--long | --json]",
+         "URL [--long | --json] [--mlsd] [-a]",
          "list an FTP directory",
          "Lists the directory the URL names (a final / is optional). By default one name a\n"
          "line, directories with a final /. --long prints kind (file, dir, link), size in\n"
          "bytes, modification time as the server's clock reads it, and name. --json prints\n"
-         "an array of {\"name\", \"kind\", \"size\", \"modified\"} objects.\n",
-         {{"long", 'l', false}, {"json", 0, false}},
+         "an array of {\"name\", \"kind\", \"size\", \"modified\"} objects.\n"
+         "      --mlsd  list with MLSD: exact sizes, times in UTC to the second, types the\n"
+         "              server states; a server that refuses MLSD is listed with LIST\n"
+         "  -a, --all   hidden entries too (names starting with .): LIST -a\n",
+         {{"long", 'l', false}, {"json", 0, false}, {"mlsd", 0, false}, {"all", 'a', false}},
          RunLs},
         {"get",
          "URL... [-o FILE]... [-O] [-C -]",
@@ -79,7 +82,8 @@ std::vector<Command> MakeCommands() {
          "a file named after the URL's last segment, else to standard output (also -o -). A\n"
          "file is written under a temporary name beside it and renamed once complete, so a\n"
          "failed download leaves an existing file untouched. http:// and https:// URLs are\n"
-         "fetched with a plain GET.\n"
+         "fetched with a plain GET. A URL without a scheme is FTP when its host name starts\n"
+         "with \"ftp.\", else HTTP, as for curl.\n"
          "  -C -, --continue-at -  FTP only: continue a partial local file; only the part it\n"
          "                         lacks is fetched and appended, a complete file fetches\n"
          "                         nothing, and a failure keeps what arrived for the next try\n",
@@ -108,7 +112,8 @@ std::vector<Command> MakeCommands() {
          "[-r] URL...",
          "delete FTP files, or whole trees with -r",
          "Deletes the file each URL names. With -r a directory is removed with everything\n"
-         "below it, depth first; a link is deleted itself and never followed.\n",
+         "below it, depth first; a link is deleted itself and never followed. The listings of\n"
+         "-r always ask for hidden entries (LIST -a), so dot files go too.\n",
          {{"recursive", 'r', false}},
          RunRm},
         {"rmdir", "URL", "remove an empty FTP directory",

@@ -70,10 +70,12 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     Session session;
     ToolFtp ftp;
-    if (!StartFtp(args, settings, {1, 1, "ls URL [--long|--json]", 0, false}, session, ftp,
-                  status)) {
+    if (!StartFtp(args, settings, {1, 1, "ls URL [--long|--json] [--mlsd] [-a]", 0, false}, session,
+                  ftp, status)) {
         return status;
     }
+    if (args.Has("mlsd")) ftp.SetUseMlsd(1);
+    if (args.Has("all")) ftp.SetListHidden(1);
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     std::vector<ListEntry> entries;
     if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
@@ -100,10 +102,14 @@ int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     if (status != kExitOk) return status;
     bool resume = false;
     if (!ReadResume(args, resume, status)) return status;
+    // A URL without a scheme is guessed at as curl does, so that "get example.com/f" asks
+    // an HTTP server rather than waiting for an FTP greeting that never comes.
+    std::vector<std::string> urls;
+    for (const std::string& operand : args.operands) urls.push_back(WithGuessedScheme(operand));
     // Every URL is checked before anything is fetched: a resume needs an FTP file and a local
     // file to continue.
     for (std::size_t i = 0; resume && i < outputs.size(); ++i) {
-        if (IsHttpUrl(args.operands[i])) {
+        if (IsHttpUrl(urls[i])) {
             return ReportProblem(
                 "-C - resumes FTP downloads only (no HTTP range requests): " + args.operands[i],
                 kExitUsage);
@@ -114,7 +120,7 @@ int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     }
     int result = kExitOk;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        const std::string& url = args.operands[i];
+        const std::string& url = urls[i];
         status = IsHttpUrl(url) ? HttpGetOne(url, outputs[i], settings, nullptr)
                                 : FtpGetOne(url, outputs[i], settings, resume);
         if (result == kExitOk) result = status;
@@ -229,6 +235,11 @@ int RemoveOne(const std::string& urlText, bool recursive, const CommonSettings& 
     if (status != kExitOk) return status;
     if (!NeedsLeaf(session, status)) return status;
     Configure(ftp, session);
+    // A tree goes whole, as "rm -r" does locally: its listings ask for hidden entries too, or a
+    // directory holding a dot file would survive its final RMD.
+    // LIST, never MLSD: some servers show a link in MLSD as what it points to, and the walk
+    // would then go through it.
+    if (recursive) ftp.SetListHidden(1);
     const std::string leaf = session.url.LeafName();
     ftp.SetHREF(Wide(DecodePath(session.url.ParentPath())).c_str());
     bool directory = false;

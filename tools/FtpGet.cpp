@@ -70,10 +70,14 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
     ToolFtp ftp;
     Configure(ftp, session);
     ftp.SetHREF(Wide(DecodePath(session.url.path)).c_str());
-    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download,
+                  static_cast<double>(before));
     const int rc = WithRetries(
         settings.retries, settings.quiet, "get",
-        [&] { return ftp.GetFileTo(Wide(local).c_str(), resume ? 1 : 0); },
+        [&] {
+            if (resume) SetProgressOffset(static_cast<double>(LocalFileSize(local)));
+            return ftp.GetFileTo(Wide(local).c_str(), resume ? 1 : 0);
+        },
         [&] {
             return !LocalSideFailed(ftp.Error().what(), ftp) &&
                    IsTransient(ftp.Error(), ftp.Replies());

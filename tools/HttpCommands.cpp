@@ -176,6 +176,7 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
 int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     if (!OperandsOk(args, 1, 1, "download URL (-o FILE | -O) [--append]", status)) return status;
+    if (!OutputNamesOk(args, status)) return status;
     const auto output = args.Value("output");
     if (!output && !args.Has("remote-name")) {
         return ReportProblem("download needs -o FILE or -O", kExitUsage);

@@ -32,10 +32,12 @@ bool LocalTarget::Open(const std::string& path, std::string& error) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
+#if !defined(_WIN32)  // Windows files carry no such mode bits
     // mkstemp makes the file private; a download gets the mode a new file would get.
     const mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, static_cast<mode_t>(0666 & ~mask));
+#endif
     close(fd);
     m_path = path;
     m_temporary = name.data();

@@ -1,12 +1,51 @@
 #include "PasswordPrompt.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <cstdio>
+#else
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 #include "Session.h"
 
 namespace rktool {
+
+#if defined(_WIN32)
+// The console's input with echo off for the prompt; mode and handle come back on every path.
+std::optional<std::string> PromptPassword(const std::string& prompt) {
+    const HANDLE console =
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) return std::nullopt;
+    struct Restore {
+        HANDLE handle;
+        DWORD mode;
+        bool set;
+        ~Restore() {
+            if (set) SetConsoleMode(handle, mode);
+            CloseHandle(handle);
+        }
+    } restore{console, 0, false};
+    if (GetConsoleMode(console, &restore.mode) == 0) return std::nullopt;
+    restore.set =
+        SetConsoleMode(console, restore.mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) != 0;
+    if (!restore.set) return std::nullopt;
+    std::fputs(prompt.c_str(), stderr);
+    std::fflush(stderr);
+    std::string password;
+    char c = 0;
+    DWORD n = 0;
+    while (ReadFile(console, &c, 1, &n, nullptr) != 0 && n == 1 && c != '\n') {
+        if (c != '\r') password.push_back(c);
+    }
+    std::fputs("\n", stderr);
+    return password;
+}
+#else
 namespace {
 
 // The terminal, opened for the prompt and closed on every path.
@@ -66,5 +105,6 @@ std::optional<std::string> PromptPassword(const std::string& prompt) {
     }
     return password;
 }
+#endif
 
 }  // namespace rktool

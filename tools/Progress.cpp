@@ -1,8 +1,15 @@
 #include "Progress.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -27,6 +34,7 @@ struct BarState {
     std::chrono::steady_clock::time_point lastDraw;
     double total = 0;
     double now = -1;
+    double offset = 0;
 };
 BarState g_bar;
 
@@ -36,8 +44,16 @@ constexpr auto kFileInterval = std::chrono::seconds(1);
 
 // The terminal's width (TIOCGWINSZ), else $COLUMNS, else 80.
 int Width() {
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info) != 0) {
+        const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+        if (columns > 0) return columns;
+    }
+#else
     struct winsize size {};
     if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
     if (const char* columns = std::getenv("COLUMNS")) {
         const int value = std::atoi(columns);
         if (value > 0) return value;
@@ -50,6 +66,7 @@ ProgressView View() {
     view.label = g_bar.label;
     view.total = g_bar.total;
     view.now = std::max(g_bar.now, 0.0);
+    view.offset = g_bar.offset;
     view.elapsedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - g_bar.start).count();
     return view;
@@ -82,25 +99,34 @@ extern "C" void OnInterrupt(int) {
 }  // namespace
 
 void InstallInterruptHandler() {
+#if defined(_WIN32)
+    std::signal(SIGINT, OnInterrupt);  // reset to the default once caught, as below
+#else
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESETHAND;  // the second Ctrl-C is not caught
     sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 bool Interrupted() {
     return g_interrupted != 0;
 }
 
-void BeginProgress(bool show, const std::string& label, Direction direction) {
+void BeginProgress(bool show, const std::string& label, Direction direction, double offset) {
     FinishProgress();
     g_bar = BarState{};
     g_bar.show = show;
     g_bar.terminal = isatty(STDERR_FILENO) != 0;
     g_bar.direction = direction;
     g_bar.label = label;
+    g_bar.offset = offset;
     g_bar.start = std::chrono::steady_clock::now();
+}
+
+void SetProgressOffset(double offset) {
+    g_bar.offset = offset;
 }
 
 void FinishProgress() {

@@ -15,8 +15,12 @@ bool Interrupted();
 enum class Direction { Download, Upload };
 
 // Starts drawing for the next transfers when show is true; label names what moves. Every HTTP
-// request also uploads its form, so the bar follows one direction only.
-void BeginProgress(bool show, const std::string& label, Direction direction);
+// request also uploads its form, so the bar follows one direction only. offset: the bytes
+// already there when a transfer resumes (libcurl counts from it).
+void BeginProgress(bool show, const std::string& label, Direction direction, double offset = 0);
+// A new offset for the transfer that follows (a retried resume starts where the last try
+// stopped).
+void SetProgressOffset(double offset);
 // Puts the summary line (size, time, rate) in place of the progress line once bytes moved.
 void FinishProgress();
 

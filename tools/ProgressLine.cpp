@@ -56,7 +56,9 @@ std::string HumanDuration(double seconds) {
 
 std::string FormatProgressLine(const ProgressView& view, int width) {
     const bool known = view.total > 0;
-    const double ratio = known ? std::min(view.now / view.total, 1.0) : 0;
+    const double whole = view.offset + view.total;
+    const double doneBytes = view.offset + view.now;
+    const double ratio = known ? std::min(doneBytes / whole, 1.0) : 0;
     const double rate = Rate(view);
     std::string percent;
     if (known) {
@@ -64,8 +66,10 @@ std::string FormatProgressLine(const ProgressView& view, int width) {
         std::snprintf(text, sizeof text, "%3d%%", static_cast<int>(ratio * 100));
         percent = text;
     }
-    const std::string done = HumanSize(view.now);
-    const std::string sizes = known ? done + " / " + HumanSize(view.total) : done;
+    const std::string done = HumanSize(doneBytes);
+    const std::string resumed =
+        view.offset > 0 ? " (resumed at " + HumanSize(view.offset) + ")" : std::string();
+    const std::string sizes = (known ? done + " / " + HumanSize(whole) : done) + resumed;
     const std::string speed = HumanSize(rate) + "/s";
     const std::string elapsed = HumanDuration(view.elapsedSeconds);
     std::string left = "--:--";
@@ -76,6 +80,10 @@ std::string FormatProgressLine(const ProgressView& view, int width) {
     const std::string lead = known ? percent + "  " : "";
     shapes.push_back(lead + sizes + "  " + speed + "  " + elapsed + " left " + left);
     shapes.push_back(lead + sizes + "  " + speed + "  left " + left);
+    if (!resumed.empty()) {
+        const std::string bare = known ? done + " / " + HumanSize(whole) : done;
+        shapes.push_back(lead + bare + "  " + speed + "  left " + left);
+    }
     shapes.push_back(lead + done + "  " + speed + "  left " + left);
     // Narrow terminals: single spaces.
     const std::string tight = known ? percent + " " : "";
@@ -105,7 +113,8 @@ std::string FormatProgressLine(const ProgressView& view, int width) {
 
 std::string FormatSummaryLine(const ProgressView& view, int width) {
     const std::string stats = HumanSize(view.now) + " in " + HumanDuration(view.elapsedSeconds) +
-                              " (" + HumanSize(Rate(view)) + "/s)";
+                              " (" + HumanSize(Rate(view)) + "/s)" +
+                              (view.offset > 0 ? ", resumed at " + HumanSize(view.offset) : "");
     // The figures stay whole; the label is cut to make room for them.
     const int room = width - 1 - static_cast<int>(stats.size()) - 2;
     if (room >= static_cast<int>(view.label.size())) return view.label + ": " + stats;

@@ -85,7 +85,18 @@ std::optional<std::string> ResolveOutput(const OutputChoice& output, const UrlPa
     return name;
 }
 
+bool OutputNamesOk(const ParsedArguments& args, int& status) {
+    for (const std::string& path : args.Values("output")) {
+        if (path.empty()) {
+            status = ReportProblem("-o needs a file name (- for standard output)", kExitUsage);
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<OutputChoice> OutputChoices(const ParsedArguments& args, int& status) {
+    if (!OutputNamesOk(args, status)) return {};
     const std::vector<std::string>& paths = args.Values("output");
     if (paths.size() > args.operands.size()) {
         status = ReportProblem("more -o options than URLs", kExitUsage);
@@ -169,10 +180,8 @@ int OpenSession(const std::string& urlText, Protocol protocol, const CommonSetti
     }
     session.showProgress = settings.forceProgress ||
                            (!settings.quiet && !settings.noProgress && isatty(STDERR_FILENO) != 0);
-    if (settings.verbose && !session.password.empty()) {
-        session.verboseFilter =
-            std::make_unique<VerboseFilter>(std::vector<std::string>{session.password});
-    }
+    // Every trace runs through the filter: a proxy URL or a header may carry credentials too.
+    if (settings.verbose) session.verboseFilter = std::make_unique<VerboseFilter>();
     return kExitOk;
 }
 

@@ -42,6 +42,10 @@ struct OutputChoice {
 std::optional<std::string> ResolveOutput(const OutputChoice& output, const UrlParts& url,
                                          int& status);
 
+// False, with the problem printed and status set, when an -o names no file: -o "" is a
+// mistake (an unset variable, say) more often than a way to say standard output, which is -o -.
+bool OutputNamesOk(const ParsedArguments& args, int& status);
+
 // The downloads of get: one per URL, the n-th -o for the n-th URL, -O for the rest.
 std::vector<OutputChoice> OutputChoices(const ParsedArguments& args, int& status);
 

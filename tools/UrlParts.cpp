@@ -84,6 +84,18 @@ std::optional<UrlParts> ParseUrl(const std::string& text, const std::string& def
     return parts;
 }
 
+std::string WithGuessedScheme(const std::string& text) {
+    if (text.find("://") != std::string::npos) return text;
+    // The host follows any "user:password@" and ends at the port, path or query.
+    std::string authority = text.substr(0, text.find_first_of("/?#"));
+    const auto at = authority.rfind('@');
+    if (at != std::string::npos) authority.erase(0, at + 1);
+    const bool ftp = authority.size() > 4 && (authority[0] | 0x20) == 'f' &&
+                     (authority[1] | 0x20) == 't' && (authority[2] | 0x20) == 'p' &&
+                     authority[3] == '.';
+    return (ftp ? "ftp://" : "http://") + text;
+}
+
 std::string DisplayUrl(const UrlParts& url) {
     std::string text = url.scheme + "://";
     if (url.user) text += EncodeSegment(*url.user) + (url.password ? ":***" : "") + "@";

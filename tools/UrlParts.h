@@ -32,6 +32,11 @@ struct UrlParts {
 std::optional<UrlParts> ParseUrl(const std::string& text, const std::string& defaultScheme,
                                  std::string& error);
 
+// For a command that takes both FTP and HTTP URLs: text as it is when it has "scheme://",
+// else with the scheme guessed from the host as curl guesses it: "ftp://" for a host whose
+// name starts with "ftp.", "http://" for any other.
+std::string WithGuessedScheme(const std::string& text);
+
 // The URL for messages: scheme, user (never the password), server, path and query.
 std::string DisplayUrl(const UrlParts& url);
 

@@ -6,17 +6,19 @@
 
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace rktool {
 
-// Masks every secret and the login lines in one piece of trace text.
-std::string MaskSecrets(const std::string& text, const std::vector<std::string>& secrets);
+// Masks the places a trace shows a password, in each line of text: the argument of an FTP
+// "PASS" command, the credentials of an "Authorization:" or "Proxy-Authorization:" header
+// (its scheme word kept) and the password of a "scheme://user:password@" URL. Nothing else
+// is touched, so a short password never mangles the rest of the trace.
+std::string MaskSecrets(const std::string& text);
 
 class VerboseFilter {
 public:
-    // Does nothing when secrets is empty or the pipe cannot be made.
-    explicit VerboseFilter(std::vector<std::string> secrets);
+    // Does nothing when the pipe cannot be made.
+    VerboseFilter();
     ~VerboseFilter();  // drains the pipe and gives standard error back
     VerboseFilter(const VerboseFilter&) = delete;
     VerboseFilter& operator=(const VerboseFilter&) = delete;
@@ -24,7 +26,6 @@ public:
 private:
     void Pump(int readFd);
 
-    std::vector<std::string> m_secrets;
     int m_savedStderr = -1;
     std::thread m_pump;
 };

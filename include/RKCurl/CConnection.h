@@ -27,6 +27,7 @@
 typedef void CURL;  // libcurl's easy handle, opaque here as in libcurl's own header
 
 namespace rkcurl {
+struct ConnectionAccess;
 struct CurlHandleOwner;
 class CurlSharePool;
 }  // namespace rkcurl
@@ -116,10 +117,6 @@ protected:
     // The work of Prepare for a URL that the caller composed (UTF-8): the protocol classes
     // whose paths are not URL text compose their own and prepare through this.
     int PrepareUrl(const std::string& url);
-    // Sets one option on m_curl and stores libcurl's result in m_lastCurlCode; true when taken.
-    // Defined in the library's internal headers, for the protocol classes.
-    template <typename Value>
-    bool SetCurlOption(int option, Value value);
 
     // Records a failure: setErrorCD(code, extendedCode) on m_error, then SetErrorString.
     // Returns the code.
@@ -127,9 +124,6 @@ protected:
 
     // Lets go of the easy handle; libcurl's handle is cleaned up once no copy holds it.
     void ReleaseHandle();
-    // The holder of m_curl when the handle was prepared with a shared connection cache
-    // (SetReuseConnections), else null.
-    rkcurl::CurlHandleOwner* SharedCacheHandle() const;
 
     // Sets the certificate checks of a secure request: switched off, or on with SetVerifyPeer,
     // plus the CA bundle when one is set. True when libcurl took every option.
@@ -147,6 +141,9 @@ protected:
     std::string m_userPassword;
 
 private:
+    // The library's own code sets libcurl options on m_curl through this seam.
+    friend struct rkcurl::ConnectionAccess;
+
     void AdoptFreshOrSpareHandle();
     int SetSharedOptions(const std::string& url);
     int SetTransferControls();

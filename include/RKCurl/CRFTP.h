@@ -13,13 +13,13 @@
 // handle and leaves it in the object until the next preparation or Close; the command
 // operations (Command, DeleteFileW, RemoveDirectoryW, GetCurrentDirectoryW) run on that
 // handle. With SetSecure(1) the whole session runs over TLS and the server's certificate is
-// accepted unchecked (checked with SetVerifyPeer). Every operation returns 0 or an RKERR_ code that
-// it also leaves in m_error; the listing operations return -1 for "no (further) entry". A failure
-// is logged by every operation it passes through, innermost first, so m_error ends with the
-// outermost code. With SetReuseConnections(1) consecutive requests reuse the open control
-// connection and its login, but only between requests with the same TLS settings (secure flag,
-// SetVerifyPeer, CA file): a request that checks the certificate never runs on a connection opened
-// unchecked. One object, one thread at a time.
+// accepted unchecked (checked with SetVerifyPeer). Every operation returns 0 or an RKERR_ code that it also leaves in
+// m_error; the listing operations return -1 for "no (further) entry". A failure is logged by
+// every operation it passes through, innermost first, so m_error ends with the outermost code.
+// With SetReuseConnections(1) consecutive requests reuse the open control connection and its
+// login, but only between requests with the same TLS settings (secure flag, SetVerifyPeer, CA
+// file): a request that checks the certificate never runs on a connection opened unchecked.
+// One object, one thread at a time.
 #pragma once
 
 #include <cstdint>

@@ -24,7 +24,7 @@
 #include "RKCurl/Export.h"
 
 namespace rkcurl {
-class HttpRequest;
+struct HttpClientAccess;
 }
 
 class RKCURL_API CRHTTP : public CConnection {
@@ -166,7 +166,7 @@ protected:
     std::string m_soapHeader;
 
 private:
-    friend class rkcurl::HttpRequest;  // the request sequence shared by every operation
+    friend struct rkcurl::HttpClientAccess;  // the library's request sequence reaches in here
 
     // The opt-in request controls; at their defaults a request sets none of their options.
     struct RequestControls {

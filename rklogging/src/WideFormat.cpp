@@ -14,8 +14,12 @@ namespace LOGGER {
 namespace detail {
 namespace {
 
-bool IsFlag(wchar_t c) { return c == L'-' || c == L'+' || c == L' ' || c == L'#' || c == L'0'; }
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsFlag(wchar_t c) {
+    return c == L'-' || c == L'+' || c == L' ' || c == L'#' || c == L'0';
+}
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
 
 std::wstring ToGlibcFormat(const wchar_t* format) {
     std::wstring out;
@@ -96,7 +100,8 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
 
 std::string FormatWide(const wchar_t* format, va_list args) {
     const std::wstring glibcFormat = ToGlibcFormat(format);
-    // vswprintf reports only failure when the buffer is short, so grow until it fits.
+    // A short buffer makes vswprintf fail (glibc, msvcrt) or report the length it needed
+    // (mingw-w64's C99 printf), so grow until the text fits.
     std::vector<wchar_t> buffer(256);
     int written = -1;
     while (buffer.size() <= (1u << 20)) {
@@ -104,11 +109,24 @@ std::string FormatWide(const wchar_t* format, va_list args) {
         va_copy(copy, args);
         written = std::vswprintf(buffer.data(), buffer.size(), glibcFormat.c_str(), copy);
         va_end(copy);
-        if (written >= 0) break;
-        buffer.resize(buffer.size() * 4);
+        if (written >= 0 && static_cast<std::size_t>(written) < buffer.size()) break;
+        const std::size_t needed = written >= 0 ? static_cast<std::size_t>(written) + 1 : 0;
+        buffer.resize(needed > buffer.size() ? needed : buffer.size() * 4);
+        written = -1;
     }
     std::string text;
-    for (int i = 0; i < written; ++i) AppendUtf8(text, static_cast<std::uint32_t>(buffer[i]));
+    for (int i = 0; i < written; ++i) {
+        std::uint32_t unit = static_cast<std::uint32_t>(buffer[i]);
+        // UTF-16 wide text (Windows): a surrogate pair is one character.
+        if (sizeof(wchar_t) == 2 && unit >= 0xD800 && unit <= 0xDBFF && i + 1 < written) {
+            const std::uint32_t low = static_cast<std::uint32_t>(buffer[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        AppendUtf8(text, unit);
+    }
     return text;
 }
 

@@ -6,6 +6,7 @@
 
 #include "RKCurl/CConnection.h"
 #include "connection/CurlHandle.h"
+#include "connection/CurlOption.h"
 
 using oru::shared::error::RKERR_BUFFER_TOO_SMALL;
 using oru::shared::error::rkerr_e;
@@ -126,8 +127,10 @@ int CConnection::RecordFailure(int code, int extendedCode) {
     return m_error.m_code;
 }
 
-rkcurl::CurlHandleOwner* CConnection::SharedCacheHandle() const {
-    return m_curlOwner && m_curlOwner->share ? m_curlOwner.get() : nullptr;
+rkcurl::CurlHandleOwner* rkcurl::ConnectionAccess::SharedCacheHandle(
+    const CConnection& connection) {
+    const std::shared_ptr<CurlHandleOwner>& owner = connection.m_curlOwner;
+    return owner && owner->share ? owner.get() : nullptr;
 }
 
 void CConnection::ReleaseHandle() {

@@ -48,34 +48,40 @@ int CConnection::PrepareUrl(const std::string& url) {
 // Sets the shared options in their fixed order; stops at the first one libcurl refuses and
 // returns its result.
 int CConnection::SetSharedOptions(const std::string& url) {
-    if (!SetCurlOption(CURLOPT_VERBOSE, static_cast<long>(m_debug))) return m_lastCurlCode;
-    if (!SetCurlOption(CURLOPT_ERRORBUFFER, m_curlErrorBuffer)) return m_lastCurlCode;
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_VERBOSE, static_cast<long>(m_debug)))
+        return m_lastCurlCode;
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_ERRORBUFFER, m_curlErrorBuffer))
+        return m_lastCurlCode;
 
     StoreUrl(url);
-    if (!SetCurlOption(CURLOPT_URL, m_urlBuffer)) return m_lastCurlCode;
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_URL, m_urlBuffer)) return m_lastCurlCode;
 
     const curl_write_callback sink = &rkcurl::StreamSink::Write;
-    if (!SetCurlOption(CURLOPT_WRITEFUNCTION, sink)) return m_lastCurlCode;
-    if (!SetCurlOption(CURLOPT_WRITEDATA, static_cast<void*>(&m_response))) return m_lastCurlCode;
-    if (!SetCurlOption(CURLOPT_HEADERFUNCTION, sink)) return m_lastCurlCode;
-    if (!SetCurlOption(CURLOPT_HEADERDATA, static_cast<void*>(&m_header))) return m_lastCurlCode;
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_WRITEFUNCTION, sink)) return m_lastCurlCode;
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_WRITEDATA, static_cast<void*>(&m_response)))
+        return m_lastCurlCode;
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_HEADERFUNCTION, sink)) return m_lastCurlCode;
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_HEADERDATA, static_cast<void*>(&m_header)))
+        return m_lastCurlCode;
     if (m_progressCallback != nullptr) {
-        if (!SetCurlOption(CURLOPT_NOPROGRESS, 0L)) return m_lastCurlCode;
+        if (!rkcurl::SetCurlOption(*this, CURLOPT_NOPROGRESS, 0L)) return m_lastCurlCode;
         const curl_progress_callback progress = m_progressCallback;
-        if (!SetCurlOption(CURLOPT_PROGRESSFUNCTION, progress)) return m_lastCurlCode;
+        if (!rkcurl::SetCurlOption(*this, CURLOPT_PROGRESSFUNCTION, progress))
+            return m_lastCurlCode;
     }
-    if (!SetCurlOption(CURLOPT_FAILONERROR, 1L)) return m_lastCurlCode;
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_FAILONERROR, 1L)) return m_lastCurlCode;
     if (m_needAuthentication != 0) {
         m_userPassword = oru::helper::WideStrToNarStr(m_userName) + ":" +
                          oru::helper::WideStrToNarStr(m_password);
-        if (!SetCurlOption(CURLOPT_USERPWD, m_userPassword.c_str())) return m_lastCurlCode;
+        if (!rkcurl::SetCurlOption(*this, CURLOPT_USERPWD, m_userPassword.c_str()))
+            return m_lastCurlCode;
     }
     if (m_reuseConnections != 0) {
         if (!m_shares) m_shares = std::make_shared<rkcurl::CurlSharePool>();
         // The cache outlives every handle attached to it: a reset handle may still be attached
         // to the cache it had, which is let go only once the handle has moved on.
         std::shared_ptr<rkcurl::CurlShareOwner> cache = m_shares->For(TlsSettingsKey());
-        if (!SetCurlOption(CURLOPT_SHARE, cache->share)) return m_lastCurlCode;
+        if (!rkcurl::SetCurlOption(*this, CURLOPT_SHARE, cache->share)) return m_lastCurlCode;
         m_curlOwner->share = std::move(cache);
     }
     return SetTransferControls();

@@ -44,18 +44,21 @@ int CConnection::SetProxy(const wchar_t* proxy) {
 // Returns libcurl's result for the first option it refuses, 0 when all were taken.
 int CConnection::SetTransferControls() {
     const TransferControls& c = m_controls;
-    if (c.connectTimeoutMs != 0 && !SetCurlOption(CURLOPT_CONNECTTIMEOUT_MS, c.connectTimeoutMs)) {
+    if (c.connectTimeoutMs != 0 &&
+        !rkcurl::SetCurlOption(*this, CURLOPT_CONNECTTIMEOUT_MS, c.connectTimeoutMs)) {
         return m_lastCurlCode;
     }
-    if (c.timeoutMs != 0 && !SetCurlOption(CURLOPT_TIMEOUT_MS, c.timeoutMs)) return m_lastCurlCode;
+    if (c.timeoutMs != 0 && !rkcurl::SetCurlOption(*this, CURLOPT_TIMEOUT_MS, c.timeoutMs))
+        return m_lastCurlCode;
     if (c.lowSpeedLimit != 0 || c.lowSpeedTime != 0) {
-        if (!SetCurlOption(CURLOPT_LOW_SPEED_LIMIT, c.lowSpeedLimit) ||
-            !SetCurlOption(CURLOPT_LOW_SPEED_TIME, c.lowSpeedTime)) {
+        if (!rkcurl::SetCurlOption(*this, CURLOPT_LOW_SPEED_LIMIT, c.lowSpeedLimit) ||
+            !rkcurl::SetCurlOption(*this, CURLOPT_LOW_SPEED_TIME, c.lowSpeedTime)) {
             return m_lastCurlCode;
         }
     }
     // libcurl keeps its own copy of string options, so the text may change after this call.
-    if (c.proxySet && !SetCurlOption(CURLOPT_PROXY, c.proxy.c_str())) return m_lastCurlCode;
+    if (c.proxySet && !rkcurl::SetCurlOption(*this, CURLOPT_PROXY, c.proxy.c_str()))
+        return m_lastCurlCode;
     return 0;
 }
 
@@ -68,15 +71,17 @@ std::string CConnection::TlsSettingsKey() const {
 
 bool CConnection::SetCertificateChecks() {
     const long verify = m_controls.verifyPeer != 0 ? 1L : 0L;
-    if (!SetCurlOption(CURLOPT_SSL_VERIFYPEER, verify) ||
-        !SetCurlOption(CURLOPT_SSL_VERIFYHOST, verify != 0 ? 2L : 0L)) {
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_SSL_VERIFYPEER, verify) ||
+        !rkcurl::SetCurlOption(*this, CURLOPT_SSL_VERIFYHOST, verify != 0 ? 2L : 0L)) {
         return false;
     }
-    if (!m_controls.caFile.empty()) return SetCurlOption(CURLOPT_CAINFO, m_controls.caFile.c_str());
+    if (!m_controls.caFile.empty())
+        return rkcurl::SetCurlOption(*this, CURLOPT_CAINFO, m_controls.caFile.c_str());
 #ifdef _WIN32
     // Without a bundle file, Windows builds check against the system's certificate store.
     if (verify != 0)
-        return SetCurlOption(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+        return rkcurl::SetCurlOption(*this, CURLOPT_SSL_OPTIONS,
+                                     static_cast<long>(CURLSSLOPT_NATIVE_CA));
 #endif
     return true;
 }

@@ -52,9 +52,11 @@ int CRFTP::SetCurrentDirectoryW(const wchar_t* path) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::SetCurrentDirectoryW", nullptr);
     ComposeDirectory(path);
     // On the handle of the previous request: without one, this is where the call fails.
-    if (!SetCurlOption(CURLOPT_NOBODY, 1L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_NOBODY, 1L))
+        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     if (GetFile() != 0) return RecordFailure(RKERR_SET_CURRENT_DIR, m_lastCurlCode);
-    if (!SetCurlOption(CURLOPT_NOBODY, 0L)) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (!rkcurl::SetCurlOption(*this, CURLOPT_NOBODY, 0L))
+        return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
     return 0;
 }
 

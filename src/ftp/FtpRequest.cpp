@@ -37,7 +37,7 @@ int FtpRequest::Transfer() {
 
 int FtpRequest::Perform() {
     // With connection reuse on, a loop of our own: see PolledPerform.h for the stall it avoids.
-    rkcurl::CurlHandleOwner* const shared = m_session.SharedCacheHandle();
+    rkcurl::CurlHandleOwner* const shared = rkcurl::ConnectionAccess::SharedCacheHandle(m_session);
     m_session.m_lastCurlCode =
         shared != nullptr ? PerformPolled(*shared) : curl_easy_perform(m_session.m_curl);
     return m_session.m_lastCurlCode;

@@ -55,7 +55,7 @@ protected:
     // Sets an option on the session's handle; the result is stored in m_lastCurlCode.
     template <typename Value>
     bool SetOption(int option, Value value) {
-        return m_session.SetCurlOption(option, value);
+        return rkcurl::SetCurlOption(m_session, option, value);
     }
     int LastCurlCode() const { return m_session.m_lastCurlCode; }
     void SetLastCurlCode(int result) { m_session.m_lastCurlCode = result; }

@@ -68,9 +68,10 @@ int CRFTP::Prepare(const std::wstring& /*prefix*/) {
     const int prepared = PrepareUrl(rkcurl::ftp::Url(m_server, m_href));
     if (prepared != 0) return prepared;
     if (m_secure == 0) return 0;
-    if (SetCurlOption(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL)) &&
-        SetCurlOption(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_DEFAULT)) &&
-        SetCurlOption(CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_DEFAULT)) &&
+    if (rkcurl::SetCurlOption(*this, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL)) &&
+        rkcurl::SetCurlOption(*this, CURLOPT_SSLVERSION,
+                              static_cast<long>(CURL_SSLVERSION_DEFAULT)) &&
+        rkcurl::SetCurlOption(*this, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_DEFAULT)) &&
         SetCertificateChecks()) {
         return 0;
     }

@@ -21,7 +21,7 @@ HttpRequest::HttpRequest(CRHTTP& client, const RequestProfile& profile)
 
 int HttpRequest::Run() {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, m_profile.traceName, nullptr);
-    const std::wstring prefix = m_client.m_secure != 0 ? L"https://" : L"http://";
+    const std::wstring prefix = HttpClientAccess::Secure(m_client) != 0 ? L"https://" : L"http://";
     const int prepared = m_client.Prepare(prefix);  // through the virtual slot
     if (prepared != 0) return prepared;
 
@@ -37,20 +37,21 @@ int HttpRequest::Transfer() {
     Reserve();
     if (const int code = SwitchOffCertificateChecks()) return code;
     const bool sendsForm =
-        m_profile.sendsForm && !(m_profile.mayGetPlain && m_client.m_requestControls.plainGet);
+        m_profile.sendsForm && !(m_profile.mayGetPlain && HttpClientAccess::PlainGet(m_client));
     if (sendsForm) {
         if (const int code = SendForm()) return code;
     }
     if (const int code = SetOwnOptions()) return code;
     if (const int code = SetRequestControls()) return code;
 
-    m_client.m_lastCurlCode = curl_easy_perform(m_client.m_curl);
-    const int result = AfterPerform(m_client.m_lastCurlCode);
+    int& lastCurlCode = HttpClientAccess::LastCurlCode(m_client);
+    lastCurlCode = curl_easy_perform(HttpClientAccess::Handle(m_client));
+    const int result = AfterPerform(lastCurlCode);
     const int code = result == CURLE_OK ? 0 : ReportTransferFailure(result);
     if (code == 0) Deliver();
     // Consumed fields are gone once the transfer ran, whatever its outcome; fields a plain GET
     // did not send stay.
-    if (m_profile.consumesFields && sendsForm) m_client.m_multiPartFields.clear();
+    if (m_profile.consumesFields && sendsForm) HttpClientAccess::MultiPartFields(m_client).clear();
     return code;
 }
 
@@ -59,19 +60,19 @@ int HttpRequest::SwitchOffCertificateChecks() {
         case TlsStep::ThroughPrepareSecurity:
             return m_client.PrepareSecurity();
         case TlsStep::WhenSecure:
-            if (m_client.m_secure == 0) return 0;
+            if (HttpClientAccess::Secure(m_client) == 0) return 0;
             break;
         case TlsStep::Always:
             break;
     }
-    if (m_client.SetCertificateChecks()) return 0;
+    if (HttpClientAccess::SetCertificateChecks(m_client)) return 0;
     return Fail(RKERR_SET_OPTION, LastCurlCode());
 }
 
 int HttpRequest::SendForm() {
     AddLeadingParts();
     m_form.AddText("submit", "send");
-    for (const auto& field : m_client.m_multiPartFields) {
+    for (const auto& field : HttpClientAccess::MultiPartFields(m_client)) {
         m_form.AddText(oru::helper::WideStrToNarStr(field.first),
                        oru::helper::WideStrToNarStr(field.second));
     }
@@ -91,7 +92,7 @@ void HttpRequest::SetPageHeaders() {
 }
 
 void HttpRequest::SetHeaderList() {
-    for (const std::string& line : m_client.m_requestControls.headers)
+    for (const std::string& line : HttpClientAccess::AddedHeaders(m_client))
         m_headers.Append(line.c_str());
     SetOption(CURLOPT_HTTPHEADER, m_headers.Get());
     m_headerListSet = true;
@@ -100,20 +101,21 @@ void HttpRequest::SetHeaderList() {
 // Only what the host opted into is set, after the operation's own options; a refusal of any of
 // them ends the request with 2506.
 int HttpRequest::SetRequestControls() {
-    const CRHTTP::RequestControls& controls = m_client.m_requestControls;
+    const std::vector<std::string>& added = HttpClientAccess::AddedHeaders(m_client);
     // An operation without a list of its own gets one with just the added lines.
-    if (!m_headerListSet && !controls.headers.empty()) {
-        for (const std::string& line : controls.headers) m_headers.Append(line.c_str());
+    if (!m_headerListSet && !added.empty()) {
+        for (const std::string& line : added) m_headers.Append(line.c_str());
         if (!SetOption(CURLOPT_HTTPHEADER, m_headers.Get())) {
             return Fail(RKERR_SET_OPTION, LastCurlCode());
         }
         m_headerListSet = true;
     }
-    if (controls.maxRedirects > 0) {
+    const long maxRedirects = HttpClientAccess::MaxRedirects(m_client);
+    if (maxRedirects > 0) {
         if (!m_profile.followsRedirects && !SetOption(CURLOPT_FOLLOWLOCATION, 1L)) {
             return Fail(RKERR_SET_OPTION, LastCurlCode());
         }
-        if (!SetOption(CURLOPT_MAXREDIRS, controls.maxRedirects)) {
+        if (!SetOption(CURLOPT_MAXREDIRS, maxRedirects)) {
             return Fail(RKERR_SET_OPTION, LastCurlCode());
         }
     }
@@ -121,7 +123,7 @@ int HttpRequest::SetRequestControls() {
 }
 
 void HttpRequest::Release() {
-    m_client.ReleaseHandle();
+    HttpClientAccess::ReleaseHandle(m_client);
     m_form.Release();
     m_headers.Release();
     ReleaseOwn();

@@ -14,6 +14,7 @@
 #include "RKCurl/CRHTTP.h"
 #include "connection/CurlOption.h"
 #include "connection/CurlResources.h"
+#include "http/HttpClientAccess.h"
 
 namespace rkcurl {
 
@@ -63,11 +64,13 @@ protected:
     // Sets an option on the client's handle; the result is stored in m_lastCurlCode.
     template <typename Value>
     bool SetOption(int option, Value value) {
-        return m_client.SetCurlOption(option, value);
+        return SetCurlOption(m_client, option, value);
     }
-    int LastCurlCode() const { return m_client.m_lastCurlCode; }
+    int LastCurlCode() const { return HttpClientAccess::LastCurlCode(m_client); }
     // Records a failure (setErrorCD, SetErrorString) and returns the code.
-    int Fail(int code, int extendedCode) { return m_client.RecordFailure(code, extendedCode); }
+    int Fail(int code, int extendedCode) {
+        return HttpClientAccess::RecordFailure(m_client, code, extendedCode);
+    }
 
     // Accepted encodings, the fixed user agent and "Connection: Keep-Alive", results ignored.
     void SetPageHeaders();
@@ -77,9 +80,11 @@ protected:
 
     CurlForm& Form() { return m_form; }
     CurlStringList& Headers() { return m_headers; }
-    CRHTTP::WriteCallback& WriteCallbackSlot() { return m_client.m_writeCallback; }
-    const std::string& SoapBody() const { return m_client.m_soapPostData; }
-    const std::string& SoapHeader() const { return m_client.m_soapHeader; }
+    CRHTTP::WriteCallback& WriteCallbackSlot() {
+        return HttpClientAccess::WriteCallbackSlot(m_client);
+    }
+    const std::string& SoapBody() const { return HttpClientAccess::SoapBody(m_client); }
+    const std::string& SoapHeader() const { return HttpClientAccess::SoapHeader(m_client); }
 
 private:
     int Transfer();

@@ -267,6 +267,31 @@ TEST_F(RequestControlsTest, AddedHeaderLinesOnTheWire) {
     }
 }
 
+// With reuse on, one handle serves every request of the object, reset in between: each
+// operation, whatever ran before it, sends only its own lines and delivers its own body.
+TEST_F(RequestControlsTest, AReusedHandleCarriesNothingIntoTheNextRequest) {
+    TestHttp client = ClientFor(L"/page");
+    client.SetReuseConnections(1);
+    client.SetSOAPHeader("SOAPAction: act");
+    const int initsBefore = CurlInterposer::EasyInitCalls();
+    for (int round = 0; round < 2; ++round) {
+        for (const Operation& op : kOperations) {
+            SCOPED_TRACE(std::string(op.name) + " round " + std::to_string(round));
+            Server().ClearRequests();
+            std::string body;
+            ASSERT_EQ(op.Run(client, folder, body), 0);
+            if (op.mayGetPlain) {
+                EXPECT_EQ(body, "page body");
+            }
+            const std::vector<RecordedRequest> requests = Recorded();
+            ASSERT_EQ(requests.size(), 1u);
+            EXPECT_EQ(requests[0].Header("SOAPAction"), op.soap ? "act" : "");
+            EXPECT_EQ(requests[0].Header("Connection"), op.ownHeaders ? "Keep-Alive" : "");
+        }
+    }
+    EXPECT_EQ(CurlInterposer::EasyInitCalls() - initsBefore, 1);
+}
+
 TEST_F(RequestControlsTest, TricklingServerRunsIntoTheLowSpeedLimit) {
     for (const Operation& op : {kOperations[0], kOperations[3]}) {
         SCOPED_TRACE(op.name);

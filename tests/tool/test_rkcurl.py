@@ -185,6 +185,9 @@ class CommandLine(unittest.TestCase):
             (["download", "http://h/"], "download needs -o FILE or -O"),
             (["get", "-C", "-", "-o", "f", "http://h/f"], "-C - resumes FTP downloads only"),
             (["get", "-C", "-", "ftp://h/f"], "-C - needs a local file"),
+            (["get", "-o", "", "ftp://h/f"], "-o needs a file name"),
+            (["download", "--output=", "http://h/f"], "-o needs a file name"),
+            (["get", "-C", "-", "-o", "f", "h/f"], "-C - resumes FTP downloads only"),
             (["get", "-C", "100", "-o", "f", "ftp://h/f"], "-C takes only -"),
             (["put", "--continue-at=7", "f", "ftp://h/"], "-C takes only -"),
         ]
@@ -247,6 +250,31 @@ class Ftp(ServerCase):
         self.assertEqual(run("ls", "--json", *self.auth, self.ftp + "/empty")[:2], (0, b"[]\n"))
         self.assertFails(run("ls", *self.auth, self.ftp + "/missing"), 1,
                          r"RKERR_GET_FILE \(2517\) curl 9: ")
+
+    def test_ls_mlsd_and_hidden_entries(self):
+        path = self.write(self.ftp_root, "ml/.dot", b"123456789")
+        stamp = 981173106  # 2001-02-03 04:05:06 UTC: LIST shows only the day for an old file
+        os.utime(path, (stamp, stamp))
+        # (options, command on the wire, modified)
+        cases = [([], "LIST", "2001-02-03T00:00:00"), (["-a"], "LIST -a", None),
+                 (["--mlsd"], "MLSD", "2001-02-03T04:05:06"),
+                 (["--mlsd", "--all"], "MLSD", "2001-02-03T04:05:06")]
+        for options, command, modified in cases:
+            status, out, err = run("ls", "--json", "-v", *options, *self.auth, self.ftp + "/ml")
+            self.assertEqual(status, 0, err)
+            self.assertRegex(err, r"(?m)^> %s\r?$" % command, options)
+            entries = json.loads(out)  # this server shows dot files whatever LIST is asked
+            self.assertEqual([(e["name"], e["size"]) for e in entries], [(".dot", 9)])
+            if modified:
+                self.assertEqual(entries[0]["modified"], modified, options)
+        # rm -r lists hidden entries, always with LIST.
+        self.write(self.ftp_root, "ml/sub/.hidden", b"h")
+        status, _, err = run("rm", "-r", "-v", *self.auth, self.ftp + "/ml")
+        self.assertEqual(status, 0, err)
+        self.assertRegex(err, r"(?m)^> LIST -a\r?$")
+        self.assertIn("> DELE .hidden", err)
+        self.assertNotIn("> MLSD", err)
+        self.assertFalse(os.path.exists(os.path.join(self.ftp_root, "ml")))
 
     def test_put_and_get_round_trip(self):
         data = bytes(range(256)) * 400
@@ -312,6 +340,15 @@ class Ftp(ServerCase):
             if unsent:
                 self.assertNotRegex(err, r"(?m)^> %s" % unsent)
                 self.assertIn("is complete already (300000 bytes)", err)
+        # The progress line counts the whole file, and says where it resumed.
+        self.write(self.local, "resumed.bin", data[:100000])
+        status, _, err = run("get", "-#", "-C", "-", *self.auth, self.ftp + "/resume/data.bin",
+                             "-o", local, env=dict(os.environ, COLUMNS="120"))
+        self.assertEqual((status, self.read(local)), (0, data), err)
+        lines = [line for line in err.splitlines() if "%" in line]
+        self.assertRegex(lines[-1], r"^data\.bin +\[#+\] 100%  293\.0 KiB / 293\.0 KiB "
+                                    r"\(resumed at 97\.7 KiB\)  ")
+        self.assertRegex(err, r"(?m)^data\.bin: 195\.3 KiB in .*, resumed at 97\.7 KiB$")
         remote = os.path.join(self.ftp_root, "resume/up.bin")
         source = self.write(self.local, "up.bin", data)
         for part, unsent in ((None, None), (123456, None), (300000, "(STOR|APPE)")):
@@ -583,6 +620,27 @@ class Secrets(ServerCase):
                 if extra:
                     self.assertIn("***", result[2], args)
 
+    def test_trace_masks_the_login_and_nothing_else(self):
+        # A one-letter password is in every other word of the trace; only the login is masked.
+        root = os.path.join(self.work, "short")
+        os.makedirs(root)
+        server = Server("demo-ftp-server.py", root, "u", "e")
+        try:
+            status, _, err = run("ls", "-v", "-u", "u:e", "ftp://127.0.0.1:%d/" % server.port)
+        finally:
+            server.stop()
+        self.assertEqual(status, 0, err)
+        self.assertRegex(err, r"(?m)^> PASS \*\*\*\r?$")
+        self.assertIn("> USER u", err)
+        self.assertIn("Entering extended passive mode", err)
+        self.assertEqual(err.count("***"), 1, err)
+        # HTTP: the header keeps its scheme word.
+        self.write(self.http_root, "q.txt", b"q")  # /private/ asks for the login
+        status, _, err = run("page", "-v", *self.auth, self.http + "/private/q.txt")
+        self.assertEqual(status, 0, err)
+        self.assertRegex(err, r"(?m)^(> )?Authorization: Basic \*\*\*\r?$")
+        self.assertNotIn(PASSWORD, err)
+
     def test_log_lines_carry_severity_file_and_line(self):
         log = os.path.join(self.local, "format.txt")
         self.assertEqual(run("--log", log, "ls", *self.auth, self.ftp + "/missing")[0], 1)
@@ -730,6 +788,15 @@ class Options(ServerCase):
         self.assertEqual(run("get", *self.auth, self.ftp + "/many/one.txt",
                              self.ftp + "/many/two.txt")[:2], (0, b"122"))
         self.assertEqual(run("download", "-O", self.http + "/files/three.txt", cwd=work)[0], 0)
+
+    def test_get_guesses_a_missing_scheme_from_the_host(self):
+        self.write(self.ftp_root, "guess/f.txt", b"over ftp")
+        self.write(self.http_root, "files/g.txt", b"over http")
+        # "*.localhost" is the loopback to libcurl: a host named ftp.* without a resolver.
+        for url, data in (("ftp.localhost:%d/guess/f.txt" % self.ftp_server.port, b"over ftp"),
+                          ("127.0.0.1:%d/files/g.txt" % self.http_server.port, b"over http")):
+            status, out, err = run("get", "-m", "20", *self.auth, url)
+            self.assertEqual((status, out), (0, data), err)
 
     def test_failed_download_keeps_the_existing_file(self):
         cases = [
@@ -934,7 +1001,9 @@ class Ftps(unittest.TestCase):
         steps = [
             ["mkdir", "-p", "--secure", plain + "/tls/inner"],
             ["put", local, secure + "/tls/inner/"],
+            ["put", local, secure + "/tls/inner/.hidden"],
             ["ls", "--long", "--secure", plain + "/tls/inner"],
+            ["ls", "-a", "--secure", plain + "/tls/inner"],
             ["get", secure + "/tls/inner/tls.bin", "-o", local + ".back"],
             ["rm", "-r", secure + "/tls"],
         ]
@@ -944,7 +1013,9 @@ class Ftps(unittest.TestCase):
             self.assertEqual(status, 0, (args, err))
             self.assertIn("SSL connection using", err, args)
             outputs.append(out.decode())
-        self.assertRegex(outputs[2], r"^file 100000 .* tls\.bin\n$")
+        # vsftpd shows dot files for LIST -a only; rm -r asks for them, so the tree goes.
+        self.assertRegex(outputs[3], r"^file 100000 .* tls\.bin\n$")
+        self.assertEqual(sorted(outputs[4].split()), [".hidden", "tls.bin"])
         with open(local + ".back", "rb") as back:
             self.assertEqual(back.read(), data)
         self.assertFalse(os.path.exists(os.path.join(self.pub, "tls")))

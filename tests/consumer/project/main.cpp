@@ -4,7 +4,32 @@
 
 #include <cstdio>
 
+// A host's own client on the public base and one on CRHTTP: they compile and link against the
+// installed headers and library alone.
+class HostConnection : public CConnection {
+public:
+    int Validate() override { return m_error.what(); }
+    int Start() { return Prepare(L"http://"); }
+};
+
+class HostHttp : public CRHTTP {
+public:
+    int Prepare(const std::wstring& prefix) override {
+        ++prepares;
+        return CRHTTP::Prepare(prefix);
+    }
+    int prepares = 0;
+};
+
 int main() {
+    HostConnection host;
+    host.SetServer(L"127.0.0.1:1");
+    HostHttp hostHttp;
+    hostHttp.SetServer(L"127.0.0.1:1");
+    hostHttp.SetConnectTimeout(2000);
+    const bool hostsOk = host.Start() == 0 && host.Validate() == 0 && hostHttp.GetPage() == 2509 &&
+                         hostHttp.prepares == 1;
+
     int records = 0;
     LOGGER::CRKLog::SetSink([&records](const LOGGER::LogRecord&) { ++records; });
 
@@ -18,8 +43,9 @@ int main() {
 
     SYSTEMTIME st{2024, 11, 0, 30, 0, 0, 0, 0};
     FILETIME ft{};
-    const bool ok = error.what() == 2509 && utf8 == "caf\xC3\xA9" && ftp.Validate() == 0 &&
-                    http.Validate() == 0 && fnRKCurl() == 42 && SystemTimeToFileTime(&st, &ft) != 0;
+    const bool ok = hostsOk && error.what() == 2509 && utf8 == "caf\xC3\xA9" &&
+                    ftp.Validate() == 0 && http.Validate() == 0 && fnRKCurl() == 42 &&
+                    SystemTimeToFileTime(&st, &ft) != 0;
 
     LOGGER::g_RKLog.WriteLog("consumer", LOGGER::SEV_INFO, "main", 1, nullptr);
     LOGGER::CRKLog::SetSink(nullptr);
