@@ -9,13 +9,6 @@
 
 namespace {
 
-std::uint64_t Ticks(const FILETIME& t) {
-    return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
-}
-std::uint64_t UnixTicks(std::int64_t seconds) {
-    return (seconds + 11644473600) * 10000000u;
-}
-
 // A calendar reading "YYYY-MM-DD HH:MM" taken with no time zone, as FILETIME ticks.
 std::uint64_t Reading(const char* text) {
     std::tm t{};

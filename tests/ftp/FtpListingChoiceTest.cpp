@@ -17,9 +17,6 @@ namespace {
 using Row = std::tuple<std::wstring, DWORD, std::uint64_t, std::uint64_t, bool>;
 using Rows = std::vector<Row>;
 
-std::uint64_t Ticks(const FILETIME& t) {
-    return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
-}
 // The ticks of a UTC instant, converted as EPLF instants are (local time of the client).
 std::uint64_t InstantTicks(std::int64_t seconds) {
     return Ticks(rkcurl::ftp::ListingTimeToFileTime(rklisting::TimeAbsolute,
@@ -182,28 +179,7 @@ TEST_F(ListingChoiceTest, RememberedRefusal) {
     EXPECT_EQ(sent, (std::vector<Lines>{{"LIST"}, {"LIST"}, fallback, fallback}));
 }
 
-class VsftpdListingTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // vsftpd changes to its own unprivileged user for every session: it must start as root.
-        if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
-        server = &rktest::SharedVsftpdServer();
-        local =
-            server->Pub() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        remote = local.substr(server->Pub().size() - 4);
-        rktest::MakeDirs(local);
-    }
-    // A session standing in this test's directory, its tree handed over to the server's user.
-    void Open(TestFtp& ftp) {
-        server->HandOver(local);
-        ftp.SetServer(server->HostPort().c_str());
-        ftp.SetHREF(rktest::Wide(remote + "/").c_str());
-        ASSERT_EQ(ftp.Connect(), 0);
-        server->ClearCommands();
-    }
-    rktest::VsftpdServer* server = nullptr;
-    std::string local, remote;
-};
+using VsftpdListingTest = VsftpdFixture<>;
 
 // vsftpd answers MLSD with 500: the listing falls back to LIST, and stays there.
 TEST_F(VsftpdListingTest, NoMachineListing) {
@@ -226,6 +202,7 @@ TEST_F(VsftpdListingTest, HiddenEntries) {
     Make(local, {".hidden", "shown", "tree/.dot", "tree/sub/.dot2", "tree/sub/x"});
     TestFtp ftp;
     Open(ftp);
+    server->ClearCommands();
     EXPECT_EQ(NamesOf(List(ftp)), (std::vector<std::wstring>{L"shown", L"tree"}));
     EXPECT_EQ(Only(server->Commands(), kListings), Lines{"LIST"});
     // Without "-a" the walk does not see the dot files, and the final RMD fails over them.

@@ -196,16 +196,6 @@ TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
     EXPECT_EQ(absent.m_error.whatEx(), CURLE_COULDNT_CONNECT);
 }
 
-TEST_F(PyFtpTest, PrepareIgnoresItsPrefix) {
-    TestFtp ftp(&server, "/pub/");
-    ASSERT_EQ(ftp.Prepare(L"http://"), 0);
-    const std::string url = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/pub/";
-    const auto calls = CurlInterposer::Setopts();
-    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [&](const rktest::SetoptCall& c) {
-        return c.option == CURLOPT_URL && static_cast<const char*>(c.pointer) == url;
-    }));
-}
-
 // An upload; after it the handle no longer uploads: a command on it only sends the command.
 TEST_F(PyFtpTest, PutFile) {
     rktest::TempDir tmp;

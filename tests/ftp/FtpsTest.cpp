@@ -2,35 +2,14 @@
 // for the session, the removal and the failure codes.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "TestFtp.h"
 
 namespace {
 
-class VsftpdTest : public ::testing::TestWithParam<int> {
+class VsftpdTest : public VsftpdFixture<::testing::TestWithParam<int>> {
 protected:
-    void SetUp() override {
-        // vsftpd changes to its own unprivileged user for every session: it must start as root.
-        if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
-        server = &rktest::SharedVsftpdServer();
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '_');
-        local = server->Pub() + "/" + name;
-        remote = "/pub/" + name;
-        rktest::MakeDirs(local);
-        server->ClearCommands();
-    }
-    // A session standing in this test's directory (handed over to the server's user first).
-    void Open(TestFtp& ftp) {
-        server->HandOver(local);
-        ftp.SetServer(server->HostPort().c_str());
-        ftp.SetSecure(GetParam());
-        ftp.SetHREF(rktest::Wide(remote + "/").c_str());
-        ASSERT_EQ(ftp.Connect(), 0);
-    }
-    rktest::VsftpdServer* server = nullptr;
-    std::string local, remote;
+    void Open(TestFtp& ftp) { VsftpdFixture::Open(ftp, GetParam()); }
 };
 
 TEST_P(VsftpdTest, WholeSession) {
@@ -96,8 +75,6 @@ TEST_P(VsftpdTest, ReusedConnectionLogsInOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndTls, VsftpdTest, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param != 0 ? std::string("Tls") : std::string("Plain");
-                         });
+                         [](const auto& info) { return info.param != 0 ? "Tls" : "Plain"; });
 
 }  // namespace

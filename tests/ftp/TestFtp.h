@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -112,6 +113,14 @@ inline void Make(const std::string& root, const Lines& paths) {
     }
 }
 
+// FILETIME ticks as one number, and the ticks of a Unix time.
+inline std::uint64_t Ticks(const FILETIME& t) {
+    return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+}
+inline std::uint64_t UnixTicks(std::int64_t seconds) {
+    return (seconds + 11644473600) * 10000000u;
+}
+
 // Unix listing lines of a file and of a directory, each ending in CR LF.
 inline std::string FileLine(const std::string& name) {
     return "-rw-r--r-- 1 u g 1 Nov 30  2024 " + name + "\r\n";
@@ -146,4 +155,31 @@ protected:
     std::string name;
     std::string local;   // the test's directory in the file system
     std::string remote;  // the same as an FTP path
+};
+
+// A test in a directory of its own under /pub on the shared vsftpd server, which must start as
+// root (it changes to its own unprivileged user for every session).
+template <class Base = ::testing::Test>
+class VsftpdFixture : public Base {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
+        server = &rktest::SharedVsftpdServer();
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        local = server->Pub() + "/" + name;
+        remote = "/pub/" + name;
+        rktest::MakeDirs(local);
+        server->ClearCommands();
+    }
+    // A session standing in this test's directory, its tree handed over to the server's user.
+    void Open(TestFtp& ftp, int secure = 0) {
+        server->HandOver(local);
+        ftp.SetServer(server->HostPort().c_str());
+        ftp.SetSecure(secure);
+        ftp.SetHREF(rktest::Wide(remote + "/").c_str());
+        ASSERT_EQ(ftp.Connect(), 0);
+    }
+    rktest::VsftpdServer* server = nullptr;
+    std::string local, remote;
 };

