@@ -61,19 +61,6 @@ TEST_P(VsftpdTest, FailureCodes) {
     }
 }
 
-// One login for a whole tree removal when connections are reused.
-TEST_P(VsftpdTest, ReusedConnectionLogsInOnce) {
-    Make(local,
-         {"tree/d0/f0", "tree/d0/f1", "tree/d1/f0", "tree/d1/f1", "tree/d2/f0", "tree/d2/f1"});
-    TestFtp ftp;
-    ftp.SetReuseConnections(1);
-    Open(ftp);
-    ASSERT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
-    EXPECT_FALSE(rktest::Exists(local + "/tree"));
-    EXPECT_EQ(Only(server->Commands(), {"USER "}).size(), 1u);
-    EXPECT_EQ(Only(server->Commands(), {"DELE "}).size(), 6u);
-}
-
 INSTANTIATE_TEST_SUITE_P(PlainAndTls, VsftpdTest, ::testing::Values(0, 1),
                          [](const auto& info) { return info.param != 0 ? "Tls" : "Plain"; });
 

@@ -1,11 +1,6 @@
 #include "HttpTestSupport.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "CurlInterposer.h"
@@ -60,30 +55,6 @@ std::vector<std::string> Parts(const RecordedRequest& request) {
         parts.push_back(part.name + file + "=" + part.content);
     }
     return parts;
-}
-
-TempFolder::TempFolder() {
-    char pattern[] = "/tmp/rkcurl-http-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    m_path = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::wstring TempFolder::WidePath(const std::string& name) const {
-    return oru::helper::NarStrToWideStr(Path(name));
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
 }
 
 void HttpServerTest::SetUp() {

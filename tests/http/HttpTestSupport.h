@@ -10,6 +10,7 @@
 
 #include "HttpTestServer.h"
 #include "RKCurl/RKCurl.h"
+#include "TestFiles.h"
 
 class TestHttp : public CRHTTP {
 public:
@@ -48,28 +49,11 @@ inline size_t Sink(char*, size_t size, size_t count, void*) {
     return size * count;
 }
 
-// A fresh temporary folder, removed with everything in it at the end of the test.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string Path(const std::string& name) const { return m_path + "/" + name; }
-    std::wstring WidePath(const std::string& name) const;
-
-private:
-    std::string m_path;
-};
-
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& contents);
-
 // Fixture for tests that talk to the servers: the interposer and both records start empty.
 class HttpServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    TempFolder folder;
+    TempDir folder;
 };
 
 }  // namespace rktest

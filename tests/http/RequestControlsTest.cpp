@@ -23,7 +23,7 @@ struct Operation {
     bool ownHeaders;   // the operation sets a header list of its own
     bool soap;
 
-    int Run(TestHttp& client, const TempFolder& folder, std::string& body) const {
+    int Run(TestHttp& client, const TempDir& folder, std::string& body) const {
         const std::string op = name;
         std::uint64_t size = 0;
         const std::size_t before = client.m_response.size();

@@ -35,7 +35,7 @@ struct Operation {
         all.insert(all.end(), options.begin(), options.end());
         return all;
     }
-    int Run(TestHttp& client, const TempFolder& folder) const {
+    int Run(TestHttp& client, const TempDir& folder) const {
         static std::uint64_t size = 0;
         static unsigned char block[64];
         const std::string op = name;

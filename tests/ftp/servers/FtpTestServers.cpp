@@ -81,17 +81,6 @@ int ChownEntry(const char* path, const struct stat*, int, struct FTW*) {
 
 }  // namespace
 
-TempDir::TempDir() {
-    std::string pattern = "/tmp/rkcurl-ftp-XXXXXX";
-    if (::mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-    ::chmod(m_path.c_str(), 0755);
-}
-
-TempDir::~TempDir() {
-    ::nftw(m_path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-}
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& output) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -125,41 +114,6 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Running() {
     return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool Exists(const std::string& path) {
-    struct stat info;
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
-void MakeDirs(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        ::mkdir(path.substr(0, slash).c_str(), 0755);
-        if (slash == std::string::npos) break;
-    }
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
 }
 
 PyFtpServer::PyFtpServer() {
@@ -221,45 +175,14 @@ void PyFtpServer::ClearScripts() {
     MakeDirs(m_script);
 }
 
-namespace {
-
-void Run(const std::string& command) {
-    if (std::system((command + " > /dev/null 2>&1").c_str()) != 0) {
-        throw std::runtime_error("failed: " + command);
-    }
-}
-
-// key.pem and cert.pem in dir; returns the file a client trusts. Made at every start, never
-// kept: the directory goes with the server.
-std::string MakeCertificate(const std::string& dir, VsftpdServer::Certificate certificate) {
-    const std::string key = " -keyout " + dir + "/key.pem";
-    if (certificate == VsftpdServer::kSelfSigned) {
-        Run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=nowhere.invalid" + key +
-            " -out " + dir + "/cert.pem");
-        return dir + "/cert.pem";
-    }
-    Run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=RKCurl-test-CA -keyout " +
-        dir + "/ca-key.pem -out " + dir + "/ca.pem");
-    Run("openssl req -newkey rsa:2048 -nodes -subj /CN=localhost" + key + " -out " + dir +
-        "/server.csr");
-    WriteFile(dir + "/server.ext",
-              "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
-              "extendedKeyUsage=serverAuth\nsubjectAltName=IP:127.0.0.1,DNS:localhost\n");
-    Run("openssl x509 -req -days 2 -set_serial 1 -in " + dir + "/server.csr -CA " + dir +
-        "/ca.pem -CAkey " + dir + "/ca-key.pem -extfile " + dir + "/server.ext -out " + dir +
-        "/cert.pem");
-    return dir + "/ca.pem";
-}
-
-}  // namespace
-
 VsftpdServer::VsftpdServer(Certificate certificate) {
     const std::string dir = m_dir.Path();
     m_root = dir + "/root";
     m_log = dir + "/vsftpd.log";
     MakeDirs(m_root + "/pub");
     HandOver(m_root + "/pub");
-    m_caFile = MakeCertificate(dir, certificate);
+    m_caFile = MakeCertificate(dir, certificate == kSelfSigned ? "nowhere.invalid" : "localhost",
+                               certificate == kCaSigned);
 
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = FreePort();

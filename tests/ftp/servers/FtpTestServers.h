@@ -16,20 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
+
 namespace rktest {
-
-// A temporary directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // A child process that is terminated (and reaped) with its owner or when the test program dies.
 class ChildProcess {
@@ -43,14 +32,6 @@ public:
 private:
     pid_t m_pid;
 };
-
-// File helpers for the served trees.
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
-bool Exists(const std::string& path);  // lstat: a dangling link exists too
-void MakeDirs(const std::string& path);
-std::vector<std::string> ReadLines(const std::string& path);
-std::wstring Wide(const std::string& ascii);
 
 class FtpTestServer {
 public:

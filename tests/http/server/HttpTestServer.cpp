@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "SelfSignedCertificate.h"
+#include "TestFiles.h"
 
 namespace rktest {
 namespace {
@@ -145,7 +145,7 @@ std::size_t RecordedRequest::HeaderCount(const std::string& name) const {
 }
 
 struct HttpTestServer::Impl {
-    std::unique_ptr<SelfSignedCertificate> certificate;
+    std::unique_ptr<TempDir> certificate;  // holds cert.pem and key.pem
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
     int port = 0;
@@ -200,9 +200,10 @@ struct HttpTestServer::Impl {
 
 HttpTestServer::HttpTestServer(bool tls) : m_impl(new Impl) {
     if (tls) {
-        m_impl->certificate.reset(new SelfSignedCertificate);
-        m_impl->server.reset(new httplib::SSLServer(m_impl->certificate->CertificatePath().c_str(),
-                                                    m_impl->certificate->KeyPath().c_str()));
+        m_impl->certificate.reset(new TempDir);
+        MakeCertificate(m_impl->certificate->Path(), "127.0.0.1", false);
+        m_impl->server.reset(new httplib::SSLServer(m_impl->certificate->Path("cert.pem").c_str(),
+                                                    m_impl->certificate->Path("key.pem").c_str()));
     } else {
         m_impl->server.reset(new httplib::Server);
     }
@@ -211,7 +212,7 @@ HttpTestServer::HttpTestServer(bool tls) : m_impl(new Impl) {
 }
 
 std::string HttpTestServer::CertificatePath() const {
-    return m_impl->certificate ? m_impl->certificate->CertificatePath() : std::string();
+    return m_impl->certificate ? m_impl->certificate->Path("cert.pem") : std::string();
 }
 
 HttpTestServer::~HttpTestServer() {

@@ -1,0 +1,36 @@
+// Files for the tests and their servers: a temporary folder removed with everything in it,
+// whole-file reads and writes, and certificates made with the openssl tool.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rktest {
+
+class TempDir {
+public:
+    TempDir();  // under /tmp, readable by servers that run as another user
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string Path(const std::string& name) const { return m_path + "/" + name; }
+    std::wstring WidePath(const std::string& name) const;
+
+private:
+    std::string m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);  // lstat: a dangling link exists too
+void MakeDirs(const std::string& path);
+std::vector<std::string> ReadLines(const std::string& path);
+std::wstring Wide(const std::string& ascii);
+
+// key.pem and cert.pem in dir, for commonName. CA-signed, a CA made alongside (ca.pem) signs it
+// and it names IP:127.0.0.1 and DNS:localhost. Returns the file a client trusts. Throws
+// std::runtime_error when openssl fails.
+std::string MakeCertificate(const std::string& dir, const std::string& commonName, bool caSigned);
+
+}  // namespace rktest
