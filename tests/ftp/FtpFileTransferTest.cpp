@@ -108,38 +108,56 @@ TEST_F(FileTransferTest, WholeDownloadTouchesTheLocalFileOnlyWhenComplete) {
     }
 }
 
-TEST_F(FileTransferTest, ResumedDownloadContinuesFromTheLocalSize) {
+// A resumed download continues from the local size, a resumed upload from the remote one; a
+// file already longer than its source fails and stays as it was.
+TEST_F(FileTransferTest, ResumedTransfersContinueFromTheTargetsSize) {
+    const std::string source = downloads.Path() + "/source.bin";
+    rktest::WriteFile(source, remoteBytes);
+    const std::string remoteFile = local + "/" + kName;
+    const long kLonger = static_cast<long>(kSize) + 7, kWhole = static_cast<long>(kSize);
     const struct {
         const char* name;
-        long localBytes;  // -1: no local file; beyond kSize: longer than the remote file
+        bool upload;
+        long targetBytes;  // -1: no target file; beyond kSize: longer than the source
+        int resume;
         Codes outcome;
-        Lines transfer;  // the REST and RETR commands sent
+        Lines transfer;  // the REST, RETR, STOR and APPE commands sent
     } cases[] = {
-        {"partial local file", 40000, {0}, {"REST 40000", "RETR " + kName}},
-        {"empty local file", 0, {0}, {"RETR " + kName}},
-        {"no local file", -1, {0}, {"RETR " + kName}},
-        {"already complete", static_cast<long>(kSize), {0}, {}},
-        {"local file longer", static_cast<long>(kSize) + 7, {2517, 2509, 2517}, {}},
+        {"partial local file", false, 40000, 1, {0}, {"REST 40000", "RETR " + kName}},
+        {"empty local file", false, 0, 1, {0}, {"RETR " + kName}},
+        {"no local file", false, -1, 1, {0}, {"RETR " + kName}},
+        {"already complete", false, kWhole, 1, {0}, {}},
+        {"local file longer", false, kLonger, 1, {2517, 2509, 2517}, {}},
+        {"partial remote file", true, 40000, 1, {0}, {"APPE " + kName}},
+        {"no remote file", true, -1, 1, {0}, {"STOR " + kName}},
+        {"remote file complete", true, kWhole, 1, {0}, {}},
+        {"remote file longer", true, kLonger, 1, {2509, 2509}, {}},
+        {"upload without resume", true, 40000, 0, {0}, {"STOR " + kName}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove(target);
-        const std::string before = c.localBytes < 0 ? ""
-                                   : c.localBytes <= static_cast<long>(kSize)
-                                       ? remoteBytes.substr(0, c.localBytes)
-                                       : remoteBytes + "extra..";
-        if (c.localBytes >= 0) rktest::WriteFile(target, before);
+        const std::string& file = c.upload ? remoteFile : target;
+        std::filesystem::remove(file);
+        const std::string before = c.targetBytes < 0         ? ""
+                                   : c.targetBytes <= kWhole ? remoteBytes.substr(0, c.targetBytes)
+                                                             : remoteBytes + "extra..";
+        if (c.targetBytes >= 0) rktest::WriteFile(file, before);
         TestFtp ftp;
         Point(ftp);
         server.ClearCommands();
 
-        EXPECT_EQ(Outcome([&] { return ftp.GetFileTo(Target().c_str(), 1); }), c.outcome);
-        EXPECT_EQ(Only(server.Commands(), {"REST", "RETR"}), c.transfer);
+        EXPECT_EQ(Outcome([&] {
+                      return c.upload ? ftp.PutFile(rktest::Wide(source).c_str(), c.resume)
+                                      : ftp.GetFileTo(Target().c_str(), c.resume);
+                  }),
+                  c.outcome);
+        EXPECT_EQ(Only(server.Commands(), {"REST", "RETR", "STOR", "APPE"}), c.transfer);
         if (c.outcome == Codes{0}) {
-            EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
+            EXPECT_EQ(rktest::ReadFile(file), remoteBytes);
         } else {
-            EXPECT_EQ(ftp.m_error.m_extendedCode, CURLE_BAD_DOWNLOAD_RESUME);
-            EXPECT_EQ(rktest::ReadFile(target), before);
+            EXPECT_EQ(ftp.m_error.m_extendedCode,
+                      c.upload ? CURLE_FTP_COULDNT_USE_REST : CURLE_BAD_DOWNLOAD_RESUME);
+            EXPECT_EQ(rktest::ReadFile(file), before);
         }
     }
 }
@@ -194,47 +212,6 @@ TEST_F(FileTransferTest, DownloadPutsTheBodySinkBack) {
     ASSERT_EQ(ftp.GetFile(), 0);
     EXPECT_EQ(ftp.Response(), remoteBytes);
     EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
-}
-
-TEST_F(FileTransferTest, ResumedUploadCompletesThePartialRemoteFile) {
-    const std::string source = downloads.Path() + "/source.bin";
-    rktest::WriteFile(source, remoteBytes);
-    const std::string remoteFile = local + "/" + kName;
-    const struct {
-        const char* name;
-        long remoteBytes;  // -1: no remote file; beyond kSize: longer than the local one
-        int resume;
-        Codes outcome;
-        Lines transfer;  // the STOR and APPE commands sent
-    } cases[] = {
-        {"partial remote file", 40000, 1, {0}, {"APPE " + kName}},
-        {"no remote file", -1, 1, {0}, {"STOR " + kName}},
-        {"remote file complete", static_cast<long>(kSize), 1, {0}, {}},
-        {"remote file longer", static_cast<long>(kSize) + 5, 1, {2509, 2509}, {}},
-        {"without resume", 40000, 0, {0}, {"STOR " + kName}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::filesystem::remove(remoteFile);
-        const std::string before = c.remoteBytes < 0 ? ""
-                                   : c.remoteBytes <= static_cast<long>(kSize)
-                                       ? remoteBytes.substr(0, c.remoteBytes)
-                                       : remoteBytes + "more.";
-        if (c.remoteBytes >= 0) rktest::WriteFile(remoteFile, before);
-        TestFtp ftp;
-        Point(ftp);
-        server.ClearCommands();
-
-        EXPECT_EQ(Outcome([&] { return ftp.PutFile(rktest::Wide(source).c_str(), c.resume); }),
-                  c.outcome);
-        EXPECT_EQ(Only(server.Commands(), {"STOR", "APPE"}), c.transfer);
-        if (c.outcome == Codes{0}) {
-            EXPECT_EQ(rktest::ReadFile(remoteFile), remoteBytes);
-        } else {
-            EXPECT_EQ(ftp.m_error.m_extendedCode, CURLE_FTP_COULDNT_USE_REST);
-            EXPECT_EQ(rktest::ReadFile(remoteFile), before);
-        }
-    }
 }
 
 TEST_F(FileTransferTest, PutFileWithoutResumeSetsTheOptionsOfThePlainPutFile) {
