@@ -16,9 +16,6 @@ std::uint64_t Reading(const char* text) {
     return UnixTicks(timegm(&t));
 }
 
-// A record as (name, attributes, size, ticks, may be a link).
-using Row = std::tuple<std::wstring, DWORD, DWORD, std::uint64_t, bool>;
-
 class EnumerationTest : public PyFtpTest {
 protected:
     // Serves listing as this test's directory and lists it.
@@ -27,15 +24,6 @@ protected:
         ftp.SetServer(server.HostPort().c_str());
         ftp.SetHREF(rktest::Wide(remote).c_str());
         return ftp.FindFirstFileW(first);
-    }
-    // The records from data on, to the end of the listing.
-    static std::vector<Row> Rows(TestFtp& ftp, WIN32_FIND_DATAW& data) {
-        std::vector<Row> rows;
-        do
-            rows.emplace_back(data.cFileName, data.dwFileAttributes, data.nFileSizeLow,
-                              Ticks(data.ftLastWriteTime), ftp.FindEntryIsLink());
-        while (ftp.FindNextFileW(data) == 0);
-        return rows;
     }
 };
 
@@ -52,10 +40,9 @@ TEST_F(EnumerationTest, WorkedExample) {
     EXPECT_EQ(Ticks(data.ftCreationTime) + Ticks(data.ftLastAccessTime) + data.nFileSizeHigh, 0u);
     EXPECT_TRUE(ftp.Response().empty());
     const std::int64_t march2 = rklisting::GuessDateSeconds(2, 2);  // of the guessed year
-    EXPECT_EQ(
-        Rows(ftp, data),
-        (std::vector<Row>{{L"archive", FILE_ATTRIBUTE_DIRECTORY, 4096, 133773984000000000u, false},
-                          {L"notes.txt", 0, 4821, UnixTicks(march2 + 9 * 3600 + 15 * 60), false}}));
+    EXPECT_EQ(RowsFrom(ftp, data),
+              (Rows{{L"archive", FILE_ATTRIBUTE_DIRECTORY, 4096, 133773984000000000u, false},
+                    {L"notes.txt", 0, 4821, UnixTicks(march2 + 9 * 3600 + 15 * 60), false}}));
     EXPECT_EQ(ftp.FindNextFileW(data), -1);
     EXPECT_EQ(ftp.m_findIndex, 1u);
     EXPECT_EQ(std::wstring(data.cFileName), L"notes.txt");  // untouched at the end
@@ -79,17 +66,17 @@ TEST_F(EnumerationTest, AllFourFormsBecomeRecords) {
     TestFtp ftp;
     WIN32_FIND_DATAW data;
     ASSERT_EQ(List(ftp, listing, data), 0);
-    EXPECT_EQ(Rows(ftp, data), (std::vector<Row>{
-                                   {L"readme.txt", 0, 2048, UnixTicks(timegm(&local)), false},
-                                   {L"epl-dir", dir, 0, 0, false},  // no time fact: 0
-                                   {L"LOGS", dir, 0, Reading("2026-01-05 17:20"), false},
-                                   {L"Old Reports", dir, 0, Reading("2026-03-09 16:30"), false},
-                                   {L"sixties.txt", 0, 5, Reading("1969-03-09 01:00"), false},
-                                   {L"link", dir, 7, nov30, true},
-                                   {L"device", 0, 7, nov30, false},
-                                   {L".", dir, 4096, nov30, false},
-                                   {L"..", dir, 4096, nov30, false},
-                               }));
+    EXPECT_EQ(RowsFrom(ftp, data), (Rows{
+                                       {L"readme.txt", 0, 2048, UnixTicks(timegm(&local)), false},
+                                       {L"epl-dir", dir, 0, 0, false},  // no time fact: 0
+                                       {L"LOGS", dir, 0, Reading("2026-01-05 17:20"), false},
+                                       {L"Old Reports", dir, 0, Reading("2026-03-09 16:30"), false},
+                                       {L"sixties.txt", 0, 5, Reading("1969-03-09 01:00"), false},
+                                       {L"link", dir, 7, nov30, true},
+                                       {L"device", 0, 7, nov30, false},
+                                       {L".", dir, 4096, nov30, false},
+                                       {L"..", dir, 4096, nov30, false},
+                                   }));
 }
 
 // A summary line alone, an unfinished line alone, nothing, garbage: -1 and nothing recorded.
@@ -147,14 +134,14 @@ TEST_F(EnumerationTest, RejectedLinesAndLargeSizes) {
         "total 12", "garbage here", FileLine(tooLong).substr(0, FileLine(tooLong).size() - 2), "",
         "-rw-r--r-- 1 u g 1 Nov 30  2024 unfinished"};
     EXPECT_EQ(ftp.FindRejectedLines(), rejected);
-    std::vector<std::tuple<std::wstring, DWORD, DWORD>> sizes;
-    do sizes.emplace_back(data.cFileName, data.nFileSizeHigh, data.nFileSizeLow);
-    while (ftp.FindNextFileW(data) == 0);
+    std::vector<std::pair<std::wstring, std::uint64_t>> sizes;
+    for (const Row& row : RowsFrom(ftp, data))
+        sizes.emplace_back(std::get<0>(row), std::get<2>(row));
     EXPECT_EQ(sizes,
-              (std::vector<std::tuple<std::wstring, DWORD, DWORD>>{{L"a", 0, 1},
-                                                                   {L"unix.iso", 1, 1073741824},
-                                                                   {L"dos.iso", 1, 2147483648u},
-                                                                   {L"ep.iso", 1, 0}}));
+              (std::vector<std::pair<std::wstring, std::uint64_t>>{{L"a", 1},
+                                                                   {L"unix.iso", 5368709120},
+                                                                   {L"dos.iso", 6442450944},
+                                                                   {L"ep.iso", 4294967296}}));
     const TestFtp copy(ftp);
     EXPECT_EQ(copy.FindRejectedLines(), rejected);
     ASSERT_EQ(List(ftp, FileLine("only"), data), 0);

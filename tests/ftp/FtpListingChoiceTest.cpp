@@ -13,10 +13,6 @@
 
 namespace {
 
-// A record as (name, attributes, size, ticks, may be a link).
-using Row = std::tuple<std::wstring, DWORD, std::uint64_t, std::uint64_t, bool>;
-using Rows = std::vector<Row>;
-
 // The ticks of a UTC instant, converted as EPLF instants are (local time of the client).
 std::uint64_t InstantTicks(std::int64_t seconds) {
     return Ticks(rkcurl::ftp::ListingTimeToFileTime(rklisting::TimeAbsolute,
@@ -31,16 +27,10 @@ void SetModified(const std::string& path, std::int64_t seconds) {
 
 // Every record of the listing, sorted by name (real servers list in directory order).
 Rows List(TestFtp& ftp, int* result = nullptr) {
-    Rows rows;
     WIN32_FIND_DATAW data;
     const int listed = ftp.FindFirstFileW(data);
     if (result != nullptr) *result = listed;
-    if (listed != 0) return rows;
-    do {
-        const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-        rows.emplace_back(data.cFileName, data.dwFileAttributes, size, Ticks(data.ftLastWriteTime),
-                          ftp.FindEntryIsLink());
-    } while (ftp.FindNextFileW(data) == 0);
+    Rows rows = listed == 0 ? RowsFrom(ftp, data) : Rows{};
     std::sort(rows.begin(), rows.end());
     return rows;
 }

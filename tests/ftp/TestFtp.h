@@ -121,6 +121,21 @@ inline std::uint64_t UnixTicks(std::int64_t seconds) {
     return (seconds + 11644473600) * 10000000u;
 }
 
+// A record as (name, attributes, size, ticks, may be a link).
+using Row = std::tuple<std::wstring, DWORD, std::uint64_t, std::uint64_t, bool>;
+using Rows = std::vector<Row>;
+
+// The records from data on, to the end of the listing.
+inline Rows RowsFrom(TestFtp& ftp, WIN32_FIND_DATAW& data) {
+    Rows rows;
+    do {
+        const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        rows.emplace_back(data.cFileName, data.dwFileAttributes, size, Ticks(data.ftLastWriteTime),
+                          ftp.FindEntryIsLink());
+    } while (ftp.FindNextFileW(data) == 0);
+    return rows;
+}
+
 // Unix listing lines of a file and of a directory, each ending in CR LF.
 inline std::string FileLine(const std::string& name) {
     return "-rw-r--r-- 1 u g 1 Nov 30  2024 " + name + "\r\n";

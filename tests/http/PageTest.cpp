@@ -33,18 +33,6 @@ TEST_F(PageTest, AsksForAndDecodesGzip) {
     EXPECT_EQ(Recorded().at(0).Header("Accept-Encoding"), "gzip,deflate,compress");
 }
 
-TEST_F(PageTest, RedirectIsFollowedOnlyBySoap) {
-    TestHttp page = ClientFor(L"/redirect");
-    ASSERT_EQ(page.GetPage(), 0);
-    EXPECT_EQ(page.m_response, "moved");
-    TestHttp soap = ClientFor(L"/redirect");
-    ASSERT_EQ(soap.GetSOAPPage(), 0);
-    EXPECT_EQ(soap.m_response, "page body");
-    const auto requests = Recorded();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[2].path, "/page");
-}
-
 TEST_F(PageTest, SoapIsAGetWithoutBodyAndAPostWithOne) {
     const struct {
         const char* body;

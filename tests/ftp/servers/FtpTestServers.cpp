@@ -142,32 +142,9 @@ void PyFtpServer::ClearCommands() {
     WriteFile(m_log, "");
 }
 
-void PyFtpServer::Script(const std::string& name, const std::string& bytes) {
-    WriteFile(m_script + "/" + name, bytes);
-}
-
-void PyFtpServer::ScriptListing(const std::string& ftpPath, const std::string& bytes) {
-    Script("list-" + Hex(ftpPath), bytes);
-}
-
-void PyFtpServer::ScriptMachineListing(const std::string& ftpPath, const std::string& bytes) {
-    Script("mlsd-" + Hex(ftpPath), bytes);
-}
-
-void PyFtpServer::ScriptListingBelow(const std::string& ftpPath, const std::string& bytes) {
-    Script("below-" + Hex(ftpPath), bytes);
-}
-
-void PyFtpServer::ScriptDrop(const std::string& ftpPath, const std::string& bytes) {
-    Script("drop-" + Hex(ftpPath), bytes);
-}
-
-void PyFtpServer::ScriptReply(const std::string& command, const std::string& reply) {
-    Script("reply-" + Hex(command), reply);
-}
-
-void PyFtpServer::ScriptThrottle(int bytesPerSecond) {
-    Script("throttle", std::to_string(bytesPerSecond));
+void PyFtpServer::Script(const std::string& kind, const std::string& key,
+                         const std::string& bytes) {
+    WriteFile(m_script + "/" + kind + Hex(key), bytes);
 }
 
 void PyFtpServer::ClearScripts() {

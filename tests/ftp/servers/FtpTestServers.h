@@ -59,22 +59,35 @@ public:
     void ClearCommands() override;
 
     // The LIST reply of the FTP directory (as "/pub/x", no final "/") becomes bytes.
-    void ScriptListing(const std::string& ftpPath, const std::string& bytes);
+    void ScriptListing(const std::string& ftpPath, const std::string& bytes) {
+        Script("list-", ftpPath, bytes);
+    }
     // The MLSD reply of the FTP directory becomes bytes.
-    void ScriptMachineListing(const std::string& ftpPath, const std::string& bytes);
+    void ScriptMachineListing(const std::string& ftpPath, const std::string& bytes) {
+        Script("mlsd-", ftpPath, bytes);
+    }
     // The LIST reply of the directory and of every directory below it becomes bytes.
-    void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes);
+    void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes) {
+        Script("below-", ftpPath, bytes);
+    }
     // LIST of the directory (or RETR of the file) sends bytes, then both connections are
     // dropped.
-    void ScriptDrop(const std::string& ftpPath, const std::string& bytes);
+    void ScriptDrop(const std::string& ftpPath, const std::string& bytes) {
+        Script("drop-", ftpPath, bytes);
+    }
     // Data connections opened from now on send at most bytesPerSecond (a trickling transfer).
-    void ScriptThrottle(int bytesPerSecond);
+    void ScriptThrottle(int bytesPerSecond) {
+        Script("throttle", "", std::to_string(bytesPerSecond));
+    }
     // The exact command line is answered with reply (lines joined by CR LF) and not run.
-    void ScriptReply(const std::string& command, const std::string& reply);
+    void ScriptReply(const std::string& command, const std::string& reply) {
+        Script("reply-", command, reply);
+    }
     void ClearScripts();
 
 private:
-    void Script(const std::string& name, const std::string& bytes);
+    // The script file kind + the key in hex, holding bytes.
+    void Script(const std::string& kind, const std::string& key, const std::string& bytes);
     TempDir m_dir;
     std::string m_script;
     std::string m_log;
