@@ -20,6 +20,7 @@
 
 #include "FtpTestServers.h"
 #include "RKCurl/RKCurl.h"
+#include "ResidentSet.h"
 
 namespace {
 
@@ -172,27 +173,6 @@ void RemovalBench(const char* label, rktest::FtpTestServer& server, bool user, i
                 Median(on) / l);
 }
 
-// The resident set's peak since the last ResetPeak, and the resident set now, in KiB.
-long StatusKilobytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t length = std::strlen(field);
-    while (std::getline(status, line)) {
-        if (line.compare(0, length, field) == 0) return std::atol(line.c_str() + length);
-    }
-    return 0;
-}
-
-// Makes the peak the current resident set, and returns that.
-long ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return StatusKilobytes("VmRSS:");
-}
-
-long PeakKilobytes() {
-    return StatusKilobytes("VmHWM:");
-}
-
 void TransferBench(long long bytes) {
     rktest::VsftpdServer& server = rktest::SharedVsftpdServer();
     rktest::TempDir tmp;
@@ -214,11 +194,11 @@ void TransferBench(long long bytes) {
     CRFTP ftp;
     ftp.SetServer(server.HostPort().c_str());
     ftp.SetHREF(L"/pub/upload.bin");
-    const long before = ResetPeak();
+    const long before = rkbench::ResetPeakKiB();
     const double put = Seconds([&] {
         Check(ftp.PutFile(std::wstring(source.begin(), source.end()).c_str()) == 0, "PutFile");
     });
-    const long growth = PeakKilobytes() - before;
+    const long growth = rkbench::PeakKiB() - before;
     // Both write the same local file; GetFileTo runs before GetFile, whose body in memory
     // would hide any growth of the peak.
     const std::string target = tmp.Path() + "/target.bin";
@@ -230,10 +210,10 @@ void TransferBench(long long bytes) {
             Check(std::system(("curl -sS -o " + target + " " + url).c_str()) == 0, "curl -o file");
         }));
         std::remove(target.c_str());
-        const long beforeTo = ResetPeak();
+        const long beforeTo = rkbench::ResetPeakKiB();
         getToRounds.push_back(
             Seconds([&] { Check(ftp.GetFileTo(wideTarget.c_str(), 0) == 0, "GetFileTo"); }));
-        growthTo = std::max(growthTo, PeakKilobytes() - beforeTo);
+        growthTo = std::max(growthTo, rkbench::PeakKiB() - beforeTo);
         std::remove(target.c_str());
     }
     const double curlToFile = Median(curlToFileRounds);

@@ -29,6 +29,7 @@
 
 #include "HttpTestServer.h"
 #include "RKCurl/RKCurl.h"
+#include "ResidentSet.h"
 
 namespace {
 
@@ -40,16 +41,6 @@ struct Outcome {
     int ok = 0;
 };
 
-long StatusKiB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t length = std::strlen(field);
-    while (std::getline(status, line)) {
-        if (line.compare(0, length, field) == 0) return std::atol(line.c_str() + length);
-    }
-    return 0;
-}
-
 // Runs setup, then work, in a child process; reports work's time and the peak resident growth.
 Outcome InChild(const std::function<void()>& setup, const std::function<bool()>& work) {
     int pipeEnds[2];
@@ -58,13 +49,12 @@ Outcome InChild(const std::function<void()>& setup, const std::function<bool()>&
     if (child == 0) {
         close(pipeEnds[0]);
         setup();
-        std::ofstream("/proc/self/clear_refs") << "5";  // peak := current resident set
-        const long start = StatusKiB("VmRSS:");
+        const long start = rkbench::ResetPeakKiB();  // peak := current resident set
         const auto begin = Clock::now();
         Outcome outcome;
         outcome.ok = work() ? 1 : 0;
         outcome.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
-        outcome.peakGrowthKiB = StatusKiB("VmHWM:") - start;
+        outcome.peakGrowthKiB = rkbench::PeakKiB() - start;
         if (write(pipeEnds[1], &outcome, sizeof outcome) != sizeof outcome) _exit(1);
         _exit(0);
     }
