@@ -79,6 +79,10 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     std::vector<ListEntry> entries;
     if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (args.Has("mlsd") && !ftp.FindListingIsMachine()) {
+        Note(session,
+             "the server refused MLSD: listed with LIST, times and sizes as it prints them");
+    }
     std::string out;
     if (args.Has("json")) {
         out = FormatJson(entries);

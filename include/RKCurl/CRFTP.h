@@ -13,13 +13,13 @@
 // handle and leaves it in the object until the next preparation or Close; the command
 // operations (Command, DeleteFileW, RemoveDirectoryW, GetCurrentDirectoryW) run on that
 // handle. With SetSecure(1) the whole session runs over TLS and the server's certificate is
-// accepted unchecked (checked with SetVerifyPeer). Every operation returns 0 or an RKERR_ code that it also leaves in
-// m_error; the listing operations return -1 for "no (further) entry". A failure is logged by
-// every operation it passes through, innermost first, so m_error ends with the outermost code.
-// With SetReuseConnections(1) consecutive requests reuse the open control connection and its
-// login, but only between requests with the same TLS settings (secure flag, SetVerifyPeer, CA
-// file): a request that checks the certificate never runs on a connection opened unchecked.
-// One object, one thread at a time.
+// accepted unchecked (checked with SetVerifyPeer). Every operation returns 0 or an RKERR_ code that
+// it also leaves in m_error; the listing operations return -1 for "no (further) entry". A failure
+// is logged by every operation it passes through, innermost first, so m_error ends with the
+// outermost code. With SetReuseConnections(1) consecutive requests reuse the open control
+// connection and its login, but only between requests with the same TLS settings (secure flag,
+// SetVerifyPeer, CA file): a request that checks the certificate never runs on a connection opened
+// unchecked. One object, one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -173,6 +173,10 @@ public:
     // A server may show symbolic links as what they point to (pyftpdlib does): such an entry
     // is a plain directory to the tree walk. Returns 0.
     int SetUseMlsd(int use);
+    // Whether the latest listing that FindFirstFileW fetched was a machine listing (MLSD), so
+    // that its times are UTC and its sizes exact; false before any listing, after a fallback
+    // to LIST and after a failed listing. Copied with the object.
+    bool FindListingIsMachine() const;
     // Hidden entries, off by default. With hidden non-zero a LIST listing asks for "LIST -a",
     // so servers that leave out names starting with "." (vsftpd) show them, and
     // RemoveDirectoryTree deletes them too instead of failing at the final RMD. The "." and
@@ -243,6 +247,7 @@ private:
     int m_listHidden = 0;
     bool m_mlsdRefused = false;
     std::wstring m_mlsdRefusedServer;
+    bool m_findMachine = false;  // FindListingIsMachine
 
     // Per entry of m_findData, what the record cannot say (rkcurl::ftp::EntryMark bits).
     std::vector<std::uint8_t> m_findMarks;

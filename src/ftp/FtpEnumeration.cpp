@@ -14,8 +14,10 @@ int CRFTP::FindFirstFileW(WIN32_FIND_DATAW& findData) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::FindFirstFileW", nullptr);
     rkcurl::path::EnsureDirectorySlash(m_href);
     bool machine = false;
+    m_findMachine = false;
     const int fetched = FetchListing(machine);
     if (fetched != 0) return fetched;
+    m_findMachine = machine;
 
     ParseListing(machine);
     if (m_findData.empty()) return -1;
@@ -103,6 +105,10 @@ void CRFTP::ParseListing(bool machine) {
 
 std::vector<std::string> CRFTP::FindRejectedLines() const {
     return m_findRejected;
+}
+
+bool CRFTP::FindListingIsMachine() const {
+    return m_findMachine;
 }
 
 bool CRFTP::FindEntryIsLink() const {

@@ -40,6 +40,7 @@ CRFTP::CRFTP(const CRFTP& other)
       m_listHidden(other.m_listHidden),
       m_mlsdRefused(other.m_mlsdRefused),
       m_mlsdRefusedServer(other.m_mlsdRefusedServer),
+      m_findMachine(other.m_findMachine),
       m_findMarks(other.m_findMarks),
       m_findRejected(other.m_findRejected) {}
 
@@ -52,6 +53,7 @@ CRFTP& CRFTP::operator=(const CRFTP& other) {
     m_listHidden = other.m_listHidden;
     m_mlsdRefused = other.m_mlsdRefused;
     m_mlsdRefusedServer = other.m_mlsdRefusedServer;
+    m_findMachine = other.m_findMachine;
     m_findMarks = other.m_findMarks;
     m_findRejected = other.m_findRejected;
     return *this;

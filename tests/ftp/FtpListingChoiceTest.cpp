@@ -65,6 +65,8 @@ TEST_F(ListingChoiceTest, MachineListingOfRealFiles) {
                                {L"sub", kDir, static_cast<std::uint64_t>(sub.st_size),
                                 InstantTicks(1600000000), false}}));
     EXPECT_EQ(Only(server.Commands(), kListings), Lines{"MLSD"});
+    EXPECT_TRUE(ftp.FindListingIsMachine());
+    EXPECT_TRUE(TestFtp(ftp).FindListingIsMachine());
 }
 
 TEST_F(ListingChoiceTest, MachineListingLines) {
@@ -110,14 +112,15 @@ TEST_F(ListingChoiceTest, RefusedMachineListing) {
         std::string reply;
         Codes outcome;
         Lines first, second;
+        bool machine;  // FindListingIsMachine after the first listing
     };
     const Case cases[] = {
-        {"500 Unknown command.", {0}, {"MLSD", "LIST"}, {"LIST"}},
-        {"502 Not implemented.", {0}, {"MLSD", "LIST"}, {"LIST"}},
-        {"550 Not allowed.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}},
-        {"504 Not for this.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}},
-        {"451 Local error.", {2517, 2509, 2517}, {"MLSD"}, {"MLSD"}},
-        {"450 No files.", {-1}, {"MLSD"}, {"MLSD"}},  // libcurl: empty, as for LIST
+        {"500 Unknown command.", {0}, {"MLSD", "LIST"}, {"LIST"}, false},
+        {"502 Not implemented.", {0}, {"MLSD", "LIST"}, {"LIST"}, false},
+        {"550 Not allowed.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}, false},
+        {"504 Not for this.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}, false},
+        {"451 Local error.", {2517, 2509, 2517}, {"MLSD"}, {"MLSD"}, false},
+        {"450 No files.", {-1}, {"MLSD"}, {"MLSD"}, true},  // libcurl: empty, as for LIST
     };
     rktest::WriteFile(local + "/f", "f");
     for (const Case& c : cases) {
@@ -133,6 +136,7 @@ TEST_F(ListingChoiceTest, RefusedMachineListing) {
         EXPECT_EQ(NamesOf(rows),
                   result == 0 ? std::vector<std::wstring>{L"f"} : std::vector<std::wstring>{});
         EXPECT_EQ(Only(server.Commands(), kListings), c.first);
+        EXPECT_EQ(ftp.FindListingIsMachine(), c.machine);
         server.ClearCommands();
         List(ftp);
         EXPECT_EQ(Only(server.Commands(), kListings), c.second);

@@ -1019,6 +1019,10 @@ class Ftps(unittest.TestCase):
         with open(local + ".back", "rb") as back:
             self.assertEqual(back.read(), data)
         self.assertFalse(os.path.exists(os.path.join(self.pub, "tls")))
+        # vsftpd has no MLSD: the listing falls back to LIST, and says so.
+        status, out, err = run("ls", "--mlsd", "-k", "--secure", plain + "/")
+        self.assertEqual(status, 0, err)
+        self.assertIn("refused MLSD: listed with LIST", err)
 
 
 def main():
