@@ -24,17 +24,21 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "RKCurl/CConnection.h"
+#include "RKCurl/CRTreeEntry.h"
 #include "RKCurl/Export.h"
 #include "RKCurl/WindowsTypes.h"
 
 namespace rkcurl {
 namespace ftp {
 class FtpRequest;
-}
+struct TreeAccess;
+struct TreeState;
+}  // namespace ftp
 }  // namespace rkcurl
 
 class RKCURL_API CRFTP : public CConnection {
@@ -204,6 +208,41 @@ public:
     // How many levels below its path RemoveDirectoryTree descends at most.
     static constexpr int kRemoveTreeMaxDepth = 64;
 
+    // Mirrors the remote directory remotePath (joined to the HREF as the directory operations
+    // join paths; the HREF is unchanged afterwards) into the local directory localPath, made
+    // with its parents when missing. Lists with MLSD when the server's FEAT offers it, LIST
+    // otherwise; transfers over up to SetTreeConnections connections at once, each logging in
+    // once; every file is written beside its target and moved into place only when its size
+    // (and hash, with RKTREE_CHECKSUM) matches the source's. Links are not followed, "." and
+    // ".." passed over, names that are no safe local name refused (RKTREE_REFUSED) and never
+    // written; the walk descends at most kRemoveTreeMaxDepth levels. Returns 0 when no entry
+    // failed or was refused, otherwise RKERR_GET_TREE (2521; also when the source cannot be
+    // listed) after one failure record per failed entry; the record keeps the first failure's
+    // extended code. GetTreeReport tells what was done. Trace "CRFTP::GetDirectoryTree".
+    int GetDirectoryTree(const wchar_t* remotePath, const wchar_t* localPath);
+    // The other way: mirrors the local tree onto the server, remote directories created as
+    // needed; local symbolic links are not followed. An uploaded file counts when the server's
+    // SIZE equals the local size; its time is set with MFMT when the server offers it.
+    // Returns 0 or RKERR_PUT_TREE (2522). Trace "CRFTP::PutDirectoryTree".
+    int PutDirectoryTree(const wchar_t* localPath, const wchar_t* remotePath);
+    // The tree settings, copied with the object, for the next tree transfer; each returns 0.
+    // RKTREE_SIZE_AND_TIME (default), RKTREE_MISSING, RKTREE_ALWAYS or RKTREE_CHECKSUM (a
+    // server that offers no hash command then fails the call before anything is transferred).
+    int SetTreeCompare(int mode);
+    // Non-zero: after the transfers, deletes at the destination what the source lacks,
+    // deepest first; never when a listing of the source failed. Off by default.
+    int SetTreeDelete(int remove);
+    // Non-zero: the report gives the planned actions; nothing is transferred, made or deleted.
+    int SetTreeDryRun(int dryRun);
+    // Connections at once, 1 (the default) to 16; values outside are brought into that range.
+    // A server that refuses one (421, a refused connect) lowers it for the call.
+    int SetTreeConnections(int connections);
+    // On by default: a downloaded file gets the server's modification time (MLSD or MDTM), an
+    // uploaded one the local time (MFMT, when the server offers it).
+    int SetTreeKeepTimes(int keep);
+    // The latest tree transfer's report, sorted by path; empty before any.
+    std::vector<CRTreeEntry> GetTreeReport() const;
+
 protected:
     // Prepares a fresh handle for "ftp://" + server + HREF (its names encoded for the URL),
     // whatever the prefix; with the secure flag, TLS for control and data, certificate and
@@ -217,7 +256,8 @@ protected:
     std::uint64_t m_findIndex;
 
 private:
-    friend class rkcurl::ftp::FtpRequest;  // the request sequence shared by the transfers
+    friend class rkcurl::ftp::FtpRequest;   // the request sequence shared by the transfers
+    friend struct rkcurl::ftp::TreeAccess;  // the tree transfers' sessions and records
 
     // libcurl's shape of ReadFunc; aborts the transfer on a read error.
     static size_t ReadCallback(char* buffer, size_t size, size_t count, void* stream);
@@ -253,4 +293,7 @@ private:
     std::vector<std::uint8_t> m_findMarks;
     // The lines of the latest listing that gave no record (FindRejectedLines).
     std::vector<std::string> m_findRejected;
+
+    // The tree settings and the latest tree report, deep-copied with the object.
+    std::shared_ptr<rkcurl::ftp::TreeState> m_tree;
 };

@@ -6,6 +6,7 @@
 #include "connection/CurlOption.h"
 #include "ftp/FtpRequest.h"
 #include "ftp/FtpUrl.h"
+#include "ftp/tree/TreeState.h"
 
 using oru::shared::error::RKERR_GET_FILE;
 using oru::shared::error::RKERR_PERFORM;
@@ -42,7 +43,8 @@ CRFTP::CRFTP(const CRFTP& other)
       m_mlsdRefusedServer(other.m_mlsdRefusedServer),
       m_findMachine(other.m_findMachine),
       m_findMarks(other.m_findMarks),
-      m_findRejected(other.m_findRejected) {}
+      m_findRejected(other.m_findRejected),
+      m_tree(other.m_tree ? std::make_shared<rkcurl::ftp::TreeState>(*other.m_tree) : nullptr) {}
 
 CRFTP& CRFTP::operator=(const CRFTP& other) {
     if (this == &other) return *this;
@@ -56,6 +58,7 @@ CRFTP& CRFTP::operator=(const CRFTP& other) {
     m_findMachine = other.m_findMachine;
     m_findMarks = other.m_findMarks;
     m_findRejected = other.m_findRejected;
+    m_tree = other.m_tree ? std::make_shared<rkcurl::ftp::TreeState>(*other.m_tree) : nullptr;
     return *this;
 }
 

@@ -1,5 +1,5 @@
 # The FTP client: the request sequence, session, commands, directories, listing, tree removal,
-# download, upload, and the option resets of the operations.
+# download, upload, the option resets of the operations, and the tree transfers (tree/).
 set(RKCURL_FTP_SOURCES
     ftp/FindRecord.cpp
     ftp/FtpCommands.cpp
@@ -11,4 +11,15 @@ set(RKCURL_FTP_SOURCES
     ftp/OptionResets.cpp
     ftp/FtpSession.cpp
     ftp/FtpTreeRemoval.cpp
-    ftp/FtpUpload.cpp)
+    ftp/FtpUpload.cpp
+    ftp/CRFTPTree.cpp
+    ftp/tree/FileHashes.cpp
+    ftp/tree/LocalTree.cpp
+    ftp/tree/ParallelTransfers.cpp
+    ftp/tree/RemoteListing.cpp
+    ftp/tree/RemoteTree.cpp
+    ftp/tree/SafeNames.cpp
+    ftp/tree/TreeCompare.cpp
+    ftp/tree/TreeJobs.cpp
+    ftp/tree/TreeMirror.cpp
+    ftp/tree/TreeWalk.cpp)

@@ -62,6 +62,8 @@ TEST(ErrorRecord, EveryCodeHasItsEnumeratorsName) {
         {2517, "RKERR_GET_FILE"},
         {2518, "RKERR_REMOVE_DIR"},
         {2520, "RKERR_ABORTED"},
+        {2521, "RKERR_GET_TREE"},
+        {2522, "RKERR_PUT_TREE"},
         {0, "RKERR_UNKNOWN"},
         {2508, "RKERR_UNKNOWN"},
         {-1, "RKERR_UNKNOWN"},
