@@ -1,5 +1,6 @@
 #include "ftp/tree/FileHashes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>

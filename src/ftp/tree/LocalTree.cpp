@@ -97,7 +97,7 @@ bool LocalTree::RemoveFile(const std::string& path, Failure& failure) {
     return Fail(failure, RKERR_DELETE_FILE);
 }
 
-bool LocalTree::RemoveDirectory(const std::string& path, Failure& failure) {
+bool LocalTree::RemoveEmptyDirectory(const std::string& path, Failure& failure) {
     if (RemoveDirectoryW(WidePath(path).c_str())) return true;
     return Fail(failure, RKERR_REMOVE_DIR);
 }
@@ -182,7 +182,7 @@ bool LocalTree::RemoveFile(const std::string& path, Failure& failure) {
     return Fail(failure, RKERR_DELETE_FILE);
 }
 
-bool LocalTree::RemoveDirectory(const std::string& path, Failure& failure) {
+bool LocalTree::RemoveEmptyDirectory(const std::string& path, Failure& failure) {
     if (::rmdir(Narrow(WidePath(path)).c_str()) == 0) return true;
     return Fail(failure, RKERR_REMOVE_DIR);
 }

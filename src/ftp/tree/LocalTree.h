@@ -20,7 +20,7 @@ public:
               Failure& failure) override;
     bool MakeDirectory(const std::string& directory, Failure& failure) override;
     bool RemoveFile(const std::string& path, Failure& failure) override;
-    bool RemoveDirectory(const std::string& path, Failure& failure) override;
+    bool RemoveEmptyDirectory(const std::string& path, Failure& failure) override;
 
     // The root and its missing parents made; false when it cannot be had as a directory.
     bool MakeRoot();

@@ -181,7 +181,7 @@ bool RemoteTree::RemoveFile(const std::string& path, Failure& failure) {
     return Run({"DELE " + AbsolutePath(path)}, RKERR_DELETE_FILE, failure);
 }
 
-bool RemoteTree::RemoveDirectory(const std::string& path, Failure& failure) {
+bool RemoteTree::RemoveEmptyDirectory(const std::string& path, Failure& failure) {
     return Run({"RMD " + AbsolutePath(path)}, RKERR_REMOVE_DIR, failure);
 }
 

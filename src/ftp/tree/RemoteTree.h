@@ -41,7 +41,7 @@ public:
               Failure& failure) override;
     bool MakeDirectory(const std::string& directory, Failure& failure) override;
     bool RemoveFile(const std::string& path, Failure& failure) override;
-    bool RemoveDirectory(const std::string& path, Failure& failure) override;
+    bool RemoveEmptyDirectory(const std::string& path, Failure& failure) override;
 
     // FEAT, asked once per tree transfer.
     const ServerFeatures& Features();

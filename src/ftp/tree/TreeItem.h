@@ -36,7 +36,7 @@ public:
                       Failure& failure) = 0;
     virtual bool MakeDirectory(const std::string& directory, Failure& failure) = 0;
     virtual bool RemoveFile(const std::string& path, Failure& failure) = 0;
-    virtual bool RemoveDirectory(const std::string& path, Failure& failure) = 0;
+    virtual bool RemoveEmptyDirectory(const std::string& path, Failure& failure) = 0;
 };
 
 // directory + "/" + name, or name alone below the root.

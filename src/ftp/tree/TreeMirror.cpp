@@ -146,7 +146,7 @@ void Delete(TreeSide& destination, std::vector<PlannedEntry>& entries) {
     Failure failure;
     for (PlannedEntry& entry : entries) {  // deepest first, as planned
         if (entry.action != RKTREE_DELETED) continue;
-        const bool removed = entry.directory ? destination.RemoveDirectory(entry.path, failure)
+        const bool removed = entry.directory ? destination.RemoveEmptyDirectory(entry.path, failure)
                                              : destination.RemoveFile(entry.path, failure);
         if (!removed) entry.Fail(failure);
     }
