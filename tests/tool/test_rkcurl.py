@@ -124,8 +124,8 @@ class ServerCase(unittest.TestCase):
 class CommandLine(unittest.TestCase):
     """Help texts and usage errors: no server needed."""
 
-    COMMANDS = ["ls", "get", "put", "mkdir", "rm", "rmdir", "pwd", "quote", "page", "soap",
-                "download", "upload", "post-buffer", "buffer"]
+    COMMANDS = ["ls", "get", "put", "mkdir", "rm", "rmdir", "pwd", "quote", "mirror", "page",
+                "soap", "download", "upload", "post-buffer", "buffer"]
 
     def test_help_of_every_command(self):
         status, out, _ = run("--help")
