@@ -166,6 +166,9 @@ bool TreeJobs::SetOptions(PlannedEntry& entry, Slot& slot) {
         set(CURLOPT_WRITEFUNCTION, writer);
         set(CURLOPT_WRITEDATA, static_cast<void*>(&slot));
         set(CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
+        // The listing told the size, and the size that arrives is checked against it: no
+        // SIZE command before each RETR.
+        if (entry.source.sizeKnown) set(CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
         // Without a listed time to the second, the server's MDTM gives the file's time.
         if (m_options.keepTimes && entry.source.precision != 1) set(CURLOPT_FILETIME, 1L);
     } else {
