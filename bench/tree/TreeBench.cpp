@@ -3,7 +3,8 @@
 // directories and one of 8 files of 64 MiB, both directions, 1 and 4 connections. Prints
 // times, the ratio lftp / library (at least 1: no slower than lftp), the speed-up of 4
 // connections over 1 on the small files, and the growth of the peak memory during the
-// library's transfers. --quick shrinks the trees by ten and runs each case once.
+// library's transfers. --quick shrinks the trees by ten and runs each case once; a server's
+// name (vsftpd, pyftpdlib) or "small" / "large" as further arguments run only those.
 #include <ftw.h>
 #include <unistd.h>
 
@@ -133,16 +134,29 @@ Figures Measure(const Server& s, bool up, int connections, int runs, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto given = [&](const char* word) {
+        return std::find(args.begin(), args.end(), word) != args.end();
+    };
+    const bool quick = given("--quick");
+    const bool anyServer = given("vsftpd") || given("pyftpdlib");
+    const bool anyShape = given("small") || given("large");
     const int scale = quick ? 10 : 1;
     const int runs = quick ? 1 : 3;
-    const Shape shapes[] = {
-        {"2,000 x 4 KiB in 20 dirs", 20, 2000 / scale, 4096},
-        {"8 x 64 MiB", 2, 8, (std::size_t(64) << 20) / static_cast<std::size_t>(scale)},
-    };
+    std::vector<Shape> shapes;
+    if (!anyShape || given("small"))
+        shapes.push_back({"2,000 x 4 KiB in 20 dirs", 20, 2000 / scale, 4096});
+    if (!anyShape || given("large")) {
+        shapes.push_back(
+            {"8 x 64 MiB", 2, 8, (std::size_t(64) << 20) / static_cast<std::size_t>(scale)});
+    }
     std::vector<Server> servers;
-    if (::geteuid() == 0) servers.push_back({"vsftpd", &rktest::SharedVsftpdServer(), false});
-    servers.push_back({"pyftpdlib", &rktest::SharedPyFtpServer(), true});
+    if (::geteuid() == 0 && (!anyServer || given("vsftpd"))) {
+        servers.push_back({"vsftpd", &rktest::SharedVsftpdServer(), false});
+    }
+    if (!anyServer || given("pyftpdlib")) {
+        servers.push_back({"pyftpdlib", &rktest::SharedPyFtpServer(), true});
+    }
     rktest::TempDir work;
     std::printf("tree transfers, median of %d; ratio = lftp / library (>= 1: no slower)\n", runs);
     for (const Server& s : servers) {
