@@ -221,8 +221,9 @@ public:
     // extended code. GetTreeReport tells what was done. Trace "CRFTP::GetDirectoryTree".
     int GetDirectoryTree(const wchar_t* remotePath, const wchar_t* localPath);
     // The other way: mirrors the local tree onto the server, remote directories created as
-    // needed; local symbolic links are not followed. An uploaded file counts when the server's
-    // SIZE equals the local size; its time is set with MFMT when the server offers it.
+    // needed; local symbolic links are not followed. An uploaded file counts when the server
+    // lists it, after the transfers, with the local size; its time is set with MFMT when the
+    // server offers it.
     // Returns 0 or RKERR_PUT_TREE (2522). Trace "CRFTP::PutDirectoryTree".
     int PutDirectoryTree(const wchar_t* localPath, const wchar_t* remotePath);
     // The tree settings, copied with the object, for the next tree transfer; each returns 0.

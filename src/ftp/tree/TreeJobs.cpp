@@ -70,19 +70,6 @@ std::string LastName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The size in the last "213 " reply of the header text, or -1.
-curl_off_t LastSizeReply(const std::string& replies) {
-    const std::size_t at = replies.rfind("213 ");
-    if (at == std::string::npos || (at > 0 && replies[at - 1] != '\n')) return -1;
-    curl_off_t size = 0;
-    std::size_t i = at + 4;
-    if (i >= replies.size() || replies[i] < '0' || replies[i] > '9') return -1;
-    for (; i < replies.size() && replies[i] >= '0' && replies[i] <= '9'; ++i) {
-        size = size * 10 + (replies[i] - '0');
-    }
-    return size;
-}
-
 }  // namespace
 
 TreeJobs::TreeJobs(const CRFTP& origin, const LocalTree& local, const JobOptions& options,
@@ -178,14 +165,12 @@ bool TreeJobs::SetOptions(PlannedEntry& entry, Slot& slot) {
         set(CURLOPT_READDATA, static_cast<void*>(&slot));
         set(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(entry.source.size));
         slot.after.emplace(FailedLine::Throw);
-        // After STOR, in the file's directory: its time (a refusal does not fail the file),
-        // then its size at the destination, which decides whether it counts.
-        const std::string name = LastName(entry.path);
+        // After STOR, in the file's directory: its time (a refusal does not fail the file).
         if (m_options.setRemoteTimes && entry.source.precision != 0) {
-            slot.after->Append(("*MFMT " + MfmtTime(entry.source.time) + " " + name).c_str());
+            slot.after->Append(
+                ("*MFMT " + MfmtTime(entry.source.time) + " " + LastName(entry.path)).c_str());
+            set(CURLOPT_POSTQUOTE, slot.after->Get());
         }
-        if (m_options.remoteSize) slot.after->Append(("SIZE " + name).c_str());
-        set(CURLOPT_POSTQUOTE, slot.after->Get());
     }
     if (m_progress != nullptr) {
         const curl_xferinfo_callback progress = &ReportProgress;
@@ -210,11 +195,7 @@ bool TreeJobs::Verify(PlannedEntry& entry, Slot& slot) {
     }
     if (!download) {
         arrived = -1;
-        if (m_options.remoteSize) {
-            arrived = LastSizeReply(TreeAccess::Header(session));
-        } else {
-            curl_easy_getinfo(handle, CURLINFO_SIZE_UPLOAD_T, &arrived);
-        }
+        curl_easy_getinfo(handle, CURLINFO_SIZE_UPLOAD_T, &arrived);
     }
     if (expected >= 0 && arrived != expected) {
         entry.Fail(Failure{failureCode, CURLE_PARTIAL_FILE,

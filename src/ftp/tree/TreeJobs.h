@@ -1,6 +1,7 @@
 // The file transfers of a tree as jobs of the parallel driver: downloads into files written
-// beside their targets, uploads from local files, each verified by its size at the
-// destination before it counts. Each connection slot is a session of the tree's own.
+// beside their targets, uploads from local files. A download counts when the bytes written
+// are the listed size; an upload when all of the local file was sent (the caller then checks
+// the sizes the server lists). Each connection slot is a session of the tree's own.
 #pragma once
 
 #include <memory>

@@ -1,6 +1,7 @@
 #include "ftp/tree/TreeMirror.h"
 
 #include <algorithm>
+#include <map>
 
 #include "RKCurl/TextConversion.h"
 #include "ftp/tree/FileHashes.h"
@@ -142,6 +143,39 @@ void VerifyHashes(RemoteTree& remote, const LocalTree& local, std::vector<Planne
     }
 }
 
+// After the uploads: a file counts only when the server lists it with the local size. One
+// listing per directory that received files, rather than a SIZE after each STOR, which
+// libcurl would wait for while every other transfer stands still.
+void VerifyRemoteSizes(RemoteTree& remote, std::vector<PlannedEntry>& entries) {
+    std::map<std::string, std::vector<PlannedEntry*>> byDirectory;
+    for (PlannedEntry& entry : entries) {
+        if (!entry.Transfers()) continue;
+        const std::size_t slash = entry.path.rfind('/');
+        byDirectory[slash == std::string::npos ? "" : entry.path.substr(0, slash)].push_back(
+            &entry);
+    }
+    for (const auto& directory : byDirectory) {
+        std::vector<TreeItem> items;
+        Failure failure;
+        if (!remote.List(directory.first, items, failure)) {
+            for (PlannedEntry* entry : directory.second) entry->Fail(failure);
+            continue;
+        }
+        std::map<std::string, const TreeItem*> listed;
+        for (const TreeItem& item : items) listed.emplace(item.name, &item);
+        for (PlannedEntry* entry : directory.second) {
+            const std::size_t slash = entry->path.rfind('/');
+            const auto found = listed.find(
+                slash == std::string::npos ? entry->path : entry->path.substr(slash + 1));
+            if (found == listed.end() ||
+                (found->second->sizeKnown && found->second->size != entry->source.size)) {
+                entry->Fail(Failure{RKERR_PERFORM, CURLE_PARTIAL_FILE,
+                                    "the size at the destination differs from the source's"});
+            }
+        }
+    }
+}
+
 void Delete(TreeSide& destination, std::vector<PlannedEntry>& entries) {
     Failure failure;
     for (PlannedEntry& entry : entries) {  // deepest first, as planned
@@ -250,8 +284,8 @@ int MirrorLocalToRemote(CRFTP& session, const std::wstring& localRoot,
         options.remoteRoot = remoteRoot;
         options.keepTimes = settings.keepTimes;
         options.setRemoteTimes = settings.keepTimes && features.mfmt;
-        options.remoteSize = features.size;
         const bool completed = TransferFiles(session, local, options, entries);
+        VerifyRemoteSizes(remote, entries);
         if (settings.compare == RKTREE_CHECKSUM) {
             VerifyHashes(remote, local, entries, RKERR_PERFORM);
         }
