@@ -210,8 +210,8 @@ public:
 
     // Mirrors the remote directory remotePath (joined to the HREF as the directory operations
     // join paths; the HREF is unchanged afterwards) into the local directory localPath, made
-    // with its parents when missing. Lists with MLSD when the server's FEAT offers it, LIST
-    // otherwise; transfers over up to SetTreeConnections connections at once, each logging in
+    // with its parents when missing. Lists with MLSD ("LIST -a" where the server refuses it);
+    // transfers over up to SetTreeConnections connections at once, each logging in
     // once; every file is written beside its target and moved into place only when its size
     // (and hash, with RKTREE_CHECKSUM) matches the source's. Links are not followed, "." and
     // ".." passed over, names that are no safe local name refused (RKTREE_REFUSED) and never

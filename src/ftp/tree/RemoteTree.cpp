@@ -132,13 +132,19 @@ bool RemoteTree::List(const std::string& directory, std::vector<TreeItem>& items
     }
     if (!m_session) m_session = TreeAccess::Session(m_origin, true);
     CRFTP& session = *m_session;
-    // MLSD first: a server that does not know it answers 500 once, and the session then asks
-    // with LIST; "LIST -a" so that servers that hide dot files show them.
-    session.SetUseMlsd(1);
-    session.SetListHidden(1);
-    TreeAccess::SetHref(session, m_root + (directory.empty() ? "" : directory + "/"));
-    bool machine = false;
-    if (TreeAccess::FetchListing(session, machine) != 0) {
+    const std::string href = m_root + (directory.empty() ? "" : directory + "/");
+    // MLSD first: a server that does not know it (500, 502) is asked with LIST from then on,
+    // one that refuses it otherwise for this directory only; "LIST -a" so that servers that
+    // hide dot files show them.
+    bool machine = !m_mlsdRefused;
+    long reply = 0;
+    CURLcode result = machine ? Fetch(href, "MLSD", reply) : CURLE_FTP_COULDNT_RETR_FILE;
+    if (machine && result == CURLE_FTP_COULDNT_RETR_FILE && reply >= 500 && reply <= 599) {
+        m_mlsdRefused = reply == 500 || reply == 502;
+        machine = false;
+    }
+    if (!machine) result = Fetch(href, "LIST -a", reply);
+    if (result != CURLE_OK) {
         failure = FailureOf(session, RKERR_GET_FILE);
         return false;
     }
@@ -146,6 +152,24 @@ bool RemoteTree::List(const std::string& directory, std::vector<TreeItem>& items
     items = ParseTreeListing(body, machine);
     body.clear();
     return true;
+}
+
+CURLcode RemoteTree::Fetch(const std::string& href, const char* command, long& reply) {
+    CRFTP& session = *m_session;
+    TreeAccess::SetHref(session, href);
+    reply = 0;
+    if (TreeAccess::Prepare(session) != 0) return CURLE_FAILED_INIT;
+    TreeAccess::Body(session).clear();
+    CURL* const handle = TreeAccess::Handle(session);
+    CURLcode result = curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, command);
+    if (result == CURLE_OK) {
+        CurlHandleOwner* const owner = ConnectionAccess::SharedCacheHandle(session);
+        result = owner != nullptr ? PerformPolled(*owner) : curl_easy_perform(handle);
+    }
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &reply);
+    curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, static_cast<char*>(nullptr));
+    TreeAccess::SetLastCurlCode(session, result);
+    return result;
 }
 
 bool RemoteTree::Run(const std::vector<std::string>& commands, int code, Failure& failure) {

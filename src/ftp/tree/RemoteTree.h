@@ -2,6 +2,8 @@
 // of the tree's own that logs in once and keeps its connection until Close.
 #pragma once
 
+#include <curl/curl.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,12 +61,17 @@ private:
     CRFTP* Session(Failure& failure);
     // Sends the commands on the session, in the root; false with (code, libcurl's result).
     bool Run(const std::vector<std::string>& commands, int code, Failure& failure);
+    // The listing of the directory href with command (MLSD or LIST) into the session's body;
+    // libcurl's result, the server's last reply code in reply. Records nothing: a failed
+    // listing is one entry's failure, recorded once with the report.
+    CURLcode Fetch(const std::string& href, const char* command, long& reply);
 
     const CRFTP& m_origin;
     const std::string m_root;
     std::unique_ptr<CRFTP> m_session;
     bool m_haveRootListing = false;
     std::vector<TreeItem> m_rootListing;
+    bool m_mlsdRefused = false;  // the server does not know MLSD: LIST from now on
     bool m_haveFeatures = false;
     ServerFeatures m_features;
 };
