@@ -2,8 +2,12 @@
 
 CRKCurl::CRKCurl() {}
 
-CRKCurl& CRKCurl::operator=(const CRKCurl&) { return *this; }
+CRKCurl& CRKCurl::operator=(const CRKCurl&) {
+    return *this;
+}
 
-int fnRKCurl(void) { return 42; }
+int fnRKCurl(void) {
+    return 42;
+}
 
 int nRKCurl = 0;
