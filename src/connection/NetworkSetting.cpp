@@ -5,9 +5,7 @@
 
 namespace {
 
-const wchar_t* OrEmpty(const wchar_t* text) {
-    return text != nullptr ? text : L"";
-}
+const wchar_t* OrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
 
 char* NewUrlBuffer(std::size_t size) {
     char* buffer = new char[size];
@@ -18,9 +16,7 @@ char* NewUrlBuffer(std::size_t size) {
 }  // namespace
 
 CNetworkSetting::CNetworkSetting()
-    : m_needAuthentication(0),
-      m_urlBuffer(NewUrlBuffer(kUrlBufferSize)),
-      m_urlBufferSize(kUrlBufferSize) {}
+    : m_needAuthentication(0), m_urlBuffer(NewUrlBuffer(kUrlBufferSize)), m_urlBufferSize(kUrlBufferSize) {}
 
 // A copy gets a buffer of its own; the next preparation writes it before any use.
 CNetworkSetting::CNetworkSetting(const CNetworkSetting& other)
@@ -43,9 +39,7 @@ CNetworkSetting& CNetworkSetting::operator=(const CNetworkSetting& other) {
     return *this;
 }
 
-CNetworkSetting::~CNetworkSetting() {
-    delete[] m_urlBuffer;
-}
+CNetworkSetting::~CNetworkSetting() { delete[] m_urlBuffer; }
 
 int CNetworkSetting::SetServer(const wchar_t* server) {
     m_server = OrEmpty(server);
@@ -72,13 +66,9 @@ int CNetworkSetting::SetNeedAuthentication(int needAuthentication) {
     return 0;
 }
 
-const wchar_t* CNetworkSetting::GetServer() const {
-    return m_server.c_str();
-}
+const wchar_t* CNetworkSetting::GetServer() const { return m_server.c_str(); }
 
-std::wstring CNetworkSetting::GetHREF() const {
-    return oru::helper::NarStrToWideStr(m_href);
-}
+std::wstring CNetworkSetting::GetHREF() const { return oru::helper::NarStrToWideStr(m_href); }
 
 void CNetworkSetting::StoreUrl(const std::string& url) {
     if (url.size() + 1 > m_urlBufferSize) {

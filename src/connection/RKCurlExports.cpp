@@ -2,12 +2,8 @@
 
 CRKCurl::CRKCurl() {}
 
-CRKCurl& CRKCurl::operator=(const CRKCurl&) {
-    return *this;
-}
+CRKCurl& CRKCurl::operator=(const CRKCurl&) { return *this; }
 
-int fnRKCurl(void) {
-    return 42;
-}
+int fnRKCurl(void) { return 42; }
 
 int nRKCurl = 0;

@@ -18,22 +18,14 @@ struct LeadRule {
 };
 
 bool RuleForLead(unsigned char lead, LeadRule& rule) {
-    if (lead >= 0xC2 && lead <= 0xDF)
-        rule = {1, 0x80, 0xBF};
-    else if (lead == 0xE0)
-        rule = {2, 0xA0, 0xBF};
-    else if ((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF)
-        rule = {2, 0x80, 0xBF};
-    else if (lead == 0xED)
-        rule = {2, 0x80, 0x9F};
-    else if (lead == 0xF0)
-        rule = {3, 0x90, 0xBF};
-    else if (lead >= 0xF1 && lead <= 0xF3)
-        rule = {3, 0x80, 0xBF};
-    else if (lead == 0xF4)
-        rule = {3, 0x80, 0x8F};
-    else
-        return false;
+    if (lead >= 0xC2 && lead <= 0xDF) rule = {1, 0x80, 0xBF};
+    else if (lead == 0xE0) rule = {2, 0xA0, 0xBF};
+    else if ((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF) rule = {2, 0x80, 0xBF};
+    else if (lead == 0xED) rule = {2, 0x80, 0x9F};
+    else if (lead == 0xF0) rule = {3, 0x90, 0xBF};
+    else if (lead >= 0xF1 && lead <= 0xF3) rule = {3, 0x80, 0xBF};
+    else if (lead == 0xF4) rule = {3, 0x80, 0x8F};
+    else return false;
     return true;
 }
 
