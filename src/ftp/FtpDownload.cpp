@@ -8,6 +8,7 @@
 #include "connection/ConnectionAccess.h"
 #include "connection/CurlOption.h"
 #include "connection/Request.h"
+#include "foundation/WideText.h"
 #include "ftp/FtpRequests.h"
 #include "ftp/HandleRestore.h"
 #include "platform/LocalFiles.h"
@@ -36,7 +37,7 @@ class DownloadRequest : public rkcurl::Request {
 public:
     DownloadRequest(CRFTP& session, const wchar_t* localPath, bool resume)
         : Request(session, rkcurl::ftp::TransferShape("CRFTP::GetFileTo")),
-          m_target(localPath != nullptr ? localPath : L""),
+          m_target(rkcurl::OrEmpty(localPath)),
           m_resume(resume) {}
 
 private:
