@@ -8,22 +8,23 @@
 
 namespace rkcurl {
 
-ConnectionState::ConnectionState(const ConnectionState& other)
-    : curlOwner(other.curlOwner),
-      reuseConnections(other.reuseConnections),
-      shares(other.shares),
-      controls(other.controls),
-      lastResponseCode(other.lastResponseCode) {}
+ConnectionState::ConnectionState(const ConnectionState& other) {
+    CopyShared(other);
+}
 
 ConnectionState& ConnectionState::operator=(const ConnectionState& other) {
     if (this == &other) return *this;
     ReleaseHandle();
+    CopyShared(other);
+    return *this;
+}
+
+void ConnectionState::CopyShared(const ConnectionState& other) {
     curlOwner = other.curlOwner;
     reuseConnections = other.reuseConnections;
     shares = other.shares;
     controls = other.controls;
     lastResponseCode = other.lastResponseCode;
-    return *this;
 }
 
 // The protocol classes decide when a handle is released; what is left here is this object's

@@ -46,6 +46,8 @@ struct ConnectionState {
     CURL* AdoptFreshOrSpareHandle();
     // The TLS settings that decide which connection cache a request may reuse from.
     std::string TlsSettingsKey(int secure) const;
+    // What a copy takes over: the handle held, the cache pool, the controls.
+    void CopyShared(const ConnectionState& other);
 
     std::shared_ptr<CurlHandleOwner> curlOwner;
     // Handles this object prepared that may still deliver into its buffers through copies.
