@@ -24,7 +24,7 @@
 #include "RKCurl/Export.h"
 
 namespace rkcurl {
-struct HttpClientAccess;
+struct HttpState;
 }
 
 class RKCURL_API CRHTTP : public CConnection {
@@ -159,20 +159,16 @@ public:
 
 protected:
     std::wstring m_postFields;
-    std::uint64_t m_postedFileSize;
+    std::uint64_t m_postedFileSize = UINT64_MAX;
     std::map<std::wstring, std::wstring> m_multiPartFields;
-    WriteCallback m_writeCallback;
+    WriteCallback m_writeCallback = nullptr;
     std::string m_soapPostData;
     std::string m_soapHeader;
 
 private:
-    friend struct rkcurl::HttpClientAccess;  // the library's request sequence reaches in here
+    // The library's own code reaches the members and the state through this seam.
+    friend struct rkcurl::ConnectionAccess;
 
-    // The opt-in request controls; at their defaults a request sets none of their options.
-    struct RequestControls {
-        int plainGet = 0;
-        long maxRedirects = 0;
-        std::vector<std::string> headers;  // UTF-8 lines, in the order they were added
-    };
-    RequestControls m_requestControls;
+    // The opt-in request controls.
+    rkcurl::StatePointer<rkcurl::HttpState> m_httpState;
 };

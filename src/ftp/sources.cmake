@@ -1,14 +1,13 @@
-# The FTP client: the request sequence, session, commands, directories, listing, tree removal,
-# download, upload, and the option resets of the operations.
+# The FTP client: the object, commands, directories, listing, tree removal, download, upload,
+# and the handle restorers of the operations.
 set(RKCURL_FTP_SOURCES
+    ftp/CRFTP.cpp
     ftp/FindRecord.cpp
     ftp/FtpCommands.cpp
-    ftp/FtpDownload.cpp
     ftp/FtpDirectories.cpp
+    ftp/FtpDownload.cpp
     ftp/FtpEnumeration.cpp
     ftp/FtpListingFetch.cpp
-    ftp/FtpRequest.cpp
-    ftp/OptionResets.cpp
-    ftp/FtpSession.cpp
     ftp/FtpTreeRemoval.cpp
-    ftp/FtpUpload.cpp)
+    ftp/FtpUpload.cpp
+    ftp/HandleRestore.cpp)

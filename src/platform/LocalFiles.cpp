@@ -102,4 +102,20 @@ bool IsDirectory(const std::wstring& path) {
 #endif
 }
 
+int Seek(std::FILE* file, std::int64_t offset, int origin) {
+#if defined(_WIN32)
+    return _fseeki64(file, offset, origin);
+#else
+    return fseeko(file, static_cast<off_t>(offset), origin);
+#endif
+}
+
+std::int64_t Tell(std::FILE* file) {
+#if defined(_WIN32)
+    return _ftelli64(file);
+#else
+    return ftello(file);
+#endif
+}
+
 }  // namespace rkplatform

@@ -4,6 +4,7 @@
 // Names are wide text; on POSIX they reach the file system as UTF-8, as _wfopen's do.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -21,5 +22,10 @@ bool RemoveFile(const std::wstring& path);
 
 // True when path names an existing directory.
 bool IsDirectory(const std::wstring& path);
+
+// fseek and ftell with 64-bit offsets (fseeko, _fseeki64): 0 on success, as fseek; -1 when the
+// position cannot be told.
+int Seek(std::FILE* file, std::int64_t offset, int origin);
+std::int64_t Tell(std::FILE* file);
 
 }  // namespace rkplatform

@@ -1,5 +1,5 @@
 // The libcurl-owned resources of a request: string lists and multipart forms.
-#include "connection/CurlResources.h"
+#include "resources/CurlResources.h"
 
 #include <new>
 

@@ -1,23 +1,23 @@
-#include "ftp/OptionResets.h"
+#include "ftp/HandleRestore.h"
 
-#include "connection/StreamSink.h"
+#include "connection/ConnectionAccess.h"
 
 namespace rkcurl {
 namespace ftp {
 
-QuoteListDetach::~QuoteListDetach() {
+QuoteListRemover::~QuoteListRemover() {
     // Cannot fail on a handle that took the list; the result is kept apart on purpose.
     const CURLcode result = curl_easy_setopt(m_handle, m_option, static_cast<curl_slist*>(nullptr));
     (void)result;
 }
 
-CustomRequestDetach::~CustomRequestDetach() {
+ListingCommandRemover::~ListingCommandRemover() {
     const CURLcode result =
         curl_easy_setopt(m_handle, CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
     (void)result;  // kept apart: the operation reports the result of its failing call
 }
 
-UploadDetach::~UploadDetach() {
+UploadSourceRemover::~UploadSourceRemover() {
     // Cannot fail on a valid handle; the results are kept apart on purpose.
     CURLcode result = curl_easy_setopt(m_handle, CURLOPT_UPLOAD, 0L);
     result =
@@ -27,7 +27,7 @@ UploadDetach::~UploadDetach() {
     (void)result;
 }
 
-UploadResumeDetach::~UploadResumeDetach() {
+UploadResumeRemover::~UploadResumeRemover() {
     // Cannot fail on a valid handle; the results are kept apart on purpose.
     CURLcode result =
         curl_easy_setopt(m_handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));
@@ -38,9 +38,9 @@ UploadResumeDetach::~UploadResumeDetach() {
     (void)result;
 }
 
-DownloadDetach::~DownloadDetach() {
+BodySinkRestorer::~BodySinkRestorer() {
     // Cannot fail on a valid handle; the results are kept apart on purpose.
-    const curl_write_callback sink = &StreamSink::Write;
+    const curl_write_callback sink = &ConnectionAccess::WriteStream;
     CURLcode result = curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, sink);
     result = curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, static_cast<void*>(m_body));
     result = curl_easy_setopt(m_handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(0));

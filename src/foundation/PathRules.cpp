@@ -1,9 +1,7 @@
 // Textual path rules on UTF-8 paths: no dot segments resolved, nothing merged.
-#include "connection/PathComposition.h"
+#include "foundation/PathRules.h"
 
 #include <algorithm>
-
-#include "RKCurl/CConnection.h"
 
 namespace rkcurl {
 namespace path {
@@ -54,20 +52,3 @@ std::string EncodeSegments(const std::string& path) {
 
 }  // namespace path
 }  // namespace rkcurl
-
-std::string CConnection::Normalize(const std::string& path) const {
-    return rkcurl::path::Normalize(path);
-}
-
-std::string CConnection::ConcatenateURL(const std::string& base, const std::string& path) const {
-    return rkcurl::path::Concatenate(base, path);
-}
-
-std::string CConnection::GetPathName() const {
-    const std::size_t first = m_href.find('/');
-    if (first == std::string::npos) return std::string();
-    const std::size_t second =
-        first + 2 < m_href.size() ? m_href.find('/', first + 2) : std::string::npos;
-    if (second == std::string::npos) return "/";
-    return m_href.substr(second);
-}

@@ -2,9 +2,9 @@
 #include <limits>
 #include <new>
 
-#include "connection/CurlResources.h"
 #include "platform/CRuntime.h"
 #include "platform/LocalFiles.h"
+#include "resources/CurlResources.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -19,15 +19,9 @@ bool FileStream::Open(const wchar_t* path, const wchar_t* mode) {
 }
 
 curl_off_t FileStream::Size() const {
-#if defined(_WIN32)
-    if (_fseeki64(m_file, 0, SEEK_END) != 0) return -1;
-    const curl_off_t size = _ftelli64(m_file);
-    if (_fseeki64(m_file, 0, SEEK_SET) != 0) return -1;
-#else
-    if (fseeko(m_file, 0, SEEK_END) != 0) return -1;
-    const curl_off_t size = ftello(m_file);
-    if (fseeko(m_file, 0, SEEK_SET) != 0) return -1;
-#endif
+    if (rkplatform::Seek(m_file, 0, SEEK_END) != 0) return -1;
+    const curl_off_t size = rkplatform::Tell(m_file);
+    if (rkplatform::Seek(m_file, 0, SEEK_SET) != 0) return -1;
     return size;
 }
 

@@ -1,11 +1,14 @@
+// CNetworkSetting: where a client connects and as whom, and the buffer of the composed URL.
+#include "RKCurl/CNetworkSetting.h"
+
 #include <cstring>
 
-#include "RKCurl/CNetworkSetting.h"
 #include "RKCurl/TextConversion.h"
+#include "foundation/WideText.h"
+
+using rkcurl::OrEmpty;
 
 namespace {
-
-const wchar_t* OrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
 
 char* NewUrlBuffer(std::size_t size) {
     char* buffer = new char[size];
@@ -16,7 +19,9 @@ char* NewUrlBuffer(std::size_t size) {
 }  // namespace
 
 CNetworkSetting::CNetworkSetting()
-    : m_needAuthentication(0), m_urlBuffer(NewUrlBuffer(kUrlBufferSize)), m_urlBufferSize(kUrlBufferSize) {}
+    : m_needAuthentication(0),
+      m_urlBuffer(NewUrlBuffer(kUrlBufferSize)),
+      m_urlBufferSize(kUrlBufferSize) {}
 
 // A copy gets a buffer of its own; the next preparation writes it before any use.
 CNetworkSetting::CNetworkSetting(const CNetworkSetting& other)
@@ -39,7 +44,9 @@ CNetworkSetting& CNetworkSetting::operator=(const CNetworkSetting& other) {
     return *this;
 }
 
-CNetworkSetting::~CNetworkSetting() { delete[] m_urlBuffer; }
+CNetworkSetting::~CNetworkSetting() {
+    delete[] m_urlBuffer;
+}
 
 int CNetworkSetting::SetServer(const wchar_t* server) {
     m_server = OrEmpty(server);
@@ -66,9 +73,13 @@ int CNetworkSetting::SetNeedAuthentication(int needAuthentication) {
     return 0;
 }
 
-const wchar_t* CNetworkSetting::GetServer() const { return m_server.c_str(); }
+const wchar_t* CNetworkSetting::GetServer() const {
+    return m_server.c_str();
+}
 
-std::wstring CNetworkSetting::GetHREF() const { return oru::helper::NarStrToWideStr(m_href); }
+std::wstring CNetworkSetting::GetHREF() const {
+    return oru::helper::NarStrToWideStr(m_href);
+}
 
 void CNetworkSetting::StoreUrl(const std::string& url) {
     if (url.size() + 1 > m_urlBufferSize) {
