@@ -183,11 +183,9 @@ class CommandLine(unittest.TestCase):
             (["page", "http://h/", "-F", "novalue"], "-F wants name=value"),
             (["buffer", "http://h/", "--max", "-1"], "--max wants a byte count"),
             (["download", "http://h/"], "download needs -o FILE or -O"),
-            (["get", "-C", "-", "-o", "f", "http://h/f"], "-C - resumes FTP downloads only"),
             (["get", "-C", "-", "ftp://h/f"], "-C - needs a local file"),
             (["get", "-o", "", "ftp://h/f"], "-o needs a file name"),
             (["download", "--output=", "http://h/f"], "-o needs a file name"),
-            (["get", "-C", "-", "-o", "f", "h/f"], "-C - resumes FTP downloads only"),
             (["get", "-C", "100", "-o", "f", "ftp://h/f"], "-C takes only -"),
             (["put", "--continue-at=7", "f", "ftp://h/"], "-C takes only -"),
         ]
@@ -512,6 +510,23 @@ class Http(ServerCase):
         self.assertEqual(self.read(target), data + data)
         self.assertFails(run("download", self.http + "/files/d.bin", "-o", "/no/dir/x"), 3,
                          r"cannot write /no/dir/x: No such file or directory")
+
+    def test_get_resumes_with_a_range_and_never_appends_a_whole_body(self):
+        data = os.urandom(200000)
+        self.write(self.http_root, "files/r.bin", data)
+        local = os.path.join(self.local, "r.bin")
+        # Local part, the URL's path (/slow/ ignores ranges), exit status, file afterwards.
+        for part, path, status, after in ((None, "files/r.bin", 0, data),
+                                          (70000, "files/r.bin", 0, data),
+                                          (200000, "files/r.bin", 0, data),
+                                          (70000, "slow/files/r.bin", 1, data[:70000])):
+            if os.path.exists(local):
+                os.unlink(local)
+            if part is not None:
+                self.write(self.local, "r.bin", data[:part])
+            result = run("get", "-C", "-", self.http + "/" + path, "-o", local)
+            self.assertEqual((result[0], self.read(local)), (status, after), (part, path))
+        self.assertIn("curl 33", result[2])
 
     def test_upload_file_and_standard_input(self):
         data = os.urandom(50000)
