@@ -103,8 +103,8 @@ void TakeModeOf(std::FILE* file, const std::wstring& target) {
     (void)target;
 #else
     struct stat info {};
-    const mode_t mode =
-        ::stat(Narrow(target).c_str(), &info) == 0 ? info.st_mode & 07777 : 0666 & ~CurrentUmask();
+    const bool replaces = ::stat(Narrow(target).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const mode_t mode = replaces ? info.st_mode & 07777 : 0666 & ~CurrentUmask();
     (void)::fchmod(::fileno(file), mode);
 #endif
 }

@@ -15,8 +15,8 @@ namespace rkplatform {
 // its name in created; null when none can be made.
 std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created);
 
-// Gives the open file the permission bits of target, or, when there is no target, those a new
-// file gets (0666 less the process's umask). Best effort: a file it cannot change stays
+// Gives the open file the permission bits of target, or, when it names no regular file, those
+// a new file gets (0666 less the process's umask). Best effort: a file it cannot change stays
 // private. Nothing on Windows, where the file already has the default attributes.
 void TakeModeOf(std::FILE* file, const std::wstring& target);
 
