@@ -23,6 +23,18 @@ namespace {
 using Strings = std::vector<std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
+// Each row's input through f must give the row's expected text.
+template <typename F>
+void ExpectEach(const Pairs& rows, F f) {
+    for (const auto& [input, expected] : rows) EXPECT_EQ(f(input), expected) << input;
+}
+
+// "a|b" split at the bar.
+std::pair<std::string, std::string> Split(const std::string& input) {
+    const auto bar = input.find('|');
+    return {input.substr(0, bar), input.substr(bar + 1)};
+}
+
 template <typename T>
 std::string Text(const std::optional<T>& value) {
     return value ? std::string(*value) : "-";
@@ -95,28 +107,29 @@ TEST(ToolNetrc, EntryForTheHost) {
         {"machine h login a password 1|o", "none"},
         {"machine h.example login a password 1|h", "none"},
     };
-    for (const auto& [input, expected] : rows) {
-        const auto bar = input.find('|');
-        const auto entry = FindNetrcEntry(input.substr(0, bar), input.substr(bar + 1));
-        EXPECT_EQ(entry ? entry->login + ":" + Text(entry->password) : "none", expected) << input;
-    }
+    ExpectEach(rows, [](const std::string& input) {
+        const auto [text, host] = Split(input);
+        const auto entry = FindNetrcEntry(text, host);
+        return entry ? entry->login + ":" + Text(entry->password) : "none";
+    });
 }
 
 TEST(ToolNoProxy, HostsAndTheirDomains) {
-    const Pairs direct = {{"example.com", "example.com"},
-                          {"example.com", "www.example.com"},
-                          {".example.com", "example.com"},
-                          {"a, example.com ", "example.com"},
-                          {"*", "anything"}};
-    const Pairs proxied = {{"example.com", "badexample.com"},
-                           {"example.com", "example.com.evil"},
-                           {"www.example.com", "example.com"},
-                           {"", "example.com"},
-                           {"*.example.com", "www.example.com"}};
-    for (const auto& [list, host] : direct)
-        EXPECT_TRUE(NoProxyFor(list, host)) << list << " " << host;
-    for (const auto& [list, host] : proxied)
-        EXPECT_FALSE(NoProxyFor(list, host)) << list << " " << host;
+    const Pairs rows = {// list and host (after "|")
+                        {"example.com|example.com", "direct"},
+                        {"example.com|www.example.com", "direct"},
+                        {".example.com|example.com", "direct"},
+                        {"a, example.com |example.com", "direct"},
+                        {"*|anything", "direct"},
+                        {"example.com|badexample.com", "proxy"},
+                        {"example.com|example.com.evil", "proxy"},
+                        {"www.example.com|example.com", "proxy"},
+                        {"|example.com", "proxy"},
+                        {"*.example.com|www.example.com", "proxy"}};
+    ExpectEach(rows, [](const std::string& input) {
+        const auto [list, host] = Split(input);
+        return NoProxyFor(list, host) ? "direct" : "proxy";
+    });
 }
 
 TEST(ToolVerbose, OnlyTheLoginIsMasked) {
@@ -132,18 +145,19 @@ TEST(ToolVerbose, OnlyTheLoginIsMasked) {
         {"ftp://u@h/a:b@c", "ftp://u@h/a:b@c"},
         {"< X-Authorization-Hint: none", "< X-Authorization-Hint: none"},
     };
-    for (const auto& [trace, masked] : rows) EXPECT_EQ(MaskSecrets(trace), masked) << trace;
+    ExpectEach(rows, MaskSecrets);
 }
 
 TEST(ToolProgress, SizesDurationsAndLines) {
-    const std::vector<std::pair<double, std::string>> durations = {
-        {0, "0:00"},       {59.4, "0:59"},    {3599, "59:59"},
-        {3600, "1:00:00"}, {3661, "1:01:01"}, {-5, "0:00"}};
-    for (const auto& [seconds, text] : durations)
-        EXPECT_EQ(HumanDuration(seconds), text) << seconds;
-    const std::vector<std::pair<double, std::string>> sizes = {
-        {0, "0 B"}, {1023, "1023 B"}, {1024, "1.0 KiB"}, {1536, "1.5 KiB"}, {3 << 20, "3.0 MiB"}};
-    for (const auto& [bytes, text] : sizes) EXPECT_EQ(HumanSize(bytes), text) << bytes;
+    const Pairs durations = {{"0", "0:00"},       {"59.4", "0:59"},    {"3599", "59:59"},
+                             {"3600", "1:00:00"}, {"3661", "1:01:01"}, {"-5", "0:00"}};
+    ExpectEach(durations, [](const std::string& text) { return HumanDuration(std::stod(text)); });
+    const Pairs sizes = {{"0", "0 B"},
+                         {"1023", "1023 B"},
+                         {"1024", "1.0 KiB"},
+                         {"1536", "1.5 KiB"},
+                         {"3145728", "3.0 MiB"}};
+    ExpectEach(sizes, [](const std::string& text) { return HumanSize(std::stod(text)); });
 
     // A resumed transfer: 100000 bytes were there, 200000 came in 2 s.
     ProgressView view{"data.bin", 200000, 200000, 100000, 2};
@@ -163,27 +177,22 @@ TEST(ToolFailure, LastReplyAndTransientFailures) {
                            {"250 ok\r\n550-partial\r\n", "250 ok"},
                            {"550-first\n550 last", "550 last"},
                            {"12 short\r\nabc def\r\n", ""}};
-    for (const auto& [text, last] : replies) EXPECT_EQ(LastReplyLine(text), last) << text;
+    ExpectEach(replies, LastReplyLine);
 
-    struct Row {
-        int curlCode;
-        const char* messageOrReplies;
-        bool transient;
-    };
-    const Row rows[] = {{7, "", true},
-                        {28, "", true},
-                        {78, "220 hi\r\n450 Busy, try again\r\n", true},
-                        {78, "220 hi\r\n550 No such file\r\n", false},
-                        {22, "The requested URL returned error: 503", true},
-                        {22, "The requested URL returned error: 404", false},
-                        {60, "", false}};
-    for (const Row& row : rows) {
-        oru::shared::error::CRKError error(oru::shared::error::RKERR_PERFORM, row.curlCode);
-        const bool http = row.curlCode == 22;
-        if (http) error.SetMessageEx(std::string(row.messageOrReplies));
-        EXPECT_EQ(IsTransient(error, http ? "" : row.messageOrReplies), row.transient)
-            << row.curlCode << " " << row.messageOrReplies;
-    }
+    const Pairs failures = {// libcurl's result and its message or the FTP replies
+                            {"7|", "retry"},
+                            {"28|", "retry"},
+                            {"78|220 hi\r\n450 Busy, try again\r\n", "retry"},
+                            {"78|220 hi\r\n550 No such file\r\n", "final"},
+                            {"22|The requested URL returned error: 503", "retry"},
+                            {"22|The requested URL returned error: 404", "final"},
+                            {"60|", "final"}};
+    ExpectEach(failures, [](const std::string& input) {
+        const auto [code, text] = Split(input);
+        oru::shared::error::CRKError error(oru::shared::error::RKERR_PERFORM, std::stoi(code));
+        if (code == "22") error.SetMessageEx(text);
+        return IsTransient(error, code == "22" ? "" : text) ? "retry" : "final";
+    });
     for (const bool transient : {true, false}) {
         int attempts = 0;
         EXPECT_EQ(WithRetries(
@@ -204,7 +213,7 @@ TEST(ToolTerminal, ControlCharactersEscaped) {
          "csi\\302\\2332J"},
         {"\xc3\xbc and \xc2\xa0", "\xc3\xbc and \xc2\xa0"},  // letters, a no-break space
     };
-    for (const auto& [text, shown] : rows) EXPECT_EQ(EscapeControls(text), shown) << text;
+    ExpectEach(rows, EscapeControls);
 
     const Strings rejected = {"total 12",
                               "",
@@ -235,16 +244,14 @@ TEST(ToolUrl, PartsDecodingAndGuessedSchemes) {
         {"gopher://h/|ftp", "unsupported scheme \"gopher\" (ftp, ftps, http or https)"},
         {"ftp://u:pw@[::1/|ftp", "Bad IPv6 address"},
     };
-    for (const auto& [input, expected] : rows) {
-        const auto bar = input.find('|');
+    ExpectEach(rows, [](const std::string& input) {
+        const auto [text, defaultScheme] = Split(input);
         std::string error;
-        const auto url = ParseUrl(input.substr(0, bar), input.substr(bar + 1), error);
-        EXPECT_EQ(url ? url->scheme + " " + url->server + " " + url->path + " ?" + url->query +
-                            " " + Text(url->user) + " " + Text(url->password)
-                      : error,
-                  expected)
-            << input;
-    }
+        const auto url = ParseUrl(text, defaultScheme, error);
+        return url ? url->scheme + " " + url->server + " " + url->path + " ?" + url->query + " " +
+                         Text(url->user) + " " + Text(url->password)
+                   : error;
+    });
     const Pairs guesses = {
         {"ftp.example.org/f", "ftp://ftp.example.org/f"},
         {"FTP.x.org", "ftp://FTP.x.org"},
@@ -255,12 +262,12 @@ TEST(ToolUrl, PartsDecodingAndGuessedSchemes) {
         {"dict.example.org/x", "http://dict.example.org/x"},
         {"https://ftp.x/", "https://ftp.x/"},
     };
-    for (const auto& [text, full] : guesses) EXPECT_EQ(WithGuessedScheme(text), full) << text;
+    ExpectEach(guesses, WithGuessedScheme);
     const Pairs paths = {{"/New%20folder/100%25", "/New folder/100%"},
                          {"/a%2Fb/", "/a/b/"},
                          {"/%1Bx", "/\x1bx"},
                          {"/plain/", "/plain/"}};
-    for (const auto& [path, names] : paths) EXPECT_EQ(DecodePath(path), names) << path;
+    ExpectEach(paths, DecodePath);
 }
 
 }  // namespace
