@@ -325,7 +325,9 @@ int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
     DWORD length = sizeof directory / sizeof directory[0];
     if (ftp.GetCurrentDirectoryW(directory, &length) != 0)
         return ReportFailure(ftp.Error(), ftp.Replies());
-    const std::string out = Narrow(directory) + "\n";
+    // The server names the directory: on a terminal, escaped as ls shows names.
+    const std::string name = Narrow(directory);
+    const std::string out = (IsTerminal(fileno(stdout)) ? EscapeControls(name) : name) + "\n";
     if (!WriteStdout(out.data(), out.size()))
         return ReportProblem("writing output failed", kExitLocalFile);
     return kExitOk;
