@@ -1,9 +1,9 @@
 // CRHTTP::GetFileTo: whole downloads through a file beside the target, resumed ones with a range
 // request, against a server that honours ranges (/bytes) and one that ignores them (/whole).
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "CurlInterposer.h"
 #include "HttpTestSupport.h"
@@ -15,21 +15,17 @@ namespace {
 const std::string kBody = PatternBytes(1000);
 const std::string kPart = kBody.substr(0, 300);
 
-// The names in the folder other than the target: temporary files left behind.
-std::vector<std::string> Leftovers(const TempDir& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.Path().c_str());
-    while (const dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != ".." && name != "target") names.push_back(name);
+// The files in dir beside the target: a temporary file filling, or one left behind.
+std::vector<std::string> Others(const std::string& dir) {
+    std::vector<std::string> paths;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().filename() != "target") paths.push_back(entry.path().string());
     }
-    if (dir != nullptr) closedir(dir);
-    return names;
+    return paths;
 }
 
-mode_t ModeOf(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+unsigned ModeOf(const std::string& path) {
+    return static_cast<unsigned>(std::filesystem::status(path).permissions());
 }
 
 class ResumableDownloadTest : public HttpServerTest {};
@@ -74,7 +70,7 @@ TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFile) {
         EXPECT_EQ(client.GetFileTo(dir.WidePath("target").c_str(), c.resume), c.code);
         EXPECT_EQ(client.m_error.whatEx(), c.extended);
         EXPECT_EQ(ReadFile(dir.Path("target")), c.after);
-        EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+        EXPECT_EQ(Others(dir.Path()), std::vector<std::string>{});
         EXPECT_EQ(log.Traces().front(), ">CRHTTP::GetFileTo");
 
         const RecordedRequest request = Recorded().at(0);
@@ -116,16 +112,12 @@ TEST_F(ResumableDownloadTest, AnUnusableLocalPathFailsBeforeTheRequest) {
 
 // The file beside the target is the owner's alone while it fills; once in place it has the
 // replaced file's bits, or a new file's.
-mode_t g_modeWhileFilling = 0;
+unsigned g_modeWhileFilling = 0;
 std::string g_folder;
 int NotePartMode(void*, double, double downloaded, double, double) {
-    if (downloaded <= 0 || g_modeWhileFilling != 0) return 0;
-    DIR* dir = opendir(g_folder.c_str());
-    while (const dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
-        if (std::string(entry->d_name).find(".rkpart-") != std::string::npos)
-            g_modeWhileFilling = ModeOf(g_folder + "/" + entry->d_name);
-    }
-    if (dir != nullptr) closedir(dir);
+    const std::vector<std::string> others = Others(g_folder);
+    if (downloaded > 0 && g_modeWhileFilling == 0 && !others.empty())
+        g_modeWhileFilling = ModeOf(others[0]);
     return 0;
 }
 
