@@ -9,6 +9,7 @@
 #include "Progress.h"
 #include "ProgressLine.h"
 #include "Session.h"
+#include "Signals.h"
 
 namespace rktool {
 namespace {

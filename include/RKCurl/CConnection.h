@@ -13,23 +13,24 @@
 //
 // Threading: one object, one thread at a time; no locks. Distinct objects share nothing but
 // libcurl's process-wide initialisation (and, with SetReuseConnections, their own copies' cache).
+//
+// Layout: besides the members below, everything the library keeps per object lives behind one
+// private pointer, so options added later change neither the size nor the layout of the class.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "RKCurl/CNetworkSetting.h"
 #include "RKCurl/CRKError.h"
 #include "RKCurl/Export.h"
+#include "RKCurl/StatePointer.h"
 
 typedef void CURL;  // libcurl's easy handle, opaque here as in libcurl's own header
 
 namespace rkcurl {
 struct ConnectionAccess;
-struct CurlHandleOwner;
-class CurlSharePool;
+struct ConnectionState;
 }  // namespace rkcurl
 
 class RKCURL_API CConnection : public CNetworkSetting {
@@ -38,6 +39,10 @@ public:
     // uploaded. A non-zero result stops the transfer (libcurl result 42).
     typedef int (*ProgressCallback)(void* clientData, double downloadTotal, double downloadNow,
                                     double uploadTotal, double uploadNow);
+    // Receives libcurl's verbose output: type is libcurl's curl_infotype (text, header in or
+    // out, data in or out, TLS data in or out), data and size the bytes, not terminated. The
+    // result is handed back to libcurl, which ignores it; return 0.
+    typedef int (*DebugCallback)(void* clientData, int type, const char* data, std::size_t size);
 
     CConnection();
     CConnection(const CConnection& other);
@@ -53,14 +58,23 @@ public:
     // libcurl's result in m_error.
     virtual int Prepare(const std::wstring& prefix);
 
-    // With the secure flag set, turns certificate and host-name checks off on the prepared
-    // handle. Returns 0 or RKERR_SET_OPTION (2506).
+    // With the secure flag set, sets the certificate and host-name checks of the prepared
+    // handle: off, or on with SetVerifyPeer (plus the CA file when one is set). Without the
+    // secure flag it sets nothing. Returns 0 or RKERR_SET_OPTION (2506).
     virtual int PrepareSecurity();
 
     int SetSecure(int secure);
     int SetDebug(int debug);  // libcurl's verbose output on standard error
     int GetDebug();
     int SetProgressCallback(ProgressCallback callback);  // null: no progress from the next request
+
+    // The failure record of the latest operation (m_error): codes and messages, read-only.
+    const oru::shared::error::CRKError& GetError() const;
+    // The server's reply and header lines collected so far (m_header), read-only.
+    const std::string& GetHeaderText() const;
+    // libcurl's response code of the latest transfer: the HTTP status, or the FTP server's
+    // latest reply code. 0 when no transfer ran since the latest preparation.
+    long GetLastResponseCode() const;
 
     // Non-zero: every handle this object (and its copies) prepares from now on shares a
     // connection cache, so consecutive requests reuse an open connection and its login. Off by
@@ -86,6 +100,19 @@ public:
     // Null (the default): libcurl's choice, which honours the proxy environment variables.
     // L"": no proxy, the environment ignored. Otherwise the proxy URL to use.
     int SetProxy(const wchar_t* proxy);
+    // The hosts reached without the proxy, in libcurl's form (a comma-separated list of host
+    // names, domains and addresses; "*" for all). Null (the default): not set, libcurl's
+    // choice (the no_proxy environment variable).
+    int SetNoProxy(const wchar_t* hosts);
+
+    // A netrc file (UTF-8 path) from which libcurl takes the user name and password for the
+    // request's host when the URL carries none; credentials set on the object go first. Null
+    // or empty (the default): no netrc file is read.
+    int SetNetrcFile(const wchar_t* path);
+
+    // Hands libcurl's verbose output to callback with clientData instead of standard error;
+    // while a callback is set every request runs verbose. Null (the default): off.
+    int SetDebugCallback(DebugCallback callback, void* clientData);
 
     // Copies the collected response body (no terminator) and sets length to its size. Size 0
     // only reports the length. Returns 0, or RKERR_BUFFER_TOO_SMALL (2503) without copying and
@@ -114,61 +141,20 @@ protected:
     std::string ConcatenateURL(const std::string& base, const std::string& path) const;
     std::string GetPathName() const;
 
-    // The work of Prepare for a URL that the caller composed (UTF-8): the protocol classes
-    // whose paths are not URL text compose their own and prepare through this.
-    int PrepareUrl(const std::string& url);
-
-    // Records a failure: setErrorCD(code, extendedCode) on m_error, then SetErrorString.
-    // Returns the code.
-    int RecordFailure(int code, int extendedCode);
-
-    // Lets go of the easy handle; libcurl's handle is cleaned up once no copy holds it.
-    void ReleaseHandle();
-
-    // Sets the certificate checks of a secure request: switched off, or on with SetVerifyPeer,
-    // plus the CA bundle when one is set. True when libcurl took every option.
-    bool SetCertificateChecks();
-
     std::string m_response;
     std::string m_header;
-    int m_debug;
-    ProgressCallback m_progressCallback;
+    int m_debug = 0;
+    ProgressCallback m_progressCallback = nullptr;
     oru::shared::error::CRKError m_error;
-    CURL* m_curl;
-    int m_lastCurlCode;
-    int m_secure;
-    char m_curlErrorBuffer[256];
+    CURL* m_curl = nullptr;
+    int m_lastCurlCode = 0;
+    int m_secure = 0;
+    char m_curlErrorBuffer[256] = {};
     std::string m_userPassword;
 
 private:
-    // The library's own code sets libcurl options on m_curl through this seam.
+    // The library's own code reaches the members and the state through this seam.
     friend struct rkcurl::ConnectionAccess;
 
-    void AdoptFreshOrSpareHandle();
-    int SetSharedOptions(const std::string& url);
-    int SetTransferControls();
-    // The TLS settings that decide which connection cache a request may reuse from.
-    std::string TlsSettingsKey() const;
-
-    // The opt-in controls; with every member at its default, a request sets none of them.
-    struct TransferControls {
-        long connectTimeoutMs = 0;
-        long timeoutMs = 0;
-        long lowSpeedLimit = 0;
-        long lowSpeedTime = 0;
-        int verifyPeer = 0;
-        std::string caFile;  // UTF-8; empty: libcurl's default
-        bool proxySet = false;
-        std::string proxy;  // UTF-8; empty with proxySet: no proxy at all
-    };
-
-    std::shared_ptr<rkcurl::CurlHandleOwner> m_curlOwner;
-    // Handles this object prepared that may still deliver into its buffers through copies.
-    std::vector<std::weak_ptr<rkcurl::CurlHandleOwner>> m_preparedHandles;
-    int m_reuseConnections;
-    std::shared_ptr<rkcurl::CurlSharePool> m_shares;
-    // With reuse on: the last handle that only this object held, taken again by the next
-    // preparation. Never copied.
-    std::shared_ptr<rkcurl::CurlHandleOwner> m_spareHandle;
-    TransferControls m_controls;
+    rkcurl::StatePointer<rkcurl::ConnectionState> m_state;
 };

@@ -24,7 +24,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,19 +33,15 @@
 #include "RKCurl/WindowsTypes.h"
 
 namespace rkcurl {
-namespace ftp {
-class FtpRequest;
-struct TreeAccess;
-struct TreeState;
-}  // namespace ftp
-}  // namespace rkcurl
+struct FtpState;
+}
 
 class RKCURL_API CRFTP : public CConnection {
 public:
     // No handle yet, no listing.
     CRFTP();
     // Copies the settings, the shared handle, the listing and its position: a copy made in the
-    // middle of a listing continues it on its own.
+    // middle of a listing continues it on its own. Assigning an object to itself changes nothing.
     CRFTP(const CRFTP& other);
     CRFTP& operator=(const CRFTP& other);
     // Lets go of the handle (libcurl's handle goes when no copy holds it any more).
@@ -82,7 +77,8 @@ public:
     //   resume 0: writes a new file beside localPath (its name plus a ".rkpart-" suffix) and
     //     moves it over localPath only when the whole file arrived and reached the disk; on
     //     any failure the temporary file is removed and an existing localPath is untouched.
-    //     The new file has the default permissions, not those of the file it replaces.
+    //     The new file is private while it fills; a replaced file keeps its permission bits,
+    //     a new one gets the default ones.
     //   resume non-zero: appends to localPath from its current size (SIZE, then REST <size>
     //     and RETR); a missing localPath is created and fetched whole. A local file as long as
     //     the remote one succeeds without RETR; a longer one fails with libcurl's result 36.
@@ -254,47 +250,12 @@ protected:
     static size_t ReadFunc(void* destination, size_t size, size_t count, FILE* stream);
 
     std::vector<WIN32_FIND_DATAW> m_findData;
-    std::uint64_t m_findIndex;
+    std::uint64_t m_findIndex = 0;
 
 private:
-    friend class rkcurl::ftp::FtpRequest;   // the request sequence shared by the transfers
-    friend struct rkcurl::ftp::TreeAccess;  // the tree transfers' sessions and records
+    // The library's own code reaches the members and the state through this seam.
+    friend struct rkcurl::ConnectionAccess;
 
-    // libcurl's shape of ReadFunc; aborts the transfer on a read error.
-    static size_t ReadCallback(char* buffer, size_t size, size_t count, void* stream);
-    // Joins path to the HREF and stores the result, ending in "/", as the new HREF.
-    void ComposeDirectory(const wchar_t* path);
-    // RemoveDirectoryTree for a directory depth levels below the walk's path.
-    int RemoveTreeLevel(const wchar_t* path, int depth);
-    // Steps 2 to 7 of RemoveDirectoryTree; returns 0 or the recorded code.
-    int RemoveTreeSteps(const wchar_t* path, int depth);
-    // Deletes or descends into one listed entry; returns 0 or the recorded code.
-    int RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks, int depth);
-
-    // The listing transfer of FindFirstFileW: MLSD, "LIST -a" or plain LIST as the settings
-    // say; machine is true when the body is a machine listing.
-    int FetchListing(bool& machine);
-    // Prepares and performs a listing with command instead of LIST, recording failures as
-    // GetFile does. With refused non-null a 5xx reply to the command itself is not recorded:
-    // its code goes to *refused and the result is kListingRefused.
-    int FetchListingWith(const char* command, long* refused);
-    static constexpr int kListingRefused = -2;
-    // Parses the lines of m_response into the listing; machine selects the MLSD parser.
-    void ParseListing(bool machine);
-
-    // The listing settings (SetUseMlsd, SetListHidden) and the remembered MLSD refusal: the
-    // server that answered 500 or 502, while m_mlsdRefused holds.
-    int m_useMlsd = 0;
-    int m_listHidden = 0;
-    bool m_mlsdRefused = false;
-    std::wstring m_mlsdRefusedServer;
-    bool m_findMachine = false;  // FindListingIsMachine
-
-    // Per entry of m_findData, what the record cannot say (rkcurl::ftp::EntryMark bits).
-    std::vector<std::uint8_t> m_findMarks;
-    // The lines of the latest listing that gave no record (FindRejectedLines).
-    std::vector<std::string> m_findRejected;
-
-    // The tree settings and the latest tree report, deep-copied with the object.
-    std::shared_ptr<rkcurl::ftp::TreeState> m_tree;
+    // The listing settings and what the latest listing could not put into m_findData.
+    rkcurl::StatePointer<rkcurl::FtpState> m_ftpState;
 };

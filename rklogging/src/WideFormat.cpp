@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Dispatch.h"
+#include "rkcommon/Utf8Append.h"
 
 namespace LOGGER {
 namespace detail {
@@ -77,25 +78,6 @@ std::wstring ToGlibcFormat(const wchar_t* format) {
     return out;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string FormatWide(const wchar_t* format, va_list args) {
@@ -125,7 +107,7 @@ std::string FormatWide(const wchar_t* format, va_list args) {
                 ++i;
             }
         }
-        AppendUtf8(text, unit);
+        rkcommon::AppendUtf8(text, unit);
     }
     return text;
 }

@@ -53,6 +53,10 @@ struct CurlHandleOwner {
     // The handle's own multi handle for transfers on a shared cache (PerformPolled), made on
     // first use; the easy handle is attached to it only while a transfer runs.
     CURLM* multi = nullptr;
+    // The host's debug callback and its data (SetDebugCallback), as the handle was prepared:
+    // libcurl's debug data points here, which lives as long as the handle.
+    int (*debugCallback)(void*, int, const char*, std::size_t) = nullptr;
+    void* debugData = nullptr;
 
     CurlHandleOwner(CURL* h, const void* owner);
     ~CurlHandleOwner();

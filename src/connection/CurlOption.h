@@ -1,33 +1,20 @@
-// The library's way to set an option on a connection's easy handle.
-//
-// CConnection befriends ConnectionAccess, declared opaquely in the public header, so that hosts
-// deriving from the public classes see nothing of libcurl's option calls.
+// The one way the library sets an option on an object's easy handle: libcurl's result is
+// stored in the object's m_lastCurlCode, as every option call of the library must.
 #pragma once
 
 #include <curl/curl.h>
 
 #include "RKCurl/CConnection.h"
+#include "connection/ConnectionAccess.h"
 
 namespace rkcurl {
 
-struct ConnectionAccess {
-    // Sets one option on the handle and stores libcurl's result in m_lastCurlCode.
-    template <typename Value>
-    static bool SetOption(CConnection& connection, int option, Value value) {
-        connection.m_lastCurlCode =
-            curl_easy_setopt(connection.m_curl, static_cast<CURLoption>(option), value);
-        return connection.m_lastCurlCode == CURLE_OK;
-    }
-
-    // The holder of the connection's handle when it was prepared with a shared connection
-    // cache (SetReuseConnections), else null.
-    static CurlHandleOwner* SharedCacheHandle(const CConnection& connection);
-};
-
 // Sets one option on connection's handle; true when libcurl took it.
 template <typename Value>
-bool SetCurlOption(CConnection& connection, int option, Value value) {
-    return ConnectionAccess::SetOption(connection, option, value);
+bool SetOption(CConnection& connection, CURLoption option, Value value) {
+    int& result = ConnectionAccess::LastCurlCode(connection);
+    result = curl_easy_setopt(ConnectionAccess::Handle(connection), option, value);
+    return result == CURLE_OK;
 }
 
 }  // namespace rkcurl

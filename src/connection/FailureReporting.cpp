@@ -1,4 +1,5 @@
-// How a failure lands in the error record and the log.
+// How a failure lands in the error record and the log: every failure of the library is
+// recorded through RecordFailure, which stores the codes and hands them to SetErrorString.
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -6,8 +7,23 @@
 
 #include "RKCurl/CConnection.h"
 #include "RKCurl/TextConversion.h"
+#include "connection/ConnectionAccess.h"
 #include "connection/NetworkLibrary.h"
+#include "connection/RecordFailure.h"
 #include "foundation/LogSites.h"
+
+using oru::shared::error::rkerr_e;
+
+namespace rkcurl {
+
+int RecordFailure(CConnection& connection, int code, int extendedCode) {
+    oru::shared::error::CRKError& error = ConnectionAccess::Error(connection);
+    error.setErrorCD(static_cast<rkerr_e>(code), extendedCode);
+    connection.SetErrorString(error.m_code, error.m_extendedCode, error);
+    return error.m_code;
+}
+
+}  // namespace rkcurl
 
 void CConnection::SetErrorString(int code, int extendedCode, oru::shared::error::CRKError& error) {
     const std::wstring description;  // the main message is always left empty

@@ -1,94 +1,107 @@
 // CConnection::Prepare: a fresh easy handle with the options both protocols share.
+#include "connection/Prepare.h"
+
+#include <RKLogging/RKLogging.h>
 #include <curl/curl.h>
 
 #include <cstring>
 
-#include "RKCurl/CConnection.h"
 #include "RKCurl/TextConversion.h"
-#include "connection/CurlHandle.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/ConnectionState.h"
 #include "connection/CurlOption.h"
 #include "connection/NetworkLibrary.h"
-#include "connection/StreamSink.h"
+#include "connection/RecordFailure.h"
+#include "connection/TransferControls.h"
 #include "foundation/LogSites.h"
 
 using oru::shared::error::RKERR_HANDLE_INIT;
 using oru::shared::error::RKERR_SET_OPTION;
 
-// Prefix, server and HREF are joined without a separator: an HREF begins with "/".
-int CConnection::Prepare(const std::wstring& prefix) {
-    return PrepareUrl(oru::helper::WideStrToNarStr(prefix + m_server) + m_href);
+namespace rkcurl {
+
+namespace {
+
+using Access = ConnectionAccess;
+
+// Sets the shared options in their fixed order; false at the first one libcurl refuses.
+bool SetSharedOptions(CConnection& c, const std::string& url) {
+    if (!SetOption(c, CURLOPT_VERBOSE, static_cast<long>(Access::Debug(c))) ||
+        !SetOption(c, CURLOPT_ERRORBUFFER, Access::ErrorBuffer(c)) ||
+        !SetOption(c, CURLOPT_URL, Access::StoreUrl(c, url))) {
+        return false;
+    }
+    const curl_write_callback sink = &Access::WriteStream;
+    if (!SetOption(c, CURLOPT_WRITEFUNCTION, sink) ||
+        !SetOption(c, CURLOPT_WRITEDATA, static_cast<void*>(&Access::Response(c))) ||
+        !SetOption(c, CURLOPT_HEADERFUNCTION, sink) ||
+        !SetOption(c, CURLOPT_HEADERDATA, static_cast<void*>(&Access::Header(c)))) {
+        return false;
+    }
+    if (Access::Progress(c) != nullptr) {
+        const curl_progress_callback progress = Access::Progress(c);
+        if (!SetOption(c, CURLOPT_NOPROGRESS, 0L) ||
+            !SetOption(c, CURLOPT_PROGRESSFUNCTION, progress)) {
+            return false;
+        }
+    }
+    if (!SetOption(c, CURLOPT_FAILONERROR, 1L)) return false;
+    if (Access::NeedAuthentication(c) != 0) {
+        std::string& userPassword = Access::UserPassword(c);
+        userPassword = oru::helper::WideStrToNarStr(Access::UserName(c)) + ":" +
+                       oru::helper::WideStrToNarStr(Access::Password(c));
+        if (!SetOption(c, CURLOPT_USERPWD, userPassword.c_str())) return false;
+    }
+    ConnectionState& state = Access::State(c);
+    if (state.reuseConnections != 0) {
+        if (!state.shares) state.shares = std::make_shared<CurlSharePool>();
+        // The cache outlives every handle attached to it: a reset handle may still be attached
+        // to the cache it had, which is let go only once the handle has moved on.
+        std::shared_ptr<CurlShareOwner> cache =
+            state.shares->For(state.TlsSettingsKey(Access::Secure(c)));
+        if (!SetOption(c, CURLOPT_SHARE, cache->share)) return false;
+        state.curlOwner->share = std::move(cache);
+    }
+    return SetTransferControls(c);
 }
 
-int CConnection::PrepareUrl(const std::string& url) {
+}  // namespace
+
+int PrepareUrl(CConnection& c, const std::string& url) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CConnection::Prepare", nullptr);
-    std::memset(m_curlErrorBuffer, 0, sizeof m_curlErrorBuffer);
+    std::memset(Access::ErrorBuffer(c), 0, sizeof Access::ErrorBuffer(c));
 
     static CNetworkLibrary s_networkLibrary;  // once per process, thread-safe
     (void)s_networkLibrary;
 
-    m_error = rkcurl::TakeInitError();
-    if (m_error.m_code != 0) {
+    ConnectionState& state = Access::State(c);
+    state.lastResponseCode = 0;
+    oru::shared::error::CRKError& error = Access::Error(c);
+    error = TakeInitError();
+    if (error.m_code != 0) {
         LOGGER::g_RKLog.WriteLog("Error while initializing network library", LOGGER::SEV_ERROR,
-                                 rkcurl::kLogFileConnection, rkcurl::kLogLineNetworkInit, nullptr);
-        SetErrorString(m_error.m_code, m_error.m_extendedCode, m_error);
-        return m_error.m_code;
+                                 kLogFileConnection, kLogLineNetworkInit, nullptr);
+        return RecordFailure(c, error.m_code, error.m_extendedCode);
     }
 
-    AdoptFreshOrSpareHandle();
-    if (m_curl == nullptr) {
-        m_error.m_code = RKERR_HANDLE_INIT;
-        SetErrorString(m_error.m_code, m_error.m_extendedCode, m_error);
-        return RKERR_HANDLE_INIT;
-    }
+    Access::Handle(c) = state.AdoptFreshOrSpareHandle();
+    if (Access::Handle(c) == nullptr)
+        return RecordFailure(c, RKERR_HANDLE_INIT, error.m_extendedCode);
 
-    if (SetSharedOptions(url) != 0) return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (!SetSharedOptions(c, url))
+        return RecordFailure(c, RKERR_SET_OPTION, Access::LastCurlCode(c));
     return 0;
 }
 
-// Sets the shared options in their fixed order; stops at the first one libcurl refuses and
-// returns its result.
-int CConnection::SetSharedOptions(const std::string& url) {
-    if (!rkcurl::SetCurlOption(*this, CURLOPT_VERBOSE, static_cast<long>(m_debug)))
-        return m_lastCurlCode;
-    if (!rkcurl::SetCurlOption(*this, CURLOPT_ERRORBUFFER, m_curlErrorBuffer))
-        return m_lastCurlCode;
+}  // namespace rkcurl
 
-    StoreUrl(url);
-    if (!rkcurl::SetCurlOption(*this, CURLOPT_URL, m_urlBuffer)) return m_lastCurlCode;
-
-    const curl_write_callback sink = &rkcurl::StreamSink::Write;
-    if (!rkcurl::SetCurlOption(*this, CURLOPT_WRITEFUNCTION, sink)) return m_lastCurlCode;
-    if (!rkcurl::SetCurlOption(*this, CURLOPT_WRITEDATA, static_cast<void*>(&m_response)))
-        return m_lastCurlCode;
-    if (!rkcurl::SetCurlOption(*this, CURLOPT_HEADERFUNCTION, sink)) return m_lastCurlCode;
-    if (!rkcurl::SetCurlOption(*this, CURLOPT_HEADERDATA, static_cast<void*>(&m_header)))
-        return m_lastCurlCode;
-    if (m_progressCallback != nullptr) {
-        if (!rkcurl::SetCurlOption(*this, CURLOPT_NOPROGRESS, 0L)) return m_lastCurlCode;
-        const curl_progress_callback progress = m_progressCallback;
-        if (!rkcurl::SetCurlOption(*this, CURLOPT_PROGRESSFUNCTION, progress))
-            return m_lastCurlCode;
-    }
-    if (!rkcurl::SetCurlOption(*this, CURLOPT_FAILONERROR, 1L)) return m_lastCurlCode;
-    if (m_needAuthentication != 0) {
-        m_userPassword = oru::helper::WideStrToNarStr(m_userName) + ":" +
-                         oru::helper::WideStrToNarStr(m_password);
-        if (!rkcurl::SetCurlOption(*this, CURLOPT_USERPWD, m_userPassword.c_str()))
-            return m_lastCurlCode;
-    }
-    if (m_reuseConnections != 0) {
-        if (!m_shares) m_shares = std::make_shared<rkcurl::CurlSharePool>();
-        // The cache outlives every handle attached to it: a reset handle may still be attached
-        // to the cache it had, which is let go only once the handle has moved on.
-        std::shared_ptr<rkcurl::CurlShareOwner> cache = m_shares->For(TlsSettingsKey());
-        if (!rkcurl::SetCurlOption(*this, CURLOPT_SHARE, cache->share)) return m_lastCurlCode;
-        m_curlOwner->share = std::move(cache);
-    }
-    return SetTransferControls();
+// Prefix, server and HREF are joined without a separator: an HREF begins with "/".
+int CConnection::Prepare(const std::wstring& prefix) {
+    return rkcurl::PrepareUrl(*this, oru::helper::WideStrToNarStr(prefix + m_server) + m_href);
 }
 
 int CConnection::PrepareSecurity() {
     if (m_secure == 0) return 0;
-    if (SetCertificateChecks()) return 0;
-    return RecordFailure(RKERR_SET_OPTION, m_lastCurlCode);
+    if (rkcurl::SetCertificateChecks(*this)) return 0;
+    return rkcurl::RecordFailure(*this, RKERR_SET_OPTION, m_lastCurlCode);
 }

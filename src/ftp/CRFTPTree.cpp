@@ -7,34 +7,25 @@
 
 #include "RKCurl/CRFTP.h"
 #include "RKCurl/TextConversion.h"
-#include "connection/PathComposition.h"
-#include "ftp/FtpUrl.h"
+#include "connection/RecordFailure.h"
+#include "foundation/PathRules.h"
+#include "foundation/WideText.h"
+#include "ftp/FtpRequests.h"
+#include "ftp/FtpState.h"
 #include "ftp/tree/TreeAccess.h"
 #include "ftp/tree/TreeMirror.h"
-
-namespace {
-
-std::string Narrow(const wchar_t* text) {
-    return oru::helper::WideStrToNarStr(text != nullptr ? text : L"");
-}
-
-}  // namespace
 
 namespace rkcurl {
 namespace ftp {
 
-TreeState& TreeAccess::State(CRFTP& session) {
-    if (!session.m_tree) session.m_tree = std::make_shared<TreeState>();
-    return *session.m_tree;
-}
-
 std::unique_ptr<CRFTP> TreeAccess::Session(const CRFTP& origin, bool reuse) {
     auto session = std::make_unique<CRFTP>(origin);
-    session->m_findData.clear();
-    session->m_findMarks.clear();
-    session->m_findRejected.clear();
-    session->m_tree.reset();
-    session->m_progressCallback = nullptr;
+    ConnectionAccess::FindData(*session).clear();
+    FtpState& state = ConnectionAccess::State(*session);
+    state.findMarks.clear();
+    state.findRejected.clear();
+    state.tree = TreeState();
+    session->SetProgressCallback(nullptr);
     // Lets go of the origin's handle and connection caches before anything is prepared:
     // the session's connections are its own.
     session->SetReuseConnections(0);
@@ -44,21 +35,22 @@ std::unique_ptr<CRFTP> TreeAccess::Session(const CRFTP& origin, bool reuse) {
 }
 
 int TreeAccess::Prepare(CRFTP& session) {
-    return session.Prepare(kScheme);
+    CConnection& connection = session;  // the public slot, dispatched to CRFTP's preparation
+    return connection.Prepare(kScheme);
 }
 
-std::string TreeAccess::ErrorText(const CRFTP& session) {
-    return std::string(session.m_curlErrorBuffer,
-                       strnlen(session.m_curlErrorBuffer, sizeof session.m_curlErrorBuffer));
+std::string TreeAccess::ErrorText(CRFTP& session) {
+    const auto& buffer = ConnectionAccess::ErrorBuffer(session);
+    return std::string(buffer, strnlen(buffer, sizeof buffer));
 }
 
 int TreeAccess::Record(CRFTP& session, const Failure& failure) {
     // The entry's own libcurl detail, as the record's extended message shows it.
-    std::memset(session.m_curlErrorBuffer, 0, sizeof session.m_curlErrorBuffer);
-    const std::size_t length =
-        std::min(failure.detail.size(), sizeof session.m_curlErrorBuffer - 1);
-    std::memcpy(session.m_curlErrorBuffer, failure.detail.data(), length);
-    return session.RecordFailure(failure.code, failure.extendedCode);
+    auto& buffer = ConnectionAccess::ErrorBuffer(session);
+    std::memset(buffer, 0, sizeof buffer);
+    const std::size_t length = std::min(failure.detail.size(), sizeof buffer - 1);
+    std::memcpy(buffer, failure.detail.data(), length);
+    return RecordFailure(session, failure.code, failure.extendedCode);
 }
 
 }  // namespace ftp
@@ -67,17 +59,20 @@ int TreeAccess::Record(CRFTP& session, const Failure& failure) {
 int CRFTP::GetDirectoryTree(const wchar_t* remotePath, const wchar_t* localPath) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::GetDirectoryTree", nullptr);
     m_error.reset();
-    return rkcurl::ftp::MirrorRemoteToLocal(*this,
-                                            rkcurl::path::JoinDirectory(m_href, Narrow(remotePath)),
-                                            localPath != nullptr ? localPath : L"");
+    return rkcurl::ftp::MirrorRemoteToLocal(
+        *this,
+        rkcurl::path::JoinDirectory(m_href,
+                                    oru::helper::WideStrToNarStr(rkcurl::OrEmpty(remotePath))),
+        rkcurl::OrEmpty(localPath));
 }
 
 int CRFTP::PutDirectoryTree(const wchar_t* localPath, const wchar_t* remotePath) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::PutDirectoryTree", nullptr);
     m_error.reset();
     return rkcurl::ftp::MirrorLocalToRemote(
-        *this, localPath != nullptr ? localPath : L"",
-        rkcurl::path::JoinDirectory(m_href, Narrow(remotePath)));
+        *this, rkcurl::OrEmpty(localPath),
+        rkcurl::path::JoinDirectory(m_href,
+                                    oru::helper::WideStrToNarStr(rkcurl::OrEmpty(remotePath))));
 }
 
 int CRFTP::SetTreeCompare(int mode) {
@@ -107,5 +102,5 @@ int CRFTP::SetTreeKeepTimes(int keep) {
 }
 
 std::vector<CRTreeEntry> CRFTP::GetTreeReport() const {
-    return m_tree ? m_tree->report : std::vector<CRTreeEntry>();
+    return rkcurl::ftp::TreeAccess::State(*this).report;
 }

@@ -6,14 +6,15 @@
 
 #include "RKCurl/TextConversion.h"
 #include "platform/CRuntime.h"
+#include "platform/FileTimeEpoch.h"
 
 namespace rkcurl {
 namespace ftp {
 
 namespace {
 
-constexpr std::int64_t kTicksPerSecond = 10000000;
-constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+using rkplatform::kSecondsFrom1601To1970;
+using rkplatform::kTicksPerSecond;
 
 FILETIME FromTicks(std::int64_t ticks) {
     FILETIME fileTime;

@@ -5,15 +5,20 @@
 #include <string>
 
 #include "RKCurl/CRFTP.h"
-#include "connection/CurlResources.h"
-#include "ftp/FtpRequest.h"
-#include "ftp/OptionResets.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/CurlOption.h"
+#include "connection/Request.h"
+#include "foundation/WideText.h"
+#include "ftp/FtpRequests.h"
+#include "ftp/HandleRestore.h"
 #include "platform/LocalFiles.h"
+#include "resources/CurlResources.h"
 
 using oru::shared::error::RKERR_FILE_OPEN;
 using oru::shared::error::RKERR_GET_FILE;
 using oru::shared::error::RKERR_PERFORM;
 using oru::shared::error::RKERR_SET_OPTION;
+using rkcurl::SetOption;
 
 namespace {
 
@@ -26,15 +31,13 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
 // speed on a fast link: larger reads mean fewer calls into the callback and the file.
 constexpr long kDownloadBufferBytes = 512L * 1024;
 
-const rkcurl::ftp::FtpProfile kGetFileTo{"CRFTP::GetFileTo", true, RKERR_PERFORM};
-
 // The HREF's file into a local one: a new file beside the target, moved over it once complete,
 // or the target itself appended to from its current size.
-class DownloadRequest : public rkcurl::ftp::FtpRequest {
+class DownloadRequest : public rkcurl::Request {
 public:
     DownloadRequest(CRFTP& session, const wchar_t* localPath, bool resume)
-        : FtpRequest(session, kGetFileTo),
-          m_target(localPath != nullptr ? localPath : L""),
+        : Request(session, rkcurl::ftp::TransferShape("CRFTP::GetFileTo")),
+          m_target(rkcurl::OrEmpty(localPath)),
           m_resume(resume) {}
 
 private:
@@ -54,12 +57,13 @@ private:
             if (!*m_pending) return Fail(RKERR_FILE_OPEN, 0);
             file = m_pending->Get();
         }
-        m_detach.emplace(Handle(), &Response());  // released before the file closes
+        // Restored before the file closes.
+        m_restorer.emplace(Handle(), &rkcurl::ConnectionAccess::Response(Channel()));
         const curl_write_callback writer = &WriteToFile;
-        if (!SetOption(CURLOPT_WRITEFUNCTION, writer) ||
-            !SetOption(CURLOPT_WRITEDATA, static_cast<void*>(file)) ||
-            !SetOption(CURLOPT_BUFFERSIZE, kDownloadBufferBytes) ||
-            (offset > 0 && !SetOption(CURLOPT_RESUME_FROM_LARGE, offset))) {
+        if (!SetOption(Channel(), CURLOPT_WRITEFUNCTION, writer) ||
+            !SetOption(Channel(), CURLOPT_WRITEDATA, static_cast<void*>(file)) ||
+            !SetOption(Channel(), CURLOPT_BUFFERSIZE, kDownloadBufferBytes) ||
+            (offset > 0 && !SetOption(Channel(), CURLOPT_RESUME_FROM_LARGE, offset))) {
             return FailDownload(RKERR_SET_OPTION, LastCurlCode());
         }
         // With an offset libcurl asks for the size first: REST and RETR follow only when some
@@ -78,14 +82,14 @@ private:
     int ReportTransferFailure(int result) override { return FailDownload(RKERR_PERFORM, result); }
 
     void ReleaseOwn() override {
-        m_detach.reset();
+        m_restorer.reset();
         m_appended.Close();
         m_pending.reset();
     }
 
     // Records code with result, then RKERR_GET_FILE (2517) with m_lastCurlCode; returns 2517.
     int FailDownload(int code, int result) {
-        SetLastCurlCode(result);
+        rkcurl::ConnectionAccess::LastCurlCode(Channel()) = result;
         Fail(code, result);
         return Fail(RKERR_GET_FILE, LastCurlCode());
     }
@@ -94,10 +98,15 @@ private:
     const bool m_resume;
     rkcurl::FileStream m_appended;
     std::optional<rkcurl::PendingFile> m_pending;
-    std::optional<rkcurl::ftp::DownloadDetach> m_detach;
+    std::optional<rkcurl::ftp::BodySinkRestorer> m_restorer;
 };
 
 }  // namespace
+
+std::unique_ptr<rkcurl::Request> rkcurl::ftp::MakeDownload(CRFTP& channel, const wchar_t* localPath,
+                                                           bool resume) {
+    return std::make_unique<DownloadRequest>(channel, localPath, resume);
+}
 
 int CRFTP::GetFileTo(const wchar_t* localPath, int resume) {
     return DownloadRequest(*this, localPath, resume != 0).Run();

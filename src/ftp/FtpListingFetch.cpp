@@ -1,26 +1,33 @@
 // The listing transfer of FindFirstFileW: MLSD, "LIST -a" or plain LIST, as the settings say.
+#include "ftp/FtpListingFetch.h"
+
 #include <curl/curl.h>
 
 #include <optional>
 
-#include "RKCurl/CRFTP.h"
-#include "ftp/FtpRequest.h"
-#include "ftp/OptionResets.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/CurlOption.h"
+#include "connection/RecordFailure.h"
+#include "connection/Request.h"
+#include "ftp/FtpRequests.h"
+#include "ftp/FtpState.h"
+#include "ftp/HandleRestore.h"
 
 using oru::shared::error::RKERR_GET_FILE;
 using oru::shared::error::RKERR_PERFORM;
 using oru::shared::error::RKERR_SET_OPTION;
+using rkcurl::SetOption;
 
 namespace {
 
-const rkcurl::ftp::FtpProfile kListing{nullptr, true, RKERR_PERFORM};
-
 // A listing with command instead of LIST, its failures recorded as GetFile's are. With refused
 // non-null a 5xx reply to the command itself is not recorded: its code goes to *refused.
-class ListingRequest : public rkcurl::ftp::FtpRequest {
+class ListingRequest : public rkcurl::Request {
 public:
     ListingRequest(CRFTP& session, const char* command, long* refused)
-        : FtpRequest(session, kListing), m_command(command), m_refused(refused) {}
+        : Request(session, rkcurl::ftp::TransferShape(nullptr)),
+          m_command(command),
+          m_refused(refused) {}
 
     bool Refused() const { return m_wasRefused; }
 
@@ -29,12 +36,12 @@ private:
 
     int SetOwnOptions() override {
         // Off the handle again afterwards: the commands that run on it must not list.
-        m_detach.emplace(Handle());
-        if (!SetOption(CURLOPT_CUSTOMREQUEST, m_command)) {
+        m_remover.emplace(Handle());
+        if (!SetOption(Channel(), CURLOPT_CUSTOMREQUEST, m_command)) {
             Fail(RKERR_SET_OPTION, LastCurlCode());
             return Fail(RKERR_GET_FILE, LastCurlCode());
         }
-        Response().clear();
+        rkcurl::ConnectionAccess::Response(Channel()).clear();
         return 0;
     }
 
@@ -53,38 +60,52 @@ private:
         return Fail(RKERR_GET_FILE, LastCurlCode());
     }
 
-    void ReleaseOwn() override { m_detach.reset(); }
+    void ReleaseOwn() override { m_remover.reset(); }
 
     const char* m_command;
     long* m_refused;
     bool m_wasRefused = false;
-    std::optional<rkcurl::ftp::CustomRequestDetach> m_detach;
+    std::optional<rkcurl::ftp::ListingCommandRemover> m_remover;
 };
+
+// The result of FetchListingWith for a command the server refused with a 5xx reply.
+constexpr int kListingRefused = -2;
+
+// Prepares and performs a listing with command instead of LIST, recording failures as GetFile
+// does. With refused non-null a 5xx reply to the command itself is not recorded: its code
+// goes to *refused and the result is kListingRefused.
+int FetchListingWith(CRFTP& session, const char* command, long* refused) {
+    ListingRequest request(session, command, refused);
+    const int fetched = request.Run();
+    return request.Refused() ? kListingRefused : fetched;
+}
 
 }  // namespace
 
-int CRFTP::FetchListing(bool& machine) {
+namespace rkcurl {
+namespace ftp {
+
+int FetchListing(CRFTP& session, bool& machine) {
+    FtpState& state = ConnectionAccess::State(session);
+    const std::wstring& server = ConnectionAccess::Server(session);
     machine = false;
-    const bool refusedHere = m_mlsdRefused && m_mlsdRefusedServer == m_server;
-    if (m_useMlsd != 0 && !refusedHere) {
+    const bool refusedHere = state.mlsdRefused && state.mlsdRefusedServer == server;
+    if (state.useMlsd != 0 && !refusedHere) {
         long refused = 0;
-        const int fetched = FetchListingWith("MLSD", &refused);
+        const int fetched = FetchListingWith(session, "MLSD", &refused);
         if (fetched != kListingRefused) {
             machine = fetched == 0;
             return fetched;
         }
         // Unknown or not implemented: the server will not learn MLSD within the session.
         if (refused == 500 || refused == 502) {
-            m_mlsdRefused = true;
-            m_mlsdRefusedServer = m_server;
+            state.mlsdRefused = true;
+            state.mlsdRefusedServer = server;
         }
     }
-    if (m_listHidden != 0) return FetchListingWith("LIST -a", nullptr);
-    return GetFile();  // exactly the listing without any extension
+    if (state.listHidden != 0) return FetchListingWith(session, "LIST -a", nullptr);
+    return session.GetFile();  // exactly the listing without any extension
 }
 
-int CRFTP::FetchListingWith(const char* command, long* refused) {
-    ListingRequest request(*this, command, refused);
-    const int fetched = request.Run();
-    return request.Refused() ? kListingRefused : fetched;
-}
+}  // namespace ftp
+}  // namespace rkcurl

@@ -6,10 +6,15 @@
 #include <utility>
 
 #include "RKCurl/CRFTP.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/RecordFailure.h"
 #include "ftp/FindRecord.h"
+#include "ftp/FtpState.h"
 
 using oru::shared::error::RKERR_DELETE_FILE;
 using oru::shared::error::RKERR_REMOVE_DIR;
+using rkcurl::ConnectionAccess;
+using rkcurl::RecordFailure;
 
 namespace {
 
@@ -74,52 +79,60 @@ bool IsRefusedPath(const wchar_t* path) {
     return last == L"." || last == L"..";
 }
 
-}  // namespace
+int RemoveTreeSteps(CRFTP& ftp, const wchar_t* path, int depth);
+int RemoveTreeEntry(CRFTP& ftp, const WIN32_FIND_DATAW& entry, std::uint8_t marks, int depth);
 
-int CRFTP::RemoveDirectoryTree(const wchar_t* path) {
-    return RemoveTreeLevel(path, 0);
-}
-
-int CRFTP::RemoveTreeLevel(const wchar_t* path, int depth) {
+// RemoveDirectoryTree for a directory depth levels below the walk's path.
+int RemoveTreeLevel(CRFTP& ftp, const wchar_t* path, int depth) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::RemoveDirectoryTree", nullptr);
-    if (IsRefusedPath(path)) return RecordFailure(RKERR_REMOVE_DIR, 0);  // nothing sent
-    const SavedEnumeration saved(m_findData, m_findIndex, m_findMarks);
-    return RemoveTreeSteps(path, depth);
+    if (IsRefusedPath(path)) return RecordFailure(ftp, RKERR_REMOVE_DIR, 0);  // nothing sent
+    const SavedEnumeration saved(ConnectionAccess::FindData(ftp), ConnectionAccess::FindIndex(ftp),
+                                 ConnectionAccess::State(ftp).findMarks);
+    return RemoveTreeSteps(ftp, path, depth);
 }
 
-int CRFTP::RemoveTreeSteps(const wchar_t* path, int depth) {
+// Steps 2 to 7 of RemoveDirectoryTree; returns 0 or the recorded code.
+int RemoveTreeSteps(CRFTP& ftp, const wchar_t* path, int depth) {
     wchar_t savedDirectory[MAX_PATH] = {};
     DWORD length = MAX_PATH;
-    if (GetCurrentDirectoryW(savedDirectory, &length) != 0) {
-        return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    if (ftp.GetCurrentDirectoryW(savedDirectory, &length) != 0) {
+        return RecordFailure(ftp, RKERR_REMOVE_DIR, ConnectionAccess::LastCurlCode(ftp));
     }
     // A directory cut to fit the buffer would be another directory: the walk would go back
     // there and remove path from it. Stop before entering instead.
-    if (GetHREF() != savedDirectory) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
-    if (SetCurrentDirectoryW(path) != 0) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    if (ConnectionAccess::GetHREF(ftp) != savedDirectory)
+        return RecordFailure(ftp, RKERR_REMOVE_DIR, ConnectionAccess::LastCurlCode(ftp));
+    if (ftp.SetCurrentDirectoryW(path) != 0)
+        return RecordFailure(ftp, RKERR_REMOVE_DIR, ConnectionAccess::LastCurlCode(ftp));
 
+    std::uint64_t& index = ConnectionAccess::FindIndex(ftp);
+    const std::vector<WIN32_FIND_DATAW>& listing = ConnectionAccess::FindData(ftp);
     WIN32_FIND_DATAW current;
-    const int listed = FindFirstFileW(current);
-    if (listed != 0 && listed != -1) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    const int listed = ftp.FindFirstFileW(current);
+    if (listed != 0 && listed != -1)
+        return RecordFailure(ftp, RKERR_REMOVE_DIR, ConnectionAccess::LastCurlCode(ftp));
     if (listed == 0) {
         for (;;) {
-            const int removed = RemoveTreeEntry(current, m_findMarks[m_findIndex], depth);
+            const int removed =
+                RemoveTreeEntry(ftp, current, ConnectionAccess::State(ftp).findMarks[index], depth);
             if (removed != 0) return removed;
             // The advance of FindNextFileW; a nested level has put this level's listing back.
-            if (m_findIndex + 1 >= m_findData.size()) break;
-            ++m_findIndex;
-            current = m_findData[m_findIndex];
+            if (index + 1 >= listing.size()) break;
+            ++index;
+            current = listing[index];
         }
     }
 
-    if (SetCurrentDirectoryW(savedDirectory) != 0) {
-        return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    if (ftp.SetCurrentDirectoryW(savedDirectory) != 0) {
+        return RecordFailure(ftp, RKERR_REMOVE_DIR, ConnectionAccess::LastCurlCode(ftp));
     }
-    if (RemoveDirectoryW(path) != 0) return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+    if (ftp.RemoveDirectoryW(path) != 0)
+        return RecordFailure(ftp, RKERR_REMOVE_DIR, ConnectionAccess::LastCurlCode(ftp));
     return 0;
 }
 
-int CRFTP::RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks, int depth) {
+// Deletes or descends into one listed entry; returns 0 or the recorded code.
+int RemoveTreeEntry(CRFTP& ftp, const WIN32_FIND_DATAW& entry, std::uint8_t marks, int depth) {
     const wchar_t* name = entry.cFileName;
     if (IsDotEntry(name) || IsUnsafeName(name, marks)) return 0;  // never acted on
     const bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -128,14 +141,21 @@ int CRFTP::RemoveTreeEntry(const WIN32_FIND_DATAW& entry, std::uint8_t marks, in
         // A listing that shows a directory inside every directory (a loop, a link shown as a
         // directory) would otherwise lead the walk down without end.
         if (depth >= CRFTP::kRemoveTreeMaxDepth) {
-            return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+            return RecordFailure(ftp, RKERR_REMOVE_DIR, ConnectionAccess::LastCurlCode(ftp));
         }
-        if (RemoveTreeLevel(name, depth + 1) != 0) {
-            return RecordFailure(RKERR_REMOVE_DIR, m_lastCurlCode);
+        if (RemoveTreeLevel(ftp, name, depth + 1) != 0) {
+            return RecordFailure(ftp, RKERR_REMOVE_DIR, ConnectionAccess::LastCurlCode(ftp));
         }
         return 0;
     }
     // Files, and links as the links themselves: the target of a link stays untouched.
-    if (DeleteFileW(name) != 0) return RecordFailure(RKERR_DELETE_FILE, m_lastCurlCode);
+    if (ftp.DeleteFileW(name) != 0)
+        return RecordFailure(ftp, RKERR_DELETE_FILE, ConnectionAccess::LastCurlCode(ftp));
     return 0;
+}
+
+}  // namespace
+
+int CRFTP::RemoveDirectoryTree(const wchar_t* path) {
+    return RemoveTreeLevel(*this, path, 0);
 }

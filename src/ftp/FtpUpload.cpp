@@ -4,13 +4,19 @@
 #include <optional>
 
 #include "RKCurl/CRFTP.h"
-#include "connection/CurlResources.h"
-#include "ftp/FtpRequest.h"
-#include "ftp/OptionResets.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/CurlOption.h"
+#include "connection/Request.h"
+#include "foundation/WideText.h"
+#include "ftp/FtpRequests.h"
+#include "ftp/HandleRestore.h"
+#include "platform/LocalFiles.h"
+#include "resources/CurlResources.h"
 
 using oru::shared::error::RKERR_FILE_OPEN;
 using oru::shared::error::RKERR_PERFORM;
 using oru::shared::error::RKERR_SET_OPTION;
+using rkcurl::SetOption;
 
 namespace {
 
@@ -25,53 +31,52 @@ int SeekCallback(void* source, curl_off_t offset, int origin) {
     if (origin != SEEK_SET) return CURL_SEEKFUNC_CANTSEEK;
     // The remote file is longer than the local one: nothing of the local file continues it.
     if (local->size >= 0 && offset > local->size) return CURL_SEEKFUNC_FAIL;
-#if defined(_WIN32)
-    const int sought = _fseeki64(local->file, offset, SEEK_SET);
-#else
-    const int sought = fseeko(local->file, static_cast<off_t>(offset), SEEK_SET);
-#endif
+    const int sought = rkplatform::Seek(local->file, offset, SEEK_SET);
     return sought == 0 ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_CANTSEEK;  // libcurl then reads past
 }
 
-const rkcurl::ftp::FtpProfile kPutFile{"CRFTP::PutFile", true, RKERR_PERFORM};
+// libcurl's shape of CRFTP::ReadFunc; aborts the transfer on a read error.
+size_t ReadFromFile(char* buffer, size_t size, size_t count, void* stream);
 
 // The local file, opened "rb", as the upload source; resume adds the size query (SIZE), the
 // seek past what the server has and APPE.
-class UploadRequest : public rkcurl::ftp::FtpRequest {
+class UploadRequest : public rkcurl::Request {
 public:
     UploadRequest(CRFTP& session, const wchar_t* localPath, bool resume)
-        : FtpRequest(session, kPutFile), m_localPath(localPath), m_resume(resume) {}
+        : Request(session, rkcurl::ftp::TransferShape("CRFTP::PutFile")),
+          m_localPath(localPath),
+          m_resume(resume) {}
 
 private:
     int SetOwnOptions() override {
-        if (!m_file.Open(m_localPath != nullptr ? m_localPath : L"", L"rb")) {
-            return Fail(RKERR_FILE_OPEN, 0);
-        }
-        m_detach.emplace(Handle());  // released before the stream closes
-        if (m_resume) m_resumeDetach.emplace(Handle());
-        if (!SetOption(CURLOPT_UPLOAD, 1L) || !SetOption(CURLOPT_READFUNCTION, FileReader()) ||
-            !SetOption(CURLOPT_READDATA, static_cast<void*>(m_file.Get()))) {
+        if (!m_file.Open(rkcurl::OrEmpty(m_localPath), L"rb")) return Fail(RKERR_FILE_OPEN, 0);
+        m_remover.emplace(Handle());  // released before the stream closes
+        if (m_resume) m_resumeRemover.emplace(Handle());
+        const curl_read_callback reader = &ReadFromFile;
+        if (!SetOption(Channel(), CURLOPT_UPLOAD, 1L) ||
+            !SetOption(Channel(), CURLOPT_READFUNCTION, reader) ||
+            !SetOption(Channel(), CURLOPT_READDATA, static_cast<void*>(m_file.Get()))) {
             return Fail(RKERR_SET_OPTION, LastCurlCode());
         }
         const curl_off_t size = m_file.Size();
-        if (size >= 0 && !SetOption(CURLOPT_INFILESIZE_LARGE, size)) {
+        if (size >= 0 && !SetOption(Channel(), CURLOPT_INFILESIZE_LARGE, size)) {
             return Fail(RKERR_SET_OPTION, LastCurlCode());
         }
         if (!m_resume) return 0;
         // Offset -1: libcurl asks the server for the size (SIZE), seeks past it and appends.
         m_source = SeekSource{m_file.Get(), size};
         const curl_seek_callback seeker = &SeekCallback;
-        if (!SetOption(CURLOPT_SEEKFUNCTION, seeker) ||
-            !SetOption(CURLOPT_SEEKDATA, static_cast<void*>(&m_source)) ||
-            !SetOption(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(-1))) {
+        if (!SetOption(Channel(), CURLOPT_SEEKFUNCTION, seeker) ||
+            !SetOption(Channel(), CURLOPT_SEEKDATA, static_cast<void*>(&m_source)) ||
+            !SetOption(Channel(), CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(-1))) {
             return Fail(RKERR_SET_OPTION, LastCurlCode());
         }
         return 0;
     }
 
     void ReleaseOwn() override {
-        m_resumeDetach.reset();
-        m_detach.reset();
+        m_resumeRemover.reset();
+        m_remover.reset();
         m_file.Close();
     }
 
@@ -79,8 +84,8 @@ private:
     const bool m_resume;
     rkcurl::FileStream m_file;
     SeekSource m_source{nullptr, -1};
-    std::optional<rkcurl::ftp::UploadDetach> m_detach;
-    std::optional<rkcurl::ftp::UploadResumeDetach> m_resumeDetach;
+    std::optional<rkcurl::ftp::UploadSourceRemover> m_remover;
+    std::optional<rkcurl::ftp::UploadResumeRemover> m_resumeRemover;
 };
 
 }  // namespace
@@ -89,12 +94,21 @@ size_t CRFTP::ReadFunc(void* destination, size_t size, size_t count, FILE* strea
     return std::fread(destination, size, count, stream);
 }
 
-size_t CRFTP::ReadCallback(char* buffer, size_t size, size_t count, void* stream) {
+namespace {
+
+size_t ReadFromFile(char* buffer, size_t size, size_t count, void* stream) {
     FILE* file = static_cast<FILE*>(stream);
-    const size_t items = ReadFunc(buffer, size, count, file);
+    const size_t items = rkcurl::ConnectionAccess::ReadFunc(buffer, size, count, file);
     // A short read with the error flag set would otherwise look like the end of the file.
     if (items == 0 && std::ferror(file) != 0) return CURL_READFUNC_ABORT;
     return items * size;
+}
+
+}  // namespace
+
+std::unique_ptr<rkcurl::Request> rkcurl::ftp::MakeUpload(CRFTP& channel, const wchar_t* localPath,
+                                                         bool resume) {
+    return std::make_unique<UploadRequest>(channel, localPath, resume);
 }
 
 int CRFTP::PutFile(const wchar_t* localPath) {

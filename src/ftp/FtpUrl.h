@@ -5,13 +5,11 @@
 #include <string>
 
 #include "RKCurl/TextConversion.h"
-#include "connection/PathComposition.h"
+#include "foundation/PathRules.h"
+#include "ftp/FtpRequests.h"
 
 namespace rkcurl {
 namespace ftp {
-
-// The prefix every CRFTP preparation uses, whatever prefix its caller passes.
-constexpr wchar_t kScheme[] = L"ftp://";
 
 // Scheme, server and HREF joined without a separator (an HREF begins with "/").
 inline std::string Url(const std::wstring& server, const std::string& href) {

@@ -1,17 +1,16 @@
-# The FTP client: the request sequence, session, commands, directories, listing, tree removal,
-# download, upload, the option resets of the operations, and the tree transfers (tree/).
+# The FTP client: the object, commands, directories, listing, tree removal, download, upload,
+# the handle restorers of the operations, and the tree transfers (tree/).
 set(RKCURL_FTP_SOURCES
+    ftp/CRFTP.cpp
     ftp/FindRecord.cpp
     ftp/FtpCommands.cpp
-    ftp/FtpDownload.cpp
     ftp/FtpDirectories.cpp
+    ftp/FtpDownload.cpp
     ftp/FtpEnumeration.cpp
     ftp/FtpListingFetch.cpp
-    ftp/FtpRequest.cpp
-    ftp/OptionResets.cpp
-    ftp/FtpSession.cpp
     ftp/FtpTreeRemoval.cpp
     ftp/FtpUpload.cpp
+    ftp/HandleRestore.cpp
     ftp/CRFTPTree.cpp
     ftp/tree/FileHashes.cpp
     ftp/tree/LocalTree.cpp

@@ -2,20 +2,24 @@
 // only when the whole transfer succeeded.
 #include <cstring>
 
-#include "http/HttpRequest.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/CurlOption.h"
+#include "http/HttpOperation.h"
 
 using oru::shared::error::RKERR_SET_OPTION;
 
 namespace {
 
-const rkcurl::RequestProfile kGetBuffer = {
-    "CRHTTP::GetBuffer", rkcurl::TlsStep::WhenSecure, true, false, true, true, false};
+using rkcurl::SetOption;
 
-class BufferDownload : public rkcurl::HttpRequest {
+const rkcurl::http::HttpShape kGetBuffer =
+    rkcurl::http::HttpShape("CRHTTP::GetBuffer").SendsForm().ConsumesFields().MayGetPlain();
+
+class BufferDownload : public rkcurl::http::HttpOperation {
 public:
     BufferDownload(CRHTTP& client, std::uint64_t capacity, unsigned char* buffer,
                    std::uint64_t& received)
-        : HttpRequest(client, kGetBuffer),
+        : HttpOperation(client, kGetBuffer),
           m_capacity(capacity),
           m_buffer(buffer),
           m_received(received),
@@ -28,19 +32,19 @@ protected:
         m_record.start = m_record.cursor = m_block.Get();
     }
 
-    int SetOwnOptions() override {
-        CRHTTP::WriteCallback& callback = WriteCallbackSlot();
+    int SetRequestOptions() override {
+        CRHTTP::WriteCallback& callback = rkcurl::ConnectionAccess::WriteCallback(Client());
         callback = &CRHTTP::WriteBufferCallbackFunc;
-        if (SetOption(CURLOPT_WRITEFUNCTION, callback) &&
-            SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&m_record))) {
+        if (SetOption(Client(), CURLOPT_WRITEFUNCTION, callback) &&
+            SetOption(Client(), CURLOPT_WRITEDATA, static_cast<void*>(&m_record))) {
             return 0;
         }
         callback = nullptr;
         return Fail(RKERR_SET_OPTION, LastCurlCode());
     }
 
-    int AfterPerform(int result) override {
-        WriteCallbackSlot() = nullptr;
+    int AfterTransfer(int result) override {
+        rkcurl::ConnectionAccess::WriteCallback(Client()) = nullptr;
         return result;
     }
 
@@ -55,7 +59,7 @@ protected:
         m_received = m_record.length;
     }
 
-    void ReleaseOwn() override { m_block.Release(); }
+    void ReleaseParts() override { m_block.Release(); }
 
 private:
     std::uint64_t m_capacity;

@@ -1,36 +1,36 @@
 // GetFile and GetBulkFile: the body goes to a local file, the caller's write function, or the
 // response text.
-#include "http/HttpRequest.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/CurlOption.h"
+#include "http/HttpOperation.h"
 
 using oru::shared::error::RKERR_FILE_OPEN;
 using oru::shared::error::RKERR_SET_OPTION;
 
 namespace {
 
-using rkcurl::RequestProfile;
-using rkcurl::TlsStep;
+using rkcurl::SetOption;
+using rkcurl::http::HttpShape;
 
-const RequestProfile kGetFile = {
-    "CRHTTP::GetFile", TlsStep::WhenSecure, true, false, false, true, false};
-const RequestProfile kGetBulkFile = {
-    "CRHTTP::GetBulkFile", TlsStep::WhenSecure, true, false, false, true, false};
+const HttpShape kGetFile = HttpShape("CRHTTP::GetFile").SendsForm().MayGetPlain();
+const HttpShape kGetBulkFile = HttpShape("CRHTTP::GetBulkFile").SendsForm().MayGetPlain();
 
-class FileDownload : public rkcurl::HttpRequest {
+class FileDownload : public rkcurl::http::HttpOperation {
 public:
     // Replaces the file at path; with size, appends to it and counts into size.
     FileDownload(CRHTTP& client, const wchar_t* path, std::uint64_t* size)
-        : HttpRequest(client, size == nullptr ? kGetFile : kGetBulkFile),
+        : HttpOperation(client, size == nullptr ? kGetFile : kGetBulkFile),
           m_path(path),
           m_size(size),
           m_record{nullptr, size == nullptr ? 0 : *size} {}
 
 protected:
-    int SetOwnOptions() override {
-        CRHTTP::WriteCallback& callback = WriteCallbackSlot();
+    int SetRequestOptions() override {
+        CRHTTP::WriteCallback& callback = rkcurl::ConnectionAccess::WriteCallback(Client());
         if (m_path == nullptr) {
             if (callback == nullptr) return 0;  // the writer of Prepare fills the response text
-            if (SetOption(CURLOPT_WRITEFUNCTION, callback) &&
-                SetOption(CURLOPT_WRITEDATA, static_cast<void*>(nullptr))) {
+            if (SetOption(Client(), CURLOPT_WRITEFUNCTION, callback) &&
+                SetOption(Client(), CURLOPT_WRITEDATA, static_cast<void*>(nullptr))) {
                 return 0;
             }
             return Fail(RKERR_SET_OPTION, LastCurlCode());  // the caller's callback stays
@@ -45,15 +45,17 @@ protected:
         m_record.file = m_stream.Get();
         void* const userData =
             append ? static_cast<void*>(&m_record) : static_cast<void*>(m_stream.Get());
-        if (SetOption(CURLOPT_WRITEFUNCTION, callback) && SetOption(CURLOPT_WRITEDATA, userData)) {
+        if (SetOption(Client(), CURLOPT_WRITEFUNCTION, callback) &&
+            SetOption(Client(), CURLOPT_WRITEDATA, userData)) {
             return 0;
         }
         callback = nullptr;
         return Fail(RKERR_SET_OPTION, LastCurlCode());
     }
 
-    int AfterPerform(int result) override {
-        WriteCallbackSlot() = nullptr;  // a stored callback serves one transfer
+    int AfterTransfer(int result) override {
+        rkcurl::ConnectionAccess::WriteCallback(Client()) =
+            nullptr;  // a stored callback serves one transfer
         if (m_stream.Get() == nullptr) return result;
         if (m_size != nullptr) *m_size = m_record.bytesWritten;  // also after a failure
         // The last bytes reach the file only at the flush of the close: a file that cannot take
@@ -62,7 +64,7 @@ protected:
         return result == CURLE_OK && !closed ? CURLE_WRITE_ERROR : result;
     }
 
-    void ReleaseOwn() override { m_stream.Close(); }
+    void ReleaseParts() override { m_stream.Close(); }
 
 private:
     const wchar_t* m_path;

@@ -1,48 +1,53 @@
 // GetPage and GetSOAPPage: the body goes to the response text.
-#include "http/HttpRequest.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/CurlOption.h"
+#include "http/HttpOperation.h"
 
 using oru::shared::error::RKERR_SET_OPTION;
 
 namespace {
 
-using rkcurl::RequestProfile;
-using rkcurl::TlsStep;
+using rkcurl::SetOption;
+using rkcurl::http::HttpShape;
+using rkcurl::http::TlsStep;
 
-const RequestProfile kGetPage = {
-    "CRHTTP::GetPage", TlsStep::WhenSecure, true, false, false, true, false};
-const RequestProfile kGetSOAPPage = {
-    "CRHTTP::GetSOAPPage", TlsStep::Always, false, false, false, false, true};
+const HttpShape kGetPage = HttpShape("CRHTTP::GetPage").SendsForm().MayGetPlain();
+const HttpShape kGetSOAPPage =
+    HttpShape("CRHTTP::GetSOAPPage").Tls(TlsStep::Always).FollowsRedirects();
 
-class PageRequest : public rkcurl::HttpRequest {
+class PageRequest : public rkcurl::http::HttpOperation {
 public:
-    explicit PageRequest(CRHTTP& client) : HttpRequest(client, kGetPage) {}
+    explicit PageRequest(CRHTTP& client) : HttpOperation(client, kGetPage) {}
 
 protected:
-    int SetOwnOptions() override {
+    int SetRequestOptions() override {
         SetPageHeaders();
         return 0;
     }
 };
 
-class SoapRequest : public rkcurl::HttpRequest {
+class SoapRequest : public rkcurl::http::HttpOperation {
 public:
-    explicit SoapRequest(CRHTTP& client) : HttpRequest(client, kGetSOAPPage) {}
+    explicit SoapRequest(CRHTTP& client) : HttpOperation(client, kGetSOAPPage) {}
 
 protected:
-    int SetOwnOptions() override {
-        if (!SoapBody().empty()) {
-            SetOption(CURLOPT_POST, 1L);  // result ignored: POSTFIELDS makes it a POST anyway
+    int SetRequestOptions() override {
+        const std::string& body = rkcurl::ConnectionAccess::SoapBody(Client());
+        const std::string& line = rkcurl::ConnectionAccess::SoapHeader(Client());
+        if (!body.empty()) {
+            SetOption(Client(), CURLOPT_POST,
+                      1L);  // result ignored: POSTFIELDS makes it a POST anyway
             // No length: libcurl sends the text up to its first zero byte, read from the member.
-            if (!SetOption(CURLOPT_POSTFIELDS, SoapBody().c_str())) {
+            if (!SetOption(Client(), CURLOPT_POSTFIELDS, body.c_str())) {
                 return Fail(RKERR_SET_OPTION, LastCurlCode());
             }
         }
-        Headers().Append(rkcurl::kKeepAlive);
+        Headers().Append(rkcurl::http::kKeepAlive);
         Headers().Append("Content-type: text/html; charset=UTF8");
-        if (!SoapHeader().empty()) Headers().Append(SoapHeader().c_str());
-        SetOption(CURLOPT_USERAGENT, rkcurl::kUserAgent);
+        if (!line.empty()) Headers().Append(line.c_str());
+        SetOption(Client(), CURLOPT_USERAGENT, rkcurl::http::kUserAgent);
         SetHeaderList();
-        SetOption(CURLOPT_FOLLOWLOCATION, 1L);
+        SetOption(Client(), CURLOPT_FOLLOWLOCATION, 1L);
         return 0;
     }
 };

@@ -3,30 +3,37 @@
 #include <RKLogging/RKLogging.h>
 
 #include "RKCurl/TextConversion.h"
+#include "connection/ConnectionAccess.h"
+#include "connection/CurlOption.h"
 #include "foundation/LogSites.h"
-#include "http/HttpRequest.h"
+#include "foundation/WideText.h"
+#include "http/HttpOperation.h"
 
 using oru::shared::error::RKERR_ABORTED;
 using oru::shared::error::RKERR_PERFORM;
 
 namespace {
 
-using rkcurl::RequestProfile;
-using rkcurl::TlsStep;
+using rkcurl::SetOption;
+using rkcurl::http::HttpShape;
+using rkcurl::http::TlsStep;
 
-const RequestProfile kPostBuffer = {
-    "CRHTTP::PostBuffer", TlsStep::ThroughPrepareSecurity, true, true, true, false, false};
+const HttpShape kPostBuffer = HttpShape("CRHTTP::PostBuffer")
+                                  .Tls(TlsStep::ThroughPrepareSecurity)
+                                  .SendsForm()
+                                  .FormRefusalFails()
+                                  .ConsumesFields();
 // Hosts filter their traces on this name, which predates the operation's current one.
-const RequestProfile kPostFile = {
-    "CRHTTP::PostPage", TlsStep::WhenSecure, true, true, true, false, false};
+const HttpShape kPostFile =
+    HttpShape("CRHTTP::PostPage").SendsForm().FormRefusalFails().ConsumesFields();
 
 const char kBufferPart[] = "file_buffer";  // the part's name and the file name it announces
 const wchar_t kDefaultFileField[] = L"FileField";
 
-class BufferUpload : public rkcurl::HttpRequest {
+class BufferUpload : public rkcurl::http::HttpOperation {
 public:
     BufferUpload(CRHTTP& client, const unsigned char* data, int length)
-        : HttpRequest(client, kPostBuffer), m_data(data), m_length(length) {}
+        : HttpOperation(client, kPostBuffer), m_data(data), m_length(length) {}
 
 protected:
     void AddLeadingParts() override {
@@ -46,11 +53,11 @@ private:
     int m_length;
 };
 
-class FileUpload : public rkcurl::HttpRequest {
+class FileUpload : public rkcurl::http::HttpOperation {
 public:
     FileUpload(CRHTTP& client, const wchar_t* path, const wchar_t* fieldName)
-        : HttpRequest(client, kPostFile),
-          m_path(path != nullptr ? path : L""),
+        : HttpOperation(client, kPostFile),
+          m_path(rkcurl::OrEmpty(path)),
           m_fieldName(fieldName != nullptr && *fieldName != L'\0' ? fieldName : kDefaultFileField) {
     }
 
@@ -60,7 +67,7 @@ protected:
                        oru::helper::WideStrToNarStr(m_path));
     }
 
-    int SetOwnOptions() override {
+    int SetRequestOptions() override {
         SetPageHeaders();
         return 0;
     }

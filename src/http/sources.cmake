@@ -1,10 +1,12 @@
-# The HTTP client: the object, its write functions, the request sequence and the operations.
+# The HTTP client: the object, its request controls and write functions, what every operation
+# adds to the request core, and the operations.
 set(RKCURL_HTTP_SOURCES
-    http/HttpClient.cpp
-    http/RequestControls.cpp
-    http/WriteFunctions.cpp
-    http/HttpRequest.cpp
-    http/PageRequests.cpp
+    http/BufferDownload.cpp
+    http/CRHTTP.cpp
     http/Downloads.cpp
+    http/HttpOperation.cpp
+    http/PageRequests.cpp
+    http/RequestControls.cpp
+    http/ResumableDownload.cpp
     http/Uploads.cpp
-    http/BufferDownload.cpp)
+    http/WriteFunctions.cpp)

@@ -53,13 +53,34 @@ std::FILE* CreateExclusive(const std::wstring& name) {
     std::FILE* file = _wfdopen(fd, L"wb");
     if (file == nullptr) _close(fd);
 #else
-    const int fd = ::open(Narrow(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(Narrow(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
     std::FILE* file = ::fdopen(fd, "wb");
     if (file == nullptr) ::close(fd);
 #endif
     return file;
 }
+
+#if !defined(_WIN32)
+// The process's umask as /proc tells it (Linux 4.7 and later), without changing it: umask()
+// itself can only be read by setting it, which would race with other threads creating files.
+// 077 (keep the file private) when it cannot be told.
+mode_t CurrentUmask() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr) return 077;
+    mode_t mask = 077;
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1) {
+            mask = static_cast<mode_t>(value & 0777);
+            break;
+        }
+    }
+    std::fclose(status);
+    return mask;
+}
+#endif
 
 }  // namespace
 
@@ -74,6 +95,18 @@ std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created) {
         if (errno != EEXIST) return nullptr;  // the directory refuses, not a taken name
     }
     return nullptr;
+}
+
+void TakeModeOf(std::FILE* file, const std::wstring& target) {
+#if defined(_WIN32)
+    (void)file;
+    (void)target;
+#else
+    struct stat info {};
+    const bool replaces = ::stat(Narrow(target).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const mode_t mode = replaces ? info.st_mode & 07777 : 0666 & ~CurrentUmask();
+    (void)::fchmod(::fileno(file), mode);
+#endif
 }
 
 bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
@@ -99,6 +132,22 @@ bool IsDirectory(const std::wstring& path) {
 #else
     struct stat info {};
     return ::stat(Narrow(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+#endif
+}
+
+int Seek(std::FILE* file, std::int64_t offset, int origin) {
+#if defined(_WIN32)
+    return _fseeki64(file, offset, origin);
+#else
+    return fseeko(file, static_cast<off_t>(offset), origin);
+#endif
+}
+
+std::int64_t Tell(std::FILE* file) {
+#if defined(_WIN32)
+    return _ftelli64(file);
+#else
+    return ftello(file);
 #endif
 }
 

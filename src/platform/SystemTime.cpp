@@ -2,41 +2,25 @@
 #include <cstdint>
 
 #include "RKCurl/WindowsTypes.h"
+#include "platform/CivilCalendar.h"
+#include "platform/FileTimeEpoch.h"
 
 namespace {
 
-constexpr std::int64_t kTicksPerSecond = 10000000;
-constexpr std::int64_t kTicksPerDay = kTicksPerSecond * 86400;
-// Days from 1601-01-01 to 1970-01-01.
-constexpr std::int64_t kDaysFrom1601To1970 = 134774;
+using rkplatform::CivilFromDays;
+using rkplatform::DaysFromCivil;
+using rkplatform::kDaysFrom1601To1970;
+using rkplatform::kTicksPerSecond;
 
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+constexpr std::int64_t kTicksPerDay = kTicksPerSecond * 86400;
+
+bool IsLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yoe + era * 400 + (month <= 2));
 }
 
 }  // namespace

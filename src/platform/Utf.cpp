@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "rkcommon/Utf8Append.h"
+
 static_assert(sizeof(wchar_t) == 4, "this platform layer expects UTF-32 wide text");
 
 namespace rkplatform {
@@ -18,33 +20,23 @@ struct LeadRule {
 };
 
 bool RuleForLead(unsigned char lead, LeadRule& rule) {
-    if (lead >= 0xC2 && lead <= 0xDF) rule = {1, 0x80, 0xBF};
-    else if (lead == 0xE0) rule = {2, 0xA0, 0xBF};
-    else if ((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF) rule = {2, 0x80, 0xBF};
-    else if (lead == 0xED) rule = {2, 0x80, 0x9F};
-    else if (lead == 0xF0) rule = {3, 0x90, 0xBF};
-    else if (lead >= 0xF1 && lead <= 0xF3) rule = {3, 0x80, 0xBF};
-    else if (lead == 0xF4) rule = {3, 0x80, 0x8F};
-    else return false;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        rule = {1, 0x80, 0xBF};
+    else if (lead == 0xE0)
+        rule = {2, 0xA0, 0xBF};
+    else if ((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF)
+        rule = {2, 0x80, 0xBF};
+    else if (lead == 0xED)
+        rule = {2, 0x80, 0x9F};
+    else if (lead == 0xF0)
+        rule = {3, 0x90, 0xBF};
+    else if (lead >= 0xF1 && lead <= 0xF3)
+        rule = {3, 0x80, 0xBF};
+    else if (lead == 0xF4)
+        rule = {3, 0x80, 0x8F};
+    else
+        return false;
     return true;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 }  // namespace
@@ -91,9 +83,7 @@ std::string WideToUtf8(const wchar_t* text, std::size_t length) {
     std::string out;
     out.reserve(length);
     for (std::size_t i = 0; i < length && text[i] != 0; ++i) {
-        char32_t cp = static_cast<char32_t>(static_cast<std::uint32_t>(text[i]));
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
-        AppendUtf8(out, cp);
+        rkcommon::AppendUtf8(out, static_cast<std::uint32_t>(text[i]));
     }
     return out;
 }

@@ -196,6 +196,27 @@ TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
     EXPECT_EQ(absent.m_error.whatEx(), CURLE_COULDNT_CONNECT);
 }
 
+int CollectDebug(void* text, int type, const char* data, std::size_t size) {
+    if (type == CURLINFO_HEADER_OUT) static_cast<std::string*>(text)->append(data, size);
+    return 0;
+}
+
+// A host reads the record, the replies and the reply code without deriving a class, and
+// gets libcurl's verbose output through its callback.
+TEST_F(PyFtpTest, HostsReadTheRecordTheRepliesAndTheDebugOutput) {
+    CRFTP ftp;
+    ftp.SetServer(server.HostPort().c_str());
+    ftp.SetHREF(rktest::Wide(remote + "/missing.txt").c_str());
+    std::string sent;
+    ftp.SetDebugCallback(&CollectDebug, &sent);
+    EXPECT_EQ(ftp.GetLastResponseCode(), 0);
+    EXPECT_EQ(ftp.GetFile(), 2517);
+    EXPECT_EQ(ftp.GetError().whatEx(), CURLE_REMOTE_FILE_NOT_FOUND);
+    EXPECT_EQ(ftp.GetLastResponseCode(), 550);
+    EXPECT_NE(ftp.GetHeaderText().find("550 "), std::string::npos);
+    EXPECT_NE(sent.find("SIZE missing.txt"), std::string::npos);
+}
+
 // An upload; after it the handle no longer uploads: a command on it only sends the command.
 TEST_F(PyFtpTest, PutFile) {
     rktest::TempDir tmp;

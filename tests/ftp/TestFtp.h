@@ -17,6 +17,7 @@
 #include "FtpTestServers.h"
 #include "LogCapture.h"
 #include "RKCurl/RKCurl.h"
+#include "platform/FileTimeEpoch.h"
 
 using Codes = std::vector<int>;
 using Lines = std::vector<std::string>;
@@ -118,7 +119,7 @@ inline std::uint64_t Ticks(const FILETIME& t) {
     return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
 }
 inline std::uint64_t UnixTicks(std::int64_t seconds) {
-    return (seconds + 11644473600) * 10000000u;
+    return (seconds + rkplatform::kSecondsFrom1601To1970) * rkplatform::kTicksPerSecond;
 }
 
 // A record as (name, attributes, size, ticks, may be a link).

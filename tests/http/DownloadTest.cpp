@@ -95,6 +95,7 @@ TEST_F(DownloadTest, FailedTransfers) {
     WriteFile(folder.Path("old"), "old");
     EXPECT_EQ(client.GetFile(folder.WidePath("old").c_str()), RKERR_PERFORM);
     EXPECT_EQ(ReadFile(folder.Path("old")), "");
+    EXPECT_EQ(client.GetLastResponseCode(), 404);  // read after the handle is gone
 
     client.SetHREF(L"/bytes/4000000");  // a stop counts what reached the file
     client.SetProgressCallback(&StopOnceDataArrived);

@@ -6,37 +6,29 @@
 #include <string>
 
 #include "ftp/listing/ListingDates.h"
+#include "platform/CivilCalendar.h"
 
 namespace listingtest {
 
 #if defined(_WIN32)
-// The Windows C runtime has no timegm and refuses times before 1970: the proleptic Gregorian
-// calendar by hand, for the two readings below (fields in range, as they use them).
+// The Windows C runtime has no timegm and refuses times before 1970: the platform layer's
+// calendar, for the two readings below (fields in range, as they use them).
 inline std::time_t timegm(std::tm* tm) {
-    std::int64_t y = tm->tm_year + 1900;
-    const int m = tm->tm_mon + 1;
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + tm->tm_mday - 1;
-    const std::int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    const std::int64_t days =
+        rkplatform::DaysFromCivil(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday);
     return static_cast<std::time_t>(days * 86400 + tm->tm_hour * 3600 + tm->tm_min * 60 +
                                     tm->tm_sec);
 }
 inline std::tm* gmtime_r(const std::time_t* t, std::tm* out) {
     const std::int64_t seconds = static_cast<std::int64_t>(*t);
-    std::int64_t z = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-    const std::int64_t rest = seconds - z * 86400;
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+    const std::int64_t rest = seconds - days * 86400;
+    int year = 0, month = 0, day = 0;
+    rkplatform::CivilFromDays(days, year, month, day);
     *out = std::tm{};
-    out->tm_mday = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    out->tm_mon = static_cast<int>(mp < 10 ? mp + 2 : mp - 10);
-    out->tm_year = static_cast<int>(yoe + era * 400 + (out->tm_mon <= 1)) - 1900;
+    out->tm_mday = day;
+    out->tm_mon = month - 1;
+    out->tm_year = year - 1900;
     out->tm_hour = static_cast<int>(rest / 3600);
     out->tm_min = static_cast<int>(rest / 60 % 60);
     out->tm_sec = static_cast<int>(rest % 60);

@@ -6,7 +6,7 @@
 
 #include "LogCapture.h"
 #include "TestConnection.h"
-#include "connection/PathComposition.h"
+#include "foundation/PathRules.h"
 
 using oru::shared::error::RKERR_PERFORM;
 
@@ -53,7 +53,7 @@ TEST(Exports, TheThreeItemsThatNoOperationUses) {
     EXPECT_EQ(nRKCurl, 0);
 }
 
-TEST(PathComposition, NormalizeConcatenateAndPathName) {
+TEST(PathRules, NormalizeConcatenateAndPathName) {
     TestConnection c;
     EXPECT_EQ(c.Normalize("a\\b\\c"), "a/b/c");
     EXPECT_EQ(c.Normalize("\\\\srv\\share\\"), "//srv/share/");
@@ -86,7 +86,7 @@ TEST(PathComposition, NormalizeConcatenateAndPathName) {
 
 // FTP names as URL text: every byte outside the unreserved characters encoded, "/" kept; a
 // name that already looks encoded ("%41") is a name, so its "%" is encoded too.
-TEST(PathComposition, EncodeSegments) {
+TEST(PathRules, EncodeSegments) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},
         {"/pub/incoming/file-1_v2.~tar.gz", "/pub/incoming/file-1_v2.~tar.gz"},  // unchanged

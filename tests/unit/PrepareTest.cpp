@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "CurlInterposer.h"
 #include "LogCapture.h"
@@ -177,4 +178,51 @@ TEST_F(PrepareTest, ReuseAddsOneSharedCacheAndOffAddsNothing) {
     c.SetReuseConnections(0);
     ASSERT_EQ(c.Prepare(L"ftp://"), 0);
     EXPECT_EQ(CurlInterposer::SetoptOptions(), kPlainOptions);
+}
+
+int Debug(void*, int, const char*, std::size_t) {
+    return 0;
+}
+
+// Each opt-in setter adds its options after the shared ones, and only while it is set.
+TEST_F(PrepareTest, OptInSettersAddTheirOptionsOnlyWhenSet) {
+    struct Row {
+        const char* name;
+        std::function<void(TestConnection&)> set;
+        std::vector<int> added;
+    };
+    int data = 0;
+    const std::vector<Row> rows = {
+        {"netrc",
+         [](TestConnection& c) { c.SetNetrcFile(L"/n"); },
+         {CURLOPT_NETRC, CURLOPT_NETRC_FILE}},
+        {"netrc empty", [](TestConnection& c) { c.SetNetrcFile(L""); }, {}},
+        {"netrc null", [](TestConnection& c) { c.SetNetrcFile(nullptr); }, {}},
+        {"no proxy", [](TestConnection& c) { c.SetNoProxy(L""); }, {CURLOPT_NOPROXY}},
+        {"no proxy null", [](TestConnection& c) { c.SetNoProxy(nullptr); }, {}},
+        {"debug",
+         [&](TestConnection& c) { c.SetDebugCallback(&Debug, &data); },
+         {CURLOPT_DEBUGFUNCTION, CURLOPT_DEBUGDATA, CURLOPT_VERBOSE}},
+        {"debug null", [&](TestConnection& c) { c.SetDebugCallback(nullptr, &data); }, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestConnection c;
+        row.set(c);
+        CurlInterposer::Reset();
+        const TestConnection copy(c);  // copied with the object
+        TestConnection prepared(copy);
+        ASSERT_EQ(prepared.Prepare(L"ftp://"), 0);
+        std::vector<int> expected = kPlainOptions;
+        expected.insert(expected.end(), row.added.begin(), row.added.end());
+        EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
+    }
+    TestConnection c;
+    c.SetNetrcFile(L"/home/n\u00E9trc");
+    c.SetNoProxy(L"localhost,.example");
+    ASSERT_EQ(c.Prepare(L"ftp://"), 0);
+    EXPECT_EQ(Find(CURLOPT_NETRC).number, CURL_NETRC_OPTIONAL);
+    EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_NETRC_FILE).pointer), "/home/n\xC3\xA9trc");
+    EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_NOPROXY).pointer), "localhost,.example");
+    EXPECT_EQ(c.GetLastResponseCode(), 0);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "RKCurl/RKCurl.h"
+#include "connection/ConnectionState.h"
 
 class TestConnection : public CConnection {
 public:
@@ -20,8 +21,8 @@ public:
     using CConnection::m_urlBuffer;
     using CConnection::m_userPassword;
     using CConnection::Normalize;
-    using CConnection::ReleaseHandle;
     using CConnection::WriteStream;
 
     std::wstring Href() const { return GetHREF(); }
+    void ReleaseHandle() { rkcurl::ReleaseHandle(*this); }
 };

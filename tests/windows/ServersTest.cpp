@@ -1,6 +1,6 @@
 // The clients under Windows against real servers on 127.0.0.1 that run on the Linux side:
-// libcurl's listing with its CR LF line ends, and local files with non-ASCII names opened
-// through _wfopen for downloads and uploads.
+// libcurl's listing with its CR LF line ends, local files with non-ASCII names opened through
+// _wfopen for downloads and uploads, and Schannel's certificate checks against a CA file.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include "RKCurl/RKCurl.h"
 
 using oru::helper::NarStrToWideStr;
+using oru::helper::WideStrToNarStr;
 
 namespace {
 
@@ -117,6 +118,11 @@ TEST_F(WindowsFtp, DownloadAndUploadThroughNonAsciiLocalPaths) {
     EXPECT_EQ(_wremove(ServerFile(L"uploaded-" + kName).c_str()), 0);
 }
 
+class HttpClient : public CRHTTP {
+public:
+    using CRHTTP::m_error;
+};
+
 class WindowsHttp : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -130,7 +136,7 @@ protected:
         http.GetResponse(&text[0], text.size(), length);
         return text;
     }
-    CRHTTP http;
+    HttpClient http;
 };
 
 TEST_F(WindowsHttp, PagePostsTheFormFields) {
@@ -159,6 +165,37 @@ TEST_F(WindowsHttp, SecurePageThroughSchannel) {
     http.AddMultiPartField(L"colour", L"blue");
     ASSERT_EQ(http.GetPage(), 0) << http.Validate();
     EXPECT_NE(Response().find("colour=blue"), std::string::npos);
+}
+
+// The HTTPS server's certificate, signed by a CA made for the run, names DNS localhost and IP
+// 127.0.0.1: Schannel must match either form of the host against it.
+TEST_F(WindowsHttp, VerifiedTlsByHostNameAndByAddress) {
+    const std::wstring port = Env("RKCURL_TEST_HTTPS_PORT");
+    const std::wstring ca = Env("RKCURL_TEST_HTTPS_CA");
+    const std::wstring otherCa = Env("RKCURL_TEST_HTTPS_OTHER_CA");
+    if (port.empty() || ca.empty() || otherCa.empty()) GTEST_SKIP() << "no CA-signed HTTPS server";
+    const struct {
+        const char* what;
+        std::wstring host;
+        std::wstring caFile;
+        int code;
+        int extended;
+    } cases[] = {
+        {"host name", L"localhost:" + port, ca, 0, 0},
+        {"IP address", L"127.0.0.1:" + port, ca, 0, 0},
+        {"another CA", L"127.0.0.1:" + port, otherCa, 2509, 60},  // 60: peer failed verification
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HttpClient client;
+        client.SetServer(c.host.c_str());
+        client.SetSecure(1);
+        client.SetVerifyPeer(1);
+        client.SetCACertificateFile(OnDriveZ(c.caFile).c_str());
+        client.SetHREF(L"/hello.txt");
+        EXPECT_EQ(client.GetPage(), c.code) << WideStrToNarStr(client.m_error.GetMessageEx());
+        EXPECT_EQ(client.m_error.whatEx(), c.extended);
+    }
 }
 
 TEST_F(WindowsHttp, MissingPageIsAFailedTransfer) {

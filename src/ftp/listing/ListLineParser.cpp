@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ftp/listing/Decimal.h"
 #include "ftp/listing/ListingDates.h"
 #include "ftp/listing/SpaceTokens.h"
 #include "ftp/listing/Wrap32.h"
@@ -24,11 +25,7 @@ std::int32_t ReadDecimal(const char* field, int length) {
 std::uint64_t ReadSize64(const char* field, int length) {
     const std::uint64_t low = static_cast<std::uint32_t>(ReadDecimal(field, length));
     std::uint64_t value = 0;
-    for (int k = 0; k < length; ++k) {
-        const unsigned digit = static_cast<unsigned char>(field[k]) - static_cast<unsigned>('0');
-        if (digit > 9 || value > (UINT64_MAX - digit) / 10) return low;  // as the 32-bit rule
-        value = value * 10 + digit;
-    }
+    if (!ReadDecimal64(field, length, value)) return low;  // as the 32-bit rule
     return value > UINT32_MAX ? value : low;
 }
 

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include "ftp/listing/Decimal.h"
 #include "ftp/listing/ListingDates.h"
+#include "platform/CivilCalendar.h"
 
 namespace rklisting {
 
@@ -39,34 +41,10 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Decimal digits only, at least one, below 2^64.
-bool ReadUnsigned(Text text, std::uint64_t& value) {
-    if (text.length == 0) return false;
-    value = 0;
-    for (int k = 0; k < text.length; ++k) {
-        if (!IsDigit(text.data[k])) return false;
-        const unsigned digit = static_cast<unsigned>(text.data[k] - '0');
-        if (value > (UINT64_MAX - digit) / 10) return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
 int Digits(const char* p, int count) {
     int value = 0;
     for (int k = 0; k < count; ++k) value = value * 10 + (p[k] - '0');
     return value;
-}
-
-// Days from 1970-01-01 to the proleptic Gregorian date (month 1..12), in 64 bits: the facts
-// carry four-digit years, beyond the 32-bit seconds of the LIST dates.
-std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
 }
 
 // YYYYMMDDHHMMSS with an optional "." and fraction digits (dropped): seconds since 1970, UTC.
@@ -88,7 +66,9 @@ bool ReadModify(Text text, std::int64_t& seconds) {
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
         return false;
     }
-    seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    // 64-bit days: the facts carry four-digit years, beyond the 32-bit seconds of LIST dates.
+    seconds =
+        rkplatform::DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
     return true;
 }
 
@@ -124,7 +104,7 @@ MlsdLineResult ParseMlsdLine(FtpListEntry& entry, const char* line, int length) 
             type = ReadType(value);
         } else if (Is(name, "size")) {
             std::uint64_t size = 0;
-            if (!ReadUnsigned(value, size)) return MlsdRejected;
+            if (!ReadDecimal64(value.data, value.length, size)) return MlsdRejected;
             entry.sizeKind = SizeBytes;
             entry.size64 = size;
             entry.size = static_cast<std::int32_t>(static_cast<std::uint32_t>(size & 0xFFFFFFFFu));

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "connection/CurlResources.h"
+#include "resources/CurlResources.h"
 
 namespace rkcurl {
 namespace ftp {

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <sstream>
 
 #include "connection/CurlOption.h"
-#include "connection/CurlResources.h"
-#include "connection/PolledPerform.h"
+#include "connection/Request.h"
+#include "ftp/FtpRequests.h"
+#include "ftp/HandleRestore.h"
 #include "ftp/tree/RemoteListing.h"
 #include "ftp/tree/TreeAccess.h"
+#include "resources/CurlResources.h"
 
 using oru::shared::error::RKERR_COMMAND;
 using oru::shared::error::RKERR_CREATE_DIR;
@@ -47,9 +50,65 @@ std::size_t HexLength(HashKind kind) {
     return 0;
 }
 
-Failure FailureOf(const CRFTP& session, int code) {
+Failure FailureOf(CRFTP& session, int code) {
     return Failure{code, TreeAccess::LastCurlCode(session), TreeAccess::ErrorText(session)};
 }
+
+// A request of the tree's own on a session: a listing with its own command, or commands sent
+// without a transfer. Its failures are the tree's to record, once per entry, in the caller's
+// object: the request records none of them in the session.
+class TreeRequest : public Request {
+public:
+    // A listing with command (MLSD, "LIST -a") into the session's body.
+    TreeRequest(CRFTP& session, const char* command)
+        : Request(session, TransferShape(nullptr)), m_command(command) {}
+    // The commands, in the HREF's directory, with no transfer; their replies in the header.
+    TreeRequest(CRFTP& session, const std::vector<std::string>& commands)
+        : Request(session, TransferShape(nullptr)), m_commands(&commands) {}
+
+    // libcurl's result of the transfer (CURLE_FAILED_INIT when it never ran) and the server's
+    // last reply code.
+    CURLcode CurlResult() const { return m_curlResult; }
+    long Reply() const { return m_reply; }
+
+protected:
+    int SetOwnOptions() override {
+        CConnection& session = Channel();
+        if (m_commands == nullptr) {
+            ConnectionAccess::Response(session).clear();
+            m_listingRemover.emplace(Handle());
+            if (SetOption(session, CURLOPT_CUSTOMREQUEST, m_command)) return 0;
+        } else {
+            for (const std::string& command : *m_commands) m_list.Append(command.c_str());
+            ConnectionAccess::Header(session).clear();
+            m_quoteRemover.emplace(Handle(), CURLOPT_QUOTE);
+            if (SetOption(session, CURLOPT_NOBODY, 1L) &&
+                SetOption(session, CURLOPT_QUOTE, m_list.Get()))
+                return 0;
+        }
+        m_curlResult = static_cast<CURLcode>(LastCurlCode());
+        return oru::shared::error::RKERR_SET_OPTION;
+    }
+    int AfterPerform(int result) override {
+        m_curlResult = static_cast<CURLcode>(result);
+        curl_easy_getinfo(Handle(), CURLINFO_RESPONSE_CODE, &m_reply);
+        return result;
+    }
+    int ReportTransferFailure(int result) override { return result; }
+    void ReleaseOwn() override {
+        m_quoteRemover.reset();
+        m_listingRemover.reset();
+    }
+
+private:
+    const char* m_command = nullptr;
+    const std::vector<std::string>* m_commands = nullptr;
+    CurlStringList m_list{FailedLine::Throw};
+    std::optional<QuoteListRemover> m_quoteRemover;  // after the list it takes off the handle
+    std::optional<ListingCommandRemover> m_listingRemover;
+    CURLcode m_curlResult = CURLE_FAILED_INIT;
+    long m_reply = 0;
+};
 
 }  // namespace
 
@@ -155,44 +214,19 @@ bool RemoteTree::List(const std::string& directory, std::vector<TreeItem>& items
 }
 
 CURLcode RemoteTree::Fetch(const std::string& href, const char* command, long& reply) {
-    CRFTP& session = *m_session;
-    TreeAccess::SetHref(session, href);
-    reply = 0;
-    if (TreeAccess::Prepare(session) != 0) return CURLE_FAILED_INIT;
-    TreeAccess::Body(session).clear();
-    CURL* const handle = TreeAccess::Handle(session);
-    CURLcode result = curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, command);
-    if (result == CURLE_OK) {
-        CurlHandleOwner* const owner = ConnectionAccess::SharedCacheHandle(session);
-        result = owner != nullptr ? PerformPolled(*owner) : curl_easy_perform(handle);
-    }
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &reply);
-    curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, static_cast<char*>(nullptr));
-    TreeAccess::SetLastCurlCode(session, result);
-    return result;
+    TreeAccess::SetHref(*m_session, href);
+    TreeRequest listing(*m_session, command);
+    listing.Run();
+    reply = listing.Reply();
+    return listing.CurlResult();
 }
 
 bool RemoteTree::Run(const std::vector<std::string>& commands, int code, Failure& failure) {
     CRFTP* session = Session(failure);
     if (session == nullptr) return false;
     TreeAccess::SetHref(*session, m_root);
-    if (TreeAccess::Prepare(*session) != 0) {
-        failure = FailureOf(*session, code);
-        return false;
-    }
-    CurlStringList list(FailedLine::Throw);
-    for (const std::string& command : commands) list.Append(command.c_str());
-    TreeAccess::Header(*session).clear();
-    CURL* const handle = TreeAccess::Handle(*session);
-    CURLcode result = curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
-    if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_QUOTE, list.Get());
-    if (result == CURLE_OK) {
-        CurlHandleOwner* const owner = ConnectionAccess::SharedCacheHandle(*session);
-        result = owner != nullptr ? PerformPolled(*owner) : curl_easy_perform(handle);
-    }
-    curl_easy_setopt(handle, CURLOPT_QUOTE, static_cast<curl_slist*>(nullptr));
-    TreeAccess::SetLastCurlCode(*session, result);
-    if (result == CURLE_OK) return true;
+    TreeRequest request(*session, commands);
+    if (request.Run() == 0) return true;
     failure = FailureOf(*session, code);
     return false;
 }

@@ -1,5 +1,6 @@
-// The tree transfers' way into a CRFTP: its tree state, sessions of their own made from its
-// settings, and the members a request of theirs uses. CRFTP befriends TreeAccess.
+// The tree transfers' way into a CRFTP, over the library's seam (ConnectionAccess): its tree
+// state, sessions of their own made from its settings, and the members a request of theirs
+// uses.
 #pragma once
 
 #include <curl/curl.h>
@@ -8,6 +9,8 @@
 #include <string>
 
 #include "RKCurl/CRFTP.h"
+#include "connection/ConnectionAccess.h"
+#include "ftp/FtpState.h"
 #include "ftp/tree/TreeItem.h"
 #include "ftp/tree/TreeState.h"
 
@@ -15,35 +18,37 @@ namespace rkcurl {
 namespace ftp {
 
 struct TreeAccess {
-    // The object's tree state, made with the default settings on first use.
-    static TreeState& State(CRFTP& session);
+    // The object's tree settings and latest report, behind its state pointer.
+    static TreeState& State(CRFTP& session) { return ConnectionAccess::State(session).tree; }
+    static const TreeState& State(const CRFTP& session) {
+        return ConnectionAccess::State(session).tree;
+    }
     // A session for the tree's own requests: the object's settings and credentials, none of
     // its handle or listing, no progress callback; with reuse, its requests share one
     // connection cache of their own (one login), closed when the session goes.
     static std::unique_ptr<CRFTP> Session(const CRFTP& origin, bool reuse);
 
-    static void SetHref(CRFTP& session, const std::string& href) { session.m_href = href; }
-    static const std::string& Href(const CRFTP& session) { return session.m_href; }
+    static void SetHref(CRFTP& session, const std::string& href) {
+        ConnectionAccess::Href(session) = href;
+    }
     // A fresh handle for the HREF with every option the object's requests share; 0 or the
     // recorded code.
     static int Prepare(CRFTP& session);
-    static CURL* Handle(const CRFTP& session) { return session.m_curl; }
-    static std::string& Header(CRFTP& session) { return session.m_header; }
-    static std::string& Body(CRFTP& session) { return session.m_response; }
-    // The listing transfer of FindFirstFileW (MLSD or LIST as the session's settings say).
-    static int FetchListing(CRFTP& session, bool& machine) { return session.FetchListing(machine); }
+    static CURL* Handle(CRFTP& session) { return ConnectionAccess::Handle(session); }
+    static std::string& Header(CRFTP& session) { return ConnectionAccess::Header(session); }
+    static std::string& Body(CRFTP& session) { return ConnectionAccess::Response(session); }
     // The session's latest libcurl result and its detail text.
-    static int LastCurlCode(const CRFTP& session) { return session.m_lastCurlCode; }
-    static void SetLastCurlCode(CRFTP& session, int result) { session.m_lastCurlCode = result; }
-    static std::string ErrorText(const CRFTP& session);
+    static int LastCurlCode(CRFTP& session) { return ConnectionAccess::LastCurlCode(session); }
+    static std::string ErrorText(CRFTP& session);
     static CConnection::ProgressCallback Progress(const CRFTP& session) {
-        return session.m_progressCallback;
+        return ConnectionAccess::Progress(session);
     }
-    // Records failure in the object's error record and log, with its detail as libcurl's.
+    // Records failure in the object's error record and log (RecordFailure), with its detail
+    // as libcurl's.
     static int Record(CRFTP& session, const Failure& failure);
     // The main message of the object's error record.
     static void SetMessage(CRFTP& session, const wchar_t* message) {
-        session.m_error.SetMessage(message);
+        ConnectionAccess::Error(session).SetMessage(message);
     }
 };
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "RKCurl/CRFTP.h"
-#include "connection/CurlResources.h"
 #include "ftp/tree/LocalTree.h"
 #include "ftp/tree/ParallelTransfers.h"
 #include "ftp/tree/TreePlan.h"
+#include "resources/CurlResources.h"
 
 namespace rkcurl {
 namespace ftp {

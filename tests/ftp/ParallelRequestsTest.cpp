@@ -1,0 +1,61 @@
+// Requests of one session run at once through the request core: each on a channel of its own
+// (a connection that keeps its login), all in one multi handle on the test's thread.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "TestFtp.h"
+#include "connection/Channel.h"
+#include "connection/MultiPerformer.h"
+#include "ftp/FtpRequests.h"
+
+namespace {
+
+TEST_F(PyFtpTest, TwoRequestsOfOneSessionRunAtOnceAndAChannelCarriesTheNext) {
+    const std::string big(512 * 1024, 'x');
+    Make(local, {"a.txt", "b.txt", "c.txt"});
+    rktest::WriteFile(local + "/a.txt", big);
+    TestFtp session;
+    session.SetNeedAuthentication(1);
+    session.SetUserName(L"rk");
+    session.SetPassword(L"secret");
+    session.SetReuseConnections(0);  // each channel keeps a cache of its own
+    Open(session);
+
+    rkcurl::Channel<CRFTP> first(session), second(session);
+    first.Object().SetHREF(rktest::Wide(remote + "/a.txt").c_str());
+    second.Object().SetHREF(rktest::Wide(remote + "/b.txt").c_str());
+    const std::string target = local + "/got-";
+    auto a = rkcurl::ftp::MakeDownload(first.Object(), rktest::Wide(target + "a").c_str(), false);
+    auto b = rkcurl::ftp::MakeDownload(second.Object(), rktest::Wide(target + "b").c_str(), false);
+    std::unique_ptr<rkcurl::Request> c;
+
+    rkcurl::MultiPerformer performer;
+    std::vector<std::size_t> stillRunning;
+    int results = 0;
+    const auto done = [&](rkcurl::Request& request) {
+        stillRunning.push_back(performer.Running());
+        results += request.Result() == 0 ? 1 : 100;
+    };
+    performer.Add(*a, [&](rkcurl::Request& request) {
+        done(request);
+        // The channel's next file, on the connection it logged in with.
+        first.Object().SetHREF(rktest::Wide(remote + "/c.txt").c_str());
+        c = rkcurl::ftp::MakeDownload(first.Object(), rktest::Wide(target + "c").c_str(), false);
+        performer.Add(*c, done);
+    });
+    performer.Add(*b, done);
+    EXPECT_EQ(performer.Running(), 2u);
+    performer.Run();
+
+    EXPECT_EQ(results, 3);
+    ASSERT_EQ(stillRunning.size(), 3u);
+    EXPECT_EQ(stillRunning[0], 1u);  // the other transfer was still running
+    EXPECT_EQ(rktest::ReadFile(target + "a"), big);
+    EXPECT_EQ(rktest::ReadFile(target + "b"), "b.txt");
+    EXPECT_EQ(rktest::ReadFile(target + "c"), "c.txt");
+    EXPECT_EQ(Only(server.Commands(), {"USER"}).size(), 2u);  // two logins for three files
+    EXPECT_EQ(session.Validate(), 0);
+}
+
+}  // namespace
