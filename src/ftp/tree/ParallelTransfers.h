@@ -5,6 +5,8 @@
 // prepared easy handle) and completes it. A server that refuses a connection (a 421 greeting
 // or a refused connect) while others of the call are open lowers N to the connections it
 // accepted, and the refused job runs again; the server never sees more than N at once.
+// Its own driver rather than MultiPerformer: that one has no refusal handling, re-queueing of
+// refused jobs, 1 ms poll cap or abort, which the tree needs.
 #pragma once
 
 #include <curl/curl.h>

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "RKCurl/CRKError.h"
+#include "connection/CurlOption.h"
 #include "ftp/tree/TreeAccess.h"
 
 using oru::shared::error::RKERR_ABORTED;
@@ -132,7 +133,6 @@ CURL* TreeJobs::Start(std::size_t job, std::size_t slotIndex) {
 
 bool TreeJobs::SetOptions(PlannedEntry& entry, Slot& slot) {
     CRFTP& session = *slot.session;
-    CURL* const handle = TreeAccess::Handle(session);
     const bool download = m_options.direction == TreeDirection::Download;
     if (download) {
         slot.pending.emplace(m_local.WidePath(entry.path));
@@ -144,9 +144,9 @@ bool TreeJobs::SetOptions(PlannedEntry& entry, Slot& slot) {
         entry.Fail(Failure{RKERR_FILE_OPEN, 0, "the local file cannot be read"});
         return false;
     }
-    CURLcode result = CURLE_OK;
+    bool taken = true;
     const auto set = [&](CURLoption option, auto value) {
-        if (result == CURLE_OK) result = curl_easy_setopt(handle, option, value);
+        if (taken) taken = SetOption(session, option, value);
     };
     if (download) {
         const curl_write_callback writer = &WriteToPending;
@@ -178,8 +178,8 @@ bool TreeJobs::SetOptions(PlannedEntry& entry, Slot& slot) {
         set(CURLOPT_XFERINFOFUNCTION, progress);
         set(CURLOPT_XFERINFODATA, static_cast<void*>(&slot));
     }
-    if (result == CURLE_OK) return true;
-    entry.Fail(Failure{RKERR_SET_OPTION, result, ""});
+    if (taken) return true;
+    entry.Fail(Failure{RKERR_SET_OPTION, TreeAccess::LastCurlCode(session), ""});
     return false;
 }
 
