@@ -79,6 +79,9 @@ public:
     void ScriptThrottle(int bytesPerSecond) {
         Script("throttle", "", std::to_string(bytesPerSecond));
     }
+    // Control connections accepted from now on that stay idle for seconds are sent a 421
+    // reply and closed (the server dropping a cached connection).
+    void ScriptIdleTimeout(double seconds) { Script("idle-timeout", "", std::to_string(seconds)); }
     // The exact command line is answered with reply (lines joined by CR LF) and not run.
     void ScriptReply(const std::string& command, const std::string& reply) {
         Script("reply-", command, reply);
