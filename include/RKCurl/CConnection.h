@@ -97,6 +97,16 @@ public:
     int SetVerifyPeer(int verify);
     int SetCACertificateFile(const wchar_t* path);
 
+    // The TLS versions that secure requests may negotiate: 10, 11, 12, 13 for TLS 1.0 to 1.3,
+    // 0 for libcurl's default bound (the lowest it allows; the highest both sides know). With
+    // both at 0, the default, nothing is set. Otherwise every secure request sets libcurl's
+    // CURLOPT_SSLVERSION to the range after its certificate checks (for FTPS in place of the
+    // default version). Any other value makes the next secure preparation fail with
+    // RKERR_SET_OPTION (2506): libcurl refuses it. A range the server cannot meet fails the
+    // request with libcurl's 35. SetTlsVersions(0, 12) keeps FTPS uploads to servers that send
+    // TLS 1.3 session tickets on data connections (vsftpd) from losing their last bytes.
+    int SetTlsVersions(int minimum, int maximum);
+
     // Null (the default): libcurl's choice, which honours the proxy environment variables.
     // L"": no proxy, the environment ignored. Otherwise the proxy URL to use.
     int SetProxy(const wchar_t* proxy);
