@@ -12,6 +12,8 @@ namespace rkplatform {
 
 // Creates a file that did not exist before, named target + a unique suffix (so in target's
 // directory), opened for binary writing. Stores its name in created; null when none can be made.
+// Where target is an existing regular file, the new one has target's permission bits from the
+// start (POSIX; on Windows the default attributes), so that replacing target keeps them.
 std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created);
 
 // Moves from over to in one step, replacing a file that to names. True on success.
