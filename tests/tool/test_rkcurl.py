@@ -970,25 +970,36 @@ class Options(ServerCase):
         self.assertIn(" ftps ", lines[3] + " ")
 
 
+class Vsftpd:
+    """The FTP tests' vsftpd, in one of its variants, for as long as the object lives."""
+
+    def __init__(self, variant="standard"):
+        self.process = subprocess.Popen([VSFTPD_HELPER, variant], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline().split()
+        if len(line) != 2:
+            self.process.wait(30)
+            raise RuntimeError("vsftpd did not start")
+        self.port, self.pub = int(line[0]), line[1]
+
+    def stop(self):
+        self.process.stdin.close()
+        self.process.wait(30)
+        self.process.stdout.close()
+
+
 class Ftps(unittest.TestCase):
     """The whole FTP session over TLS, against vsftpd (anonymous, writable /pub)."""
 
     @classmethod
     def setUpClass(cls):
         cls.local = tempfile.mkdtemp(prefix="rkcurl-ftps-")
-        cls.process = subprocess.Popen([VSFTPD_HELPER], stdin=subprocess.PIPE,
-                                       stdout=subprocess.PIPE, text=True)
-        line = cls.process.stdout.readline().split()
-        if len(line) != 2:
-            cls.process.wait(30)
-            raise RuntimeError("vsftpd did not start")
-        cls.port, cls.pub = int(line[0]), line[1]
+        cls.server = Vsftpd()
+        cls.port, cls.pub = cls.server.port, cls.server.pub
 
     @classmethod
     def tearDownClass(cls):
-        cls.process.stdin.close()
-        cls.process.wait(30)
-        cls.process.stdout.close()
+        cls.server.stop()
         shutil.rmtree(cls.local, ignore_errors=True)
 
     def test_session_over_tls(self):
@@ -997,15 +1008,14 @@ class Ftps(unittest.TestCase):
         with open(local, "wb") as out:
             out.write(data)
         plain = "ftp://127.0.0.1:%d/pub" % self.port
-        secure = "ftps://127.0.0.1:%d/pub" % self.port
         steps = [
             ["mkdir", "-p", "--secure", plain + "/tls/inner"],
-            ["put", local, secure + "/tls/inner/"],
-            ["put", local, secure + "/tls/inner/.hidden"],
+            ["put", "--secure", local, plain + "/tls/inner/"],
+            ["put", "--secure", local, plain + "/tls/inner/.hidden"],
             ["ls", "--long", "--secure", plain + "/tls/inner"],
             ["ls", "-a", "--secure", plain + "/tls/inner"],
-            ["get", secure + "/tls/inner/tls.bin", "-o", local + ".back"],
-            ["rm", "-r", secure + "/tls"],
+            ["get", "--secure", plain + "/tls/inner/tls.bin", "-o", local + ".back"],
+            ["rm", "-r", "--secure", plain + "/tls"],
         ]
         outputs = []
         for args in steps:
@@ -1023,6 +1033,39 @@ class Ftps(unittest.TestCase):
         status, out, err = run("ls", "--mlsd", "-k", "--secure", plain + "/")
         self.assertEqual(status, 0, err)
         self.assertIn("refused MLSD: listed with LIST", err)
+
+    def test_connection_variants(self):
+        """ftps:// is TLS from the first byte; -P is active mode; FTPS uploads to a server that
+        wants TLS sessions reused on data connections stay at TLS 1.2 unless --tls-max says."""
+        local = os.path.join(self.local, "variant.bin")
+        data = os.urandom(1 << 20)
+        with open(local, "wb") as out:
+            out.write(data)
+        # A listing shows --tls-max 1.3 at work: an upload would be cut short now and then.
+        cases = [
+            ("implicit", "ftps", ["put"], "PBSZ", "TLSv1.2"),
+            ("active", "ftp", ["put", "-P", "-"], "EPRT |1|127.0.0.1|", None),
+            ("active", "ftp", ["put", "-P", "127.0.0.1", "--disable-eprt"], "PORT 127,0,0,1,",
+             None),
+            ("session-reuse", "ftp", ["put", "--secure"], "AUTH", "TLSv1.2"),
+            ("session-reuse", "ftp", ["ls", "--secure", "--tls-max", "1.3"], "AUTH", "TLSv1.3"),
+        ]
+        for variant, scheme, options, command, tls in cases:
+            with self.subTest(variant=variant, options=options):
+                server = Vsftpd(variant)
+                try:
+                    url = "%s://127.0.0.1:%d/pub/" % (scheme, server.port)
+                    upload = options[0] == "put"
+                    status, _, err = run(*options, "-v", "-k", *([local] if upload else []), url)
+                    self.assertEqual(status, 0, err)
+                    if upload:
+                        with open(os.path.join(server.pub, "variant.bin"), "rb") as uploaded:
+                            self.assertEqual(uploaded.read(), data)
+                    self.assertIn("> " + command, err.replace("\r", ""))
+                    if tls:
+                        self.assertIn("SSL connection using " + tls, err)
+                finally:
+                    server.stop()
 
 
 def main():
