@@ -1,6 +1,6 @@
 # cpack: a ZIP of the whole install tree on Windows, a TGZ elsewhere, and with `cpack -G DEB`
 # three Debian packages, one per install component:
-#   librkcurl1    the shared libraries (libRKCurl.so.1, libRKLogging.so.1)
+#   librkcurl2    the shared libraries (libRKCurl.so.2, libRKLogging.so.2)
 #   librkcurl-dev headers, the .so links, the CMake package and the pkg-config file
 #   rkcurl        the tool, its manual page and its bash completion
 set(CPACK_PACKAGE_NAME RKCurl)

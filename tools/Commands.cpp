@@ -64,7 +64,9 @@ const char* const kCommonHelp =
 const char* const kExitHelp =
     "Exit status: 0 done; 1 the library or the server reported a failure (one line on\n"
     "standard error: the library's code and name, libcurl's code and message); 2 usage error\n"
-    "or malformed URL; 3 a local file could not be read or written; 130 stopped by Ctrl-C.\n";
+    "or malformed URL; 3 a local file could not be read or written; 130 stopped by Ctrl-C;\n"
+    "128+N ended by signal N (a second Ctrl-C, SIGTERM, SIGHUP, SIGPIPE), temporary files\n"
+    "removed.\n";
 
 std::vector<Command> MakeCommands() {
     const std::vector<OptionSpec> none;
@@ -82,7 +84,10 @@ std::vector<Command> MakeCommands() {
          "an array of {\"name\", \"kind\", \"size\", \"modified\"} objects.\n"
          "      --mlsd  list with MLSD: exact sizes, times in UTC to the second, types the\n"
          "              server states; a server that refuses MLSD is listed with LIST\n"
-         "  -a, --all   hidden entries too (names starting with .): LIST -a\n",
+         "  -a, --all   hidden entries too (names starting with .): LIST -a\n"
+         "On a terminal, control characters in names are shown escaped as ls -b does (\\033).\n"
+         "Entries the listing could not show (names longer than 259 characters, lines in no\n"
+         "listing form) are counted and quoted on standard error; the status stays 0.\n",
          {{"long", 'l', false}, {"json", 0, false}, {"mlsd", 0, false}, {"all", 'a', false}},
          RunLs},
         {"get",

@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "Progress.h"
+#include "Signals.h"
+#include "TerminalText.h"
 
 namespace rktool {
 
@@ -67,10 +69,12 @@ std::string LastReplyLine(const std::string& replies) {
 
 int ReportProblem(const std::string& text, int status) {
     FinishProgress();
+    // A server's reply quoted in the message reaches a terminal escaped.
+    const std::string shown = IsTerminal(fileno(stderr)) ? EscapeControls(text) : text;
     if (g_label.empty() || status == kExitInterrupted) {
-        std::fprintf(stderr, "rkcurl: %s\n", text.c_str());
+        std::fprintf(stderr, "rkcurl: %s\n", shown.c_str());
     } else {
-        std::fprintf(stderr, "rkcurl: %s: %s\n", g_label.c_str(), text.c_str());
+        std::fprintf(stderr, "rkcurl: %s: %s\n", g_label.c_str(), shown.c_str());
     }
     return status;
 }

@@ -12,6 +12,8 @@
 #include "Progress.h"
 #include "Retry.h"
 #include "Session.h"
+#include "Signals.h"
+#include "TerminalText.h"
 
 namespace rktool {
 namespace {
@@ -83,6 +85,10 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
         Note(session,
              "the server refused MLSD: listed with LIST, times and sizes as it prints them");
     }
+    // Names reach a terminal escaped: a server's name must not drive the terminal.
+    if (!args.Has("json") && IsTerminal(fileno(stdout))) {
+        for (ListEntry& entry : entries) entry.name = EscapeControls(entry.name);
+    }
     std::string out;
     if (args.Has("json")) {
         out = FormatJson(entries);
@@ -93,6 +99,9 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     }
     if (!WriteStdout(out.data(), out.size()))
         return ReportProblem("writing output failed", kExitLocalFile);
+    // Said even under --quiet: a listing that leaves entries out must not pass for a whole one.
+    const std::string unshown = UnshownReport(UnshownEntries(ftp.FindRejectedLines()));
+    if (!unshown.empty()) std::fprintf(stderr, "rkcurl: ls: %s\n", unshown.c_str());
     return kExitOk;
 }
 
@@ -159,6 +168,7 @@ int PutOne(const std::string& local, const std::string& urlText, const CommonSet
     }
     TempFile input;
     if (local == "-" && !CopyStdin(input)) {
+        if (Interrupted()) return ReportProblem("interrupted", kExitInterrupted);
         return ReportProblem("cannot read standard input", kExitLocalFile);
     }
     const std::string& source = local == "-" ? input.Path() : local;
@@ -318,7 +328,9 @@ int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
     DWORD length = sizeof directory / sizeof directory[0];
     if (ftp.GetCurrentDirectoryW(directory, &length) != 0)
         return ReportFailure(ftp.Error(), ftp.Replies());
-    const std::string out = Narrow(directory) + "\n";
+    // The server names the directory: on a terminal, escaped as ls shows names.
+    const std::string name = Narrow(directory);
+    const std::string out = (IsTerminal(fileno(stdout)) ? EscapeControls(name) : name) + "\n";
     if (!WriteStdout(out.data(), out.size()))
         return ReportProblem("writing output failed", kExitLocalFile);
     return kExitOk;

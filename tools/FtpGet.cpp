@@ -4,11 +4,15 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "Failure.h"
 #include "LocalFiles.h"
+#include "LocalTarget.h"
+#include "PrivateDirectory.h"
 #include "Progress.h"
 #include "Retry.h"
+#include "Signals.h"
 
 namespace rktool {
 namespace {
@@ -63,7 +67,17 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
         return ReportProblem(LocalError("cannot make a temporary file", "in $TMPDIR"),
                              kExitLocalFile);
     }
-    const std::string& local = spooled ? spool.Path() : *path;
+    // A whole download into a file goes to a private directory beside it first: the library's
+    // part file lives there, out of other users' reach and removed on a signal, and the finished
+    // file takes the target's mode before it replaces the target.
+    PrivateDirectory beside;
+    std::string local = spooled ? spool.Path() : *path;
+    if (!spooled && !resume) {
+        if (!beside.Make(TemporaryNameBeside(*path))) {
+            return ReportProblem(LocalError("cannot write", *path), kExitLocalFile);
+        }
+        local = beside.Path() + "/" + BaseName(*path);
+    }
     const std::uint64_t before = resume ? LocalFileSize(local) : 0;
     const bool existed = access(local.c_str(), F_OK) == 0;
 
@@ -72,6 +86,8 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
     ftp.SetHREF(Wide(DecodePath(session.url.path)).c_str());
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download,
                   static_cast<double>(before));
+    std::optional<OwnerOnlyFiles> privateFiles;
+    if (!resume) privateFiles.emplace();  // a resume appends to the user's own file
     const int rc = WithRetries(
         settings.retries, settings.quiet, "get",
         [&, tries = 0]() mutable {
@@ -83,6 +99,7 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
             return !LocalSideFailed(ftp.Error().what(), ftp) &&
                    IsTransient(ftp.Error(), ftp.Replies());
         });
+    privateFiles.reset();
     FinishProgress();
     if (rc != 0 && LocalSideFailed(rc, ftp)) {
         const std::string what = spooled ? "a temporary file in $TMPDIR" : *path;
@@ -95,12 +112,18 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
         if (resume && !existed && LocalFileSize(local) == 0) unlink(local.c_str());
         return ReportFailure(ftp.Error(), ftp.Replies());
     }
+    if (!spooled && !resume) {
+        KeepMode(local, *path);
+        if (std::rename(local.c_str(), path->c_str()) != 0) {
+            return ReportProblem(LocalError("cannot write", *path), kExitLocalFile);
+        }
+    }
     if (spooled && !CopyFileTo(spool.Path(), *path)) {
         return ReportProblem(toStdout ? "writing output failed" : LocalError("cannot write", *path),
                              kExitLocalFile);
     }
     if (toStdout) return kExitOk;
-    Note(session, SavedNote(*path, resume, before, LocalFileSize(local)));
+    Note(session, SavedNote(*path, resume, before, LocalFileSize(spooled ? local : *path)));
     return kExitOk;
 }
 

@@ -3,7 +3,10 @@
 #include <RKCurl/TextConversion.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+
+#include "TerminalText.h"
 
 namespace rktool {
 
@@ -102,6 +105,58 @@ std::string FormatJson(const std::vector<ListEntry>& entries) {
         }
     }
     return out + (entries.empty() ? "]\n" : "\n]\n");
+}
+
+namespace {
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// Characters, not bytes: UTF-8 continuation bytes are not counted.
+std::size_t Characters(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+    }));
+}
+
+}  // namespace
+
+std::vector<std::string> UnshownEntries(const std::vector<std::string>& rejected) {
+    std::vector<std::string> unshown;
+    for (const std::string& line : rejected) {
+        const bool blank = line.find_first_not_of(" \t\r") == std::string::npos;
+        const bool total = StartsWith(line, "total ") && line.size() > 6 &&
+                           std::all_of(line.begin() + 6, line.end(), [](char c) {
+                               return std::isdigit(static_cast<unsigned char>(c)) != 0;
+                           });
+        const bool vmsFrame = StartsWith(line, "Directory ") || StartsWith(line, "Total of ");
+        if (!blank && !total && !vmsFrame) unshown.push_back(line);
+    }
+    return unshown;
+}
+
+std::string UnshownReport(const std::vector<std::string>& unshown) {
+    if (unshown.empty()) return "";
+    // A listing line is far shorter than 259 characters unless its name is that long.
+    constexpr std::size_t kMaxName = 259;
+    const auto longNames = static_cast<std::size_t>(
+        std::count_if(unshown.begin(), unshown.end(),
+                      [&](const std::string& line) { return Characters(line) > kMaxName; }));
+    const std::size_t unread = unshown.size() - longNames;
+    std::string why;
+    if (longNames != 0) {
+        why = std::to_string(longNames) + (longNames == 1 ? " name" : " names") +
+              " longer than 259 characters";
+    }
+    if (unread != 0) {
+        why += (why.empty() ? "" : ", ") + std::to_string(unread) +
+               (unread == 1 ? " line" : " lines") + " in no listing form rkcurl reads";
+    }
+    std::string text = std::to_string(unshown.size()) +
+                       (unshown.size() == 1 ? " entry" : " entries") + " not shown (" + why + "):";
+    for (const std::string& line : unshown) text += "\n  " + EscapeControls(line);
+    return text;
 }
 
 }  // namespace rktool

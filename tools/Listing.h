@@ -31,4 +31,14 @@ std::string FormatJson(const std::vector<ListEntry>& entries);
 
 std::string JsonString(const std::string& text);
 
+// The lines of a listing that stand for entries ls could not show: the library's rejected
+// lines (FindRejectedLines) without those that hold no entry at all: blank lines, a Unix
+// "total 12", a VMS "Directory ..." heading or "Total of ..." summary.
+std::vector<std::string> UnshownEntries(const std::vector<std::string>& rejected);
+
+// What ls says about them on standard error, "rkcurl: ls: " left out: how many and why (a name
+// longer than 259 characters, or a line in no listing form the library reads), then each line
+// indented, its control characters escaped. Empty when there are none.
+std::string UnshownReport(const std::vector<std::string>& unshown);
+
 }  // namespace rktool

@@ -1,5 +1,6 @@
 #include "LocalFiles.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,22 +10,21 @@
 #include <memory>
 #include <vector>
 
-namespace rktool {
+#if defined(_WIN32)
+#define O_CLOEXEC 0  // nothing is executed here that could inherit it
+#endif
 
-TempFile::~TempFile() {
-    if (!m_path.empty()) unlink(m_path.c_str());
-}
+namespace rktool {
 
 bool TempFile::Make(const std::string& label) {
     const char* directory = std::getenv("TMPDIR");
-    const std::string pattern =
-        std::string(directory && *directory ? directory : "/tmp") + "/rkcurl-" + label + "-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
+    const std::string base = directory && *directory ? directory : "/tmp";
+    if (!m_directory.Make(base + "/rkcurl-" + label + "-XXXXXX")) return false;
+    const std::string path = m_directory.Path() + "/data";
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     close(fd);
-    m_path = name.data();
+    m_path = path;
     return true;
 }
 

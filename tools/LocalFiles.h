@@ -6,21 +6,21 @@
 #include <cstdio>
 #include <string>
 
+#include "PrivateDirectory.h"
+
 namespace rktool {
 
-// An empty file in $TMPDIR (else /tmp), removed with the object.
+// An empty private file (mode 0600, created exclusively) in a private directory of its own in
+// $TMPDIR (else /tmp), "rkcurl-LABEL-XXXXXX/data"; removed with the object, or by the signal
+// handler, with whatever else the directory holds (the library's part file of a download).
 class TempFile {
 public:
-    TempFile() = default;
-    ~TempFile();
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
     // Creates the file; false, with errno kept, when it cannot be made.
     bool Make(const std::string& label);
     const std::string& Path() const { return m_path; }
 
 private:
+    PrivateDirectory m_directory;
     std::string m_path;
 };
 

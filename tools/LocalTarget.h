@@ -1,6 +1,7 @@
-// A download's local file. The data goes to a temporary file beside the target, which replaces
-// the target only when the transfer succeeded: a failed download leaves an existing file as it
-// was. Opening it checks the target before any transfer starts.
+// A download's local file. The data goes to a private temporary file beside the target (mode
+// 0600, created exclusively, removed by the signal handler too), which replaces the target only
+// when the transfer succeeded, with the target's mode: a failed download leaves an existing
+// file as it was. Opening it checks the target before any transfer starts.
 #pragma once
 
 #include <string>
@@ -24,6 +25,14 @@ public:
 private:
     std::string m_path;
     std::string m_temporary;
+    int m_registration = -1;
 };
+
+// The pattern of a temporary name beside path: "DIR/.NAME.rkcurl-XXXXXX".
+std::string TemporaryNameBeside(const std::string& path);
+
+// Gives file, which is about to replace target, the mode bits of target, or those of a new
+// file when there is no target: a replaced file keeps its permissions.
+void KeepMode(const std::string& file, const std::string& target);
 
 }  // namespace rktool

@@ -6,23 +6,20 @@
 #define isatty _isatty
 #define STDERR_FILENO 2
 #else
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "ProgressLine.h"
+#include "Signals.h"
 
 namespace rktool {
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
 
 struct BarState {
     bool show = false;
@@ -92,27 +89,7 @@ void Draw() {
     g_bar.drawn = true;
 }
 
-extern "C" void OnInterrupt(int) {
-    g_interrupted = 1;
-}
-
 }  // namespace
-
-void InstallInterruptHandler() {
-#if defined(_WIN32)
-    std::signal(SIGINT, OnInterrupt);  // reset to the default once caught, as below
-#else
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C is not caught
-    sigaction(SIGINT, &action, nullptr);
-#endif
-}
-
-bool Interrupted() {
-    return g_interrupted != 0;
-}
 
 void BeginProgress(bool show, const std::string& label, Direction direction, double offset) {
     FinishProgress();
@@ -138,7 +115,7 @@ void FinishProgress() {
 
 int ProgressCallback(void*, double downloadTotal, double downloadNow, double uploadTotal,
                      double uploadNow) {
-    if (g_interrupted != 0) return 1;  // libcurl stops the transfer with result 42
+    if (Interrupted()) return 1;  // libcurl stops the transfer with result 42
     if (!g_bar.show) return 0;
     const bool upload = g_bar.direction == Direction::Upload;
     const double total = upload ? uploadTotal : downloadTotal;

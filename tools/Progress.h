@@ -7,11 +7,6 @@
 
 namespace rktool {
 
-// Installs the SIGINT handler. The first Ctrl-C marks the process as interrupted; a second one
-// ends it at once (the handler is reset after the first).
-void InstallInterruptHandler();
-bool Interrupted();
-
 enum class Direction { Download, Upload };
 
 // Starts drawing for the next transfers when show is true; label names what moves. Every HTTP

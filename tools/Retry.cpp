@@ -9,6 +9,7 @@
 
 #include "Failure.h"
 #include "Progress.h"
+#include "Signals.h"
 
 namespace rktool {
 

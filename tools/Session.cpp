@@ -9,8 +9,10 @@
 
 #include "Failure.h"
 #include "Netrc.h"
+#include "NoProxy.h"
 #include "PasswordPrompt.h"
 #include "Progress.h"
+#include "Signals.h"
 
 namespace rktool {
 namespace {
@@ -19,29 +21,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Whether the --noproxy list (comma-separated, "*" for every host) names host or a domain it
-// is in, as curl reads the list.
-bool NoProxyFor(const std::string& list, const std::string& host) {
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t end = list.find(',', start);
-        if (end == std::string::npos) end = list.size();
-        std::string entry = list.substr(start, end - start);
-        entry.erase(0, entry.find_first_not_of(' '));
-        entry.erase(entry.find_last_not_of(' ') + 1);
-        if (!entry.empty() && entry[0] == '.') entry.erase(0, 1);
-        if (entry == "*") return true;
-        if (!entry.empty() &&
-            (host == entry || (host.size() > entry.size() &&
-                               host.compare(host.size() - entry.size(), entry.size(), entry) == 0 &&
-                               host[host.size() - entry.size() - 1] == '.'))) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
 
 // Fills user and password from the netrc file the settings name, when they name one. False,
 // with status set, when --netrc-file names a file that cannot be read.

@@ -24,6 +24,11 @@ std::optional<std::string> Part(CURLU* url, CURLUPart part, unsigned int flags) 
     return std::string(text.get());
 }
 
+// Whether text begins with "scheme://"; without it, the scheme is guessed or defaulted.
+bool HasScheme(const std::string& text) {
+    return text.find("://") != std::string::npos;
+}
+
 std::string TrimFinalSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -55,9 +60,11 @@ std::optional<UrlParts> ParseUrl(const std::string& text, const std::string& def
         error = "out of memory";
         return std::nullopt;
     }
-    const std::string full =
-        text.find("://") == std::string::npos ? defaultScheme + "://" + text : text;
-    const CURLUcode rc = curl_url_set(url.get(), CURLUPART_URL, full.c_str(), 0);
+    // libcurl guesses a scheme for a URL without one; the command's own default wins over it.
+    CURLUcode rc = curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_GUESS_SCHEME);
+    if (rc == CURLUE_OK && !HasScheme(text)) {
+        rc = curl_url_set(url.get(), CURLUPART_SCHEME, defaultScheme.c_str(), 0);
+    }
     if (rc != CURLUE_OK) {
         error = curl_url_strerror(rc);
         return std::nullopt;
@@ -85,14 +92,14 @@ std::optional<UrlParts> ParseUrl(const std::string& text, const std::string& def
 }
 
 std::string WithGuessedScheme(const std::string& text) {
-    if (text.find("://") != std::string::npos) return text;
-    // The host follows any "user:password@" and ends at the port, path or query.
-    std::string authority = text.substr(0, text.find_first_of("/?#"));
-    const auto at = authority.rfind('@');
-    if (at != std::string::npos) authority.erase(0, at + 1);
-    const bool ftp = authority.size() > 4 && (authority[0] | 0x20) == 'f' &&
-                     (authority[1] | 0x20) == 't' && (authority[2] | 0x20) == 'p' &&
-                     authority[3] == '.';
+    if (HasScheme(text)) return text;
+    // libcurl guesses from the host's first label (ftp., dict., imap., ...); of those the tool
+    // speaks FTP only, and HTTP for every other host.
+    UrlHandle url(curl_url());
+    const bool ftp =
+        url &&
+        curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_GUESS_SCHEME) == CURLUE_OK &&
+        Part(url.get(), CURLUPART_SCHEME, 0) == std::optional<std::string>("ftp");
     return (ftp ? "ftp://" : "http://") + text;
 }
 
@@ -114,15 +121,13 @@ std::string DecodeSegment(const std::string& segment) {
 }
 
 std::string DecodePath(const std::string& path) {
-    std::string names;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t slash = path.find('/', start);
-        names += DecodeSegment(path.substr(start, slash - start));
-        if (slash == std::string::npos) return names;
-        names += '/';
-        start = slash + 1;
+    UrlHandle url(curl_url());
+    if (url && curl_url_set(url.get(), CURLUPART_PATH, path.c_str(), 0) == CURLUE_OK) {
+        if (auto names = Part(url.get(), CURLUPART_PATH, CURLU_URLDECODE)) return *names;
     }
+    // libcurl will not decode a control character, which a name may hold ("%1B"); decoding
+    // the whole path at once gives the same names as decoding segment by segment.
+    return DecodeSegment(path);
 }
 
 std::string EncodeSegment(const std::string& name) {

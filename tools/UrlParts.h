@@ -27,14 +27,14 @@ struct UrlParts {
     std::string DirectoryPath() const;
 };
 
-// Parses text; a URL without "scheme://" gets defaultScheme. On failure returns nullopt and
-// puts libcurl's reason into error.
+// Parses text with libcurl's URL API; a URL without "scheme://" gets defaultScheme. On failure
+// returns nullopt and puts libcurl's reason into error.
 std::optional<UrlParts> ParseUrl(const std::string& text, const std::string& defaultScheme,
                                  std::string& error);
 
 // For a command that takes both FTP and HTTP URLs: text as it is when it has "scheme://",
-// else with the scheme guessed from the host as curl guesses it: "ftp://" for a host whose
-// name starts with "ftp.", "http://" for any other.
+// else with the scheme libcurl guesses from the host (CURLU_GUESS_SCHEME) when that is FTP (a
+// host whose name starts with "ftp."), "http://" for any other.
 std::string WithGuessedScheme(const std::string& text);
 
 // The URL for messages: scheme, user (never the password), server, path and query.
@@ -43,7 +43,8 @@ std::string DisplayUrl(const UrlParts& url);
 // Percent-decodes one URL segment, and percent-encodes one name for a URL path.
 std::string DecodeSegment(const std::string& segment);
 std::string EncodeSegment(const std::string& name);
-// A URL path as the FTP path of plain names the library takes: each segment decoded.
+// A URL path as the FTP path of plain names the library takes, decoded by libcurl
+// (CURLU_URLDECODE).
 std::string DecodePath(const std::string& path);
 
 }  // namespace rktool

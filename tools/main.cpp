@@ -2,11 +2,13 @@
 #include <string>
 #include <vector>
 
+#include "ArgvSecrets.h"
 #include "Commands.h"
-#include "Progress.h"
+#include "Signals.h"
 
 int main(int argc, char** argv) {
-    rktool::InstallInterruptHandler();
+    rktool::InstallSignalHandlers();
     const std::vector<std::string> args(argv + 1, argv + argc);
+    rktool::BlankPasswordArguments(argc, argv);
     return rktool::RunTool(args);
 }

@@ -1,0 +1,279 @@
+// The tool's own logic, table by table: what each function must accept and what it must not.
+// Each row is named by its input; a result is compared as one line of text.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Arguments.h"
+#include "ArgvSecrets.h"
+#include "Failure.h"
+#include "Listing.h"
+#include "Netrc.h"
+#include "NoProxy.h"
+#include "ProgressLine.h"
+#include "Retry.h"
+#include "TerminalText.h"
+#include "UrlParts.h"
+#include "VerboseFilter.h"
+
+namespace rktool {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// Each row's input through f must give the row's expected text.
+template <typename F>
+void ExpectEach(const Pairs& rows, F f) {
+    for (const auto& [input, expected] : rows) EXPECT_EQ(f(input), expected) << input;
+}
+
+// "a|b" split at the bar.
+std::pair<std::string, std::string> Split(const std::string& input) {
+    const auto bar = input.find('|');
+    return {input.substr(0, bar), input.substr(bar + 1)};
+}
+
+template <typename T>
+std::string Text(const std::optional<T>& value) {
+    return value ? std::string(*value) : "-";
+}
+
+// The settings a command line gives, or its error.
+std::string Settings(const Strings& args) {
+    std::string error;
+    const auto parsed = ParseArguments(args, {}, error);
+    const auto s = parsed ? ReadCommonSettings(*parsed, error) : std::nullopt;
+    if (!s) return "error: " + error;
+    std::string operands;
+    for (const std::string& operand : parsed->operands) operands += " " + operand;
+    return "max " + std::to_string(s->maxTimeMs) + " connect " +
+           std::to_string(s->connectTimeoutMs) + " speed " + std::to_string(s->speedLimit) + "/" +
+           std::to_string(s->speedTime) + " retry " + std::to_string(s->retries) + " user " +
+           Text(s->user) + " password " + Text(s->password) + " operands" + operands;
+}
+
+TEST(ToolArguments, CommonOptionsAndTheirValues) {
+    const std::vector<std::pair<Strings, std::string>> rows = {
+        {{"-m", "0.5"}, "max 500 connect 0 speed 0/0 retry 0 user - password - operands"},
+        {{"--max-time=0.0001"}, "max 1 connect 0 speed 0/0 retry 0 user - password - operands"},
+        {{"-m2", "--connect-timeout", "1.25"},
+         "max 2000 connect 1250 speed 0/0 retry 0 user - password - operands"},
+        {{"-Y", "100"}, "max 0 connect 0 speed 100/30 retry 0 user - password - operands"},
+        {{"-y", "5", "--retry", "3"},
+         "max 0 connect 0 speed 1/5 retry 3 user - password - operands"},
+        {{"-u", "al:b:c"}, "max 0 connect 0 speed 0/0 retry 0 user al password b:c operands"},
+        {{"--user=al", "--", "-v", "-"},
+         "max 0 connect 0 speed 0/0 retry 0 user al password - operands -v -"},
+        {{"-m", "soon"}, "error: --max-time wants seconds, got \"soon\""},
+        {{"-m", "-1"}, "error: --max-time wants seconds, got \"-1\""},
+        {{"-m", "1s"}, "error: --max-time wants seconds, got \"1s\""},
+        {{"--retry", "-1"}, "error: --retry wants a count, got \"-1\""},
+        {{"--retry", "1001"}, "error: --retry wants a count, got \"1001\""},
+        {{"--tls-max", "1.3", "-P", "-", "--disable-epsv", "--disable-eprt"},
+         "max 0 connect 0 speed 0/0 retry 0 user - password - operands"},
+        {{"--tls-max", "1.4"}, "error: --tls-max wants 1.0, 1.1, 1.2, 1.3 or default, got \"1.4\""},
+        {{"--bogus"}, "error: unknown option --bogus"},
+        {{"--verbose=1"}, "error: option --verbose takes no value"},
+        {{"-m"}, "error: option -m needs a value"},
+    };
+    for (const auto& [args, expected] : rows) EXPECT_EQ(Settings(args), expected) << args[0];
+}
+
+TEST(ToolArguments, PasswordsBlankedInTheArgumentList) {
+    const std::vector<std::pair<Strings, Strings>> rows = {
+        {{"ls", "-u", "al:pw", "ftp://h/"}, {"ls", "-u", "al:  ", "ftp://h/"}},
+        {{"-ual:pw", "--user", "b:p:w"}, {"-ual:  ", "--user", "b:   "}},
+        {{"get", "--user=al:pw"}, {"get", "--user=al:  "}},
+        {{"-u", "al", "-H", "-u:x"}, {"-u", "al", "-H", "-u:x"}},
+        {{"-o", "-u", "x:y"}, {"-o", "-u", "x:y"}},
+        {{"--", "-u", "a:b"}, {"--", "-u", "a:b"}},
+    };
+    for (auto [args, expected] : rows) {
+        args.insert(args.begin(), "rkcurl");
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        BlankPasswordArguments(static_cast<int>(argv.size()), argv.data());
+        EXPECT_EQ(Strings(args.begin() + 1, args.end()), expected) << args[1];
+    }
+}
+
+TEST(ToolNetrc, EntryForTheHost) {
+    const Pairs rows = {
+        // netrc text and host (after "|"), login:password found
+        {"machine h login a password 1\nmachine h login b password 2|h", "a:1"},
+        {"default login d password x\nmachine h login a password 1|h", "a:1"},
+        {"machine h login a password 1\ndefault login d password x|o", "d:x"},
+        {"machine h\n  login a|h", "a:-"},
+        {"macdef i\nmachine h login evil\n\nmachine h login a password 1|h", "a:1"},
+        {"machine h login a password 1|o", "none"},
+        {"machine h.example login a password 1|h", "none"},
+    };
+    ExpectEach(rows, [](const std::string& input) {
+        const auto [text, host] = Split(input);
+        const auto entry = FindNetrcEntry(text, host);
+        return entry ? entry->login + ":" + Text(entry->password) : "none";
+    });
+}
+
+TEST(ToolNoProxy, HostsAndTheirDomains) {
+    const Pairs rows = {// list and host (after "|")
+                        {"example.com|example.com", "direct"},
+                        {"example.com|www.example.com", "direct"},
+                        {".example.com|example.com", "direct"},
+                        {"a, example.com |example.com", "direct"},
+                        {"*|anything", "direct"},
+                        {"example.com|badexample.com", "proxy"},
+                        {"example.com|example.com.evil", "proxy"},
+                        {"www.example.com|example.com", "proxy"},
+                        {"|example.com", "proxy"},
+                        {"*.example.com|www.example.com", "proxy"}};
+    ExpectEach(rows, [](const std::string& input) {
+        const auto [list, host] = Split(input);
+        return NoProxyFor(list, host) ? "direct" : "proxy";
+    });
+}
+
+TEST(ToolVerbose, OnlyTheLoginIsMasked) {
+    const Pairs rows = {
+        {"> PASS secret\r\n", "> PASS ***\r\n"},
+        {"PASS secret", "PASS ***"},
+        {"> Authorization: Basic dTpw\r\n", "> Authorization: Basic ***\r\n"},
+        {"proxy-authorization: Digest x=1", "proxy-authorization: Digest ***"},
+        {"* Connected to ftp://u:pw@h/x", "* Connected to ftp://u:***@h/x"},
+        {"> USER e\r\n< 331 Password required for e\r\n",
+         "> USER e\r\n< 331 Password required for e\r\n"},
+        {"> PASV\n", "> PASV\n"},
+        {"ftp://u@h/a:b@c", "ftp://u@h/a:b@c"},
+        {"< X-Authorization-Hint: none", "< X-Authorization-Hint: none"},
+    };
+    ExpectEach(rows, MaskSecrets);
+}
+
+TEST(ToolProgress, SizesDurationsAndLines) {
+    const Pairs durations = {{"0", "0:00"},       {"59.4", "0:59"},    {"3599", "59:59"},
+                             {"3600", "1:00:00"}, {"3661", "1:01:01"}, {"-5", "0:00"}};
+    ExpectEach(durations, [](const std::string& text) { return HumanDuration(std::stod(text)); });
+    const Pairs sizes = {{"0", "0 B"},
+                         {"1023", "1023 B"},
+                         {"1024", "1.0 KiB"},
+                         {"1536", "1.5 KiB"},
+                         {"3145728", "3.0 MiB"}};
+    ExpectEach(sizes, [](const std::string& text) { return HumanSize(std::stod(text)); });
+
+    // A resumed transfer: 100000 bytes were there, 200000 came in 2 s.
+    ProgressView view{"data.bin", 200000, 200000, 100000, 2};
+    const std::string line = FormatProgressLine(view, 120);
+    EXPECT_NE(line.find("100%  293.0 KiB / 293.0 KiB (resumed at 97.7 KiB)  97.7 KiB/s  0:02"),
+              std::string::npos)
+        << line;
+    EXPECT_EQ(FormatSummaryLine(view, 120),
+              "data.bin: 195.3 KiB in 0:02 (97.7 KiB/s), resumed at 97.7 KiB");
+    view.label = "a-rather-long-file-name-for-a-narrow-terminal.tar.gz";
+    for (int width : {12, 20, 40, 80})
+        EXPECT_LT(FormatProgressLine(view, width).size(), width * 1u);
+}
+
+TEST(ToolFailure, LastReplyAndTransientFailures) {
+    const Pairs replies = {{"220 hi\r\n230-Welcome\r\n230 ok\r\n", "230 ok"},
+                           {"250 ok\r\n550-partial\r\n", "250 ok"},
+                           {"550-first\n550 last", "550 last"},
+                           {"12 short\r\nabc def\r\n", ""}};
+    ExpectEach(replies, LastReplyLine);
+
+    const Pairs failures = {// libcurl's result and its message or the FTP replies
+                            {"7|", "retry"},
+                            {"28|", "retry"},
+                            {"78|220 hi\r\n450 Busy, try again\r\n", "retry"},
+                            {"78|220 hi\r\n550 No such file\r\n", "final"},
+                            {"18|150 Ok\r\n426 Failure reading network stream.\r\n", "retry"},
+                            {"55|200 ok\r\n522 SSL connection failed\r\n", "retry"},
+                            {"22|The requested URL returned error: 503", "retry"},
+                            {"22|The requested URL returned error: 404", "final"},
+                            {"60|", "final"}};
+    ExpectEach(failures, [](const std::string& input) {
+        const auto [code, text] = Split(input);
+        oru::shared::error::CRKError error(oru::shared::error::RKERR_PERFORM, std::stoi(code));
+        if (code == "22") error.SetMessageEx(text);
+        return IsTransient(error, code == "22" ? "" : text) ? "retry" : "final";
+    });
+    for (const bool transient : {true, false}) {
+        int attempts = 0;
+        EXPECT_EQ(WithRetries(
+                      1, true, "get", [&] { return ++attempts, 2509; }, [&] { return transient; }),
+                  2509);
+        EXPECT_EQ(attempts, transient ? 2 : 1) << "one retry, transient " << transient;
+    }
+}
+
+TEST(ToolTerminal, ControlCharactersEscaped) {
+    const Pairs rows = {
+        {"plain name.txt", "plain name.txt"},
+        {"a\x1b]0;title\x07z", "a\\033]0;title\\az"},
+        {"tab\tnew\nline\r", "tab\\tnew\\nline\\r"},
+        {"back\\slash del\x7f", "back\\\\slash del\\177"},
+        {"csi\xc2\x9b"
+         "2J",
+         "csi\\302\\2332J"},
+        {"\xc3\xbc and \xc2\xa0", "\xc3\xbc and \xc2\xa0"},  // letters, a no-break space
+    };
+    ExpectEach(rows, EscapeControls);
+
+    const Strings rejected = {"total 12",
+                              "",
+                              "Directory DISK:[PUB]",
+                              "Total of 2 files.",
+                              "-rw-r--r-- 1 u g 5 Jan  1  2020 " + std::string(300, 'n'),
+                              "garbage\x1b[2J",
+                              "total 12x"};
+    const Strings unshown = UnshownEntries(rejected);
+    EXPECT_EQ(unshown, (Strings{rejected[4], rejected[5], rejected[6]}));
+    const std::string report = UnshownReport(unshown);
+    EXPECT_EQ(report.substr(0, report.find('\n')),
+              "3 entries not shown (1 name longer than 259 characters, 2 lines in no listing form "
+              "rkcurl reads):");
+    EXPECT_NE(report.find("\n  garbage\\033[2J\n"), std::string::npos) << report;
+    EXPECT_EQ(UnshownReport({}), "");
+}
+
+TEST(ToolUrl, PartsDecodingAndGuessedSchemes) {
+    const Pairs rows = {
+        // URL and default scheme (after "|"): the parts or the failure
+        {"ftp://u:p%40ss@h:21/a%20b/c?x=1|ftp", "ftp h:21 /a%20b/c ?x=1 u p@ss"},
+        {"h/pub/|ftp", "ftp h /pub/ ? - -"},
+        {"ftp.example.org/f|http", "http ftp.example.org /f ? - -"},
+        {"u@h:2121|ftp", "ftp h:2121 / ? u -"},
+        {"HTTPS://h/x|ftp", "https h /x ? - -"},
+        {"ftp://[::1]:2121/x|ftp", "ftp [::1]:2121 /x ? - -"},
+        {"gopher://h/|ftp", "unsupported scheme \"gopher\" (ftp, ftps, http or https)"},
+        {"ftp://u:pw@[::1/|ftp", "Bad IPv6 address"},
+    };
+    ExpectEach(rows, [](const std::string& input) {
+        const auto [text, defaultScheme] = Split(input);
+        std::string error;
+        const auto url = ParseUrl(text, defaultScheme, error);
+        return url ? url->scheme + " " + url->server + " " + url->path + " ?" + url->query + " " +
+                         Text(url->user) + " " + Text(url->password)
+                   : error;
+    });
+    const Pairs guesses = {
+        {"ftp.example.org/f", "ftp://ftp.example.org/f"},
+        {"FTP.x.org", "ftp://FTP.x.org"},
+        {"u:p@ftp.h/x", "ftp://u:p@ftp.h/x"},
+        {"example.org/ftp.x", "http://example.org/ftp.x"},
+        {"ftpx.org/f", "http://ftpx.org/f"},
+        {"127.0.0.1:8080/f", "http://127.0.0.1:8080/f"},
+        {"dict.example.org/x", "http://dict.example.org/x"},
+        {"https://ftp.x/", "https://ftp.x/"},
+    };
+    ExpectEach(guesses, WithGuessedScheme);
+    const Pairs paths = {{"/New%20folder/100%25", "/New folder/100%"},
+                         {"/a%2Fb/", "/a/b/"},
+                         {"/%1Bx", "/\x1bx"},
+                         {"/plain/", "/plain/"}};
+    ExpectEach(paths, DecodePath);
+}
+
+}  // namespace
+}  // namespace rktool
