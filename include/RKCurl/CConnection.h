@@ -79,9 +79,10 @@ public:
     // Non-zero: every handle this object (and its copies) prepares from now on shares a
     // connection cache, so consecutive requests reuse an open connection and its login. Off by
     // default; off, a request sets exactly the shared options and nothing else. There is one
-    // cache per set of TLS settings (secure flag, SetVerifyPeer, CA file): a connection opened
-    // with the certificate checks off, or against another CA file, is never taken over by a
-    // request that checks.
+    // cache per set of TLS settings (secure flag, SetVerifyPeer, CA file, TLS versions): a
+    // connection opened with the certificate checks off, or against another CA file, is never
+    // taken over by a request that checks. An FTP transfer that finds its cached connection
+    // dropped by the server (421, or closed) before anything moved runs once more on a new one.
     int SetReuseConnections(int reuse);
 
     // Transfer limits in milliseconds for the connection phase and the whole request; a
