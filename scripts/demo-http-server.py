@@ -10,7 +10,8 @@ may be GET or POST (the library posts a multipart form with every request):
   /soap            answers with the SOAPAction header and the request body, as XML
   /redirect        302 to /soap
   /private/...     like the file below, but only with Basic authentication USER:PASSWORD
-  /slow/NAME       the file ROOT/NAME, sent slowly (for a visible progress bar)
+  /slow/NAME       the file ROOT/NAME, sent slowly (for a visible progress bar) and whole:
+                   it ignores Range, which the plain files honour ("bytes=FIRST-" only)
   /flaky/N/NAME    503 for the first N requests of this path, then the file ROOT/NAME
   /headers         answers with the method and the request's header lines
   anything else    the file under ROOT, or 404
@@ -83,11 +84,22 @@ class Handler(BaseHTTPRequestHandler):
             self.reply(404, b"not found\n")
             return
         size = os.path.getsize(full)
-        self.send_response(200)
+        first = 0
+        wanted = self.headers.get("Range", "")
+        if not slow and wanted.startswith("bytes=") and wanted.endswith("-"):
+            first = int(wanted[6:-1])
+            if first >= size:
+                self.reply(416, b"", headers=[("Content-Range", "bytes */%d" % size)])
+                return
+            self.send_response(206)
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (first, size - 1, size))
+        else:
+            self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(size))
+        self.send_header("Content-Length", str(size - first))
         self.end_headers()
         with open(full, "rb") as source:
+            source.seek(first)
             while True:
                 chunk = source.read(65536)
                 if not chunk:

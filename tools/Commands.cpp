@@ -99,8 +99,9 @@ std::vector<Command> MakeCommands() {
          "failed download leaves an existing file untouched. http:// and https:// URLs are\n"
          "fetched with a plain GET. A URL without a scheme is FTP when its host name starts\n"
          "with \"ftp.\", else HTTP, as for curl.\n"
-         "  -C -, --continue-at -  FTP only: continue a partial local file; only the part it\n"
-         "                         lacks is fetched and appended, a complete file fetches\n"
+         "  -C -, --continue-at -  continue a partial local file; only the part it lacks is\n"
+         "                         fetched and appended (HTTP: a range request, which a\n"
+         "                         server that ignores ranges fails), a complete file fetches\n"
          "                         nothing, and a failure keeps what arrived for the next try\n",
          {output, remoteName, resume},
          RunGet},

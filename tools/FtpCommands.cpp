@@ -119,14 +119,8 @@ int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     // an HTTP server rather than waiting for an FTP greeting that never comes.
     std::vector<std::string> urls;
     for (const std::string& operand : args.operands) urls.push_back(WithGuessedScheme(operand));
-    // Every URL is checked before anything is fetched: a resume needs an FTP file and a local
-    // file to continue.
+    // Every URL is checked before anything is fetched: a resume needs a local file to continue.
     for (std::size_t i = 0; resume && i < outputs.size(); ++i) {
-        if (IsHttpUrl(urls[i])) {
-            return ReportProblem(
-                "-C - resumes FTP downloads only (no HTTP range requests): " + args.operands[i],
-                kExitUsage);
-        }
         if (!outputs[i].remoteName && (!outputs[i].path || *outputs[i].path == "-")) {
             return ReportProblem("-C - needs a local file to continue (-o FILE or -O)", kExitUsage);
         }
@@ -134,7 +128,7 @@ int RunGet(const ParsedArguments& args, const CommonSettings& settings) {
     int result = kExitOk;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const std::string& url = urls[i];
-        status = IsHttpUrl(url) ? HttpGetOne(url, outputs[i], settings, nullptr)
+        status = IsHttpUrl(url) ? HttpGetOne(url, outputs[i], settings, nullptr, resume)
                                 : FtpGetOne(url, outputs[i], settings, resume);
         if (result == kExitOk) result = status;
         if (status == kExitInterrupted) break;

@@ -1,5 +1,7 @@
 #include "HttpCommands.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -114,8 +116,46 @@ bool IsHttpUrl(const std::string& url) {
     return starts("http://") || starts("https://");
 }
 
+namespace {
+
+// get -C -: the library continues the local file in place from its size (a range request); a
+// server that ignores the range fails the transfer before anything is written.
+int HttpResumeOne(const std::string& path, Session& session, const CommonSettings& settings,
+                  ToolHttp& http) {
+    std::string error;
+    if (!CheckDownloadTarget(path, true, error)) return ReportProblem(error, kExitLocalFile);
+    const std::uint64_t before = LocalFileSize(path);
+    const bool existed = access(path.c_str(), F_OK) == 0;
+    BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download,
+                  static_cast<double>(before));
+    const int rc = WithRetries(
+        settings.retries, settings.quiet, "get",
+        [&] {
+            SetProgressOffset(static_cast<double>(LocalFileSize(path)));
+            return http.GetFileTo(Wide(path).c_str(), 1);
+        },
+        [&] { return IsTransient(http.Error(), ""); });
+    FinishProgress();
+    if (rc == oru::shared::error::RKERR_FILE_OPEN) {
+        return ReportProblem(FailureText(http.Error()) + ": cannot open " + path, kExitLocalFile);
+    }
+    if (rc != 0) {
+        // The library makes the file of a resume before it asks; nothing arrived, so nothing
+        // is left behind.
+        if (!existed && LocalFileSize(path) == 0) unlink(path.c_str());
+        return ReportFailure(http.Error());
+    }
+    const std::uint64_t after = LocalFileSize(path);
+    Note(session, after == before ? path + " is complete already (" + ByteCount(after) + ")"
+                                  : "saved " + ByteCount(after - before) + " more to " + path +
+                                        " (" + ByteCount(after) + " in all)");
+    return kExitOk;
+}
+
+}  // namespace
+
 int HttpGetOne(const std::string& urlText, const OutputChoice& output,
-               const CommonSettings& settings, const ParsedArguments* form) {
+               const CommonSettings& settings, const ParsedArguments* form, bool resume) {
     const char* label = form != nullptr ? "download" : "get";
     Session session;
     ToolHttp http;
@@ -123,6 +163,7 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
     if (status != kExitOk) return status;
     const auto path = ResolveOutput(output, session.url, status);
     if (!path) return status;
+    if (resume) return HttpResumeOne(*path, session, settings, http);
     // A device or pipe (-o /dev/null) is written into from a spool file: renaming the finished
     // file into place would replace it.
     const bool special = !path->empty() && IsSpecialFile(*path);

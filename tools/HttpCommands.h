@@ -12,9 +12,10 @@ namespace rktool {
 bool IsHttpUrl(const std::string& url);
 
 // One plain-GET download to the output the choice names; with form given (download), its -F
-// fields make it the multipart POST instead.
+// fields make it the multipart POST instead. With resume (get -C -) the local file is continued
+// with a range request.
 int HttpGetOne(const std::string& url, const OutputChoice& output, const CommonSettings& settings,
-               const ParsedArguments* form);
+               const ParsedArguments* form, bool resume = false);
 
 int RunPage(const ParsedArguments& args, const CommonSettings& settings);
 int RunSoap(const ParsedArguments& args, const CommonSettings& settings);

@@ -76,9 +76,8 @@ public:
     //   resume 0: writes a new file beside localPath (its name plus a ".rkpart-" suffix) and
     //     moves it over localPath only when the whole file arrived and reached the disk; on
     //     any failure the temporary file is removed and an existing localPath is untouched.
-    //     Where localPath is an existing file, the new one has its permission bits from the
-    //     start (POSIX; on Windows the default attributes), so the replaced file keeps its
-    //     mode and the data is never more open than the file it replaces.
+    //     The new file is private while it fills; a replaced file keeps its permission bits,
+    //     a new one gets the default ones.
     //   resume non-zero: appends to localPath from its current size (SIZE, then REST <size>
     //     and RETR); a missing localPath is created and fetched whole. A local file as long as
     //     the remote one succeeds without RETR; a longer one fails with libcurl's result 36.

@@ -77,8 +77,14 @@ public:
     // the fields stay in the object (GetBuffer then keeps them too).
     int SetPlainGet(int plain);
     // n > 0: every request follows up to n redirects (GetSOAPPage's own following is capped at
-    // n); one more fails with 2509 and libcurl's 47. 0: as described.
+    // n); one more fails with 2509 and libcurl's 47. A followed redirect stays on http and
+    // https: one to any other scheme (ftp://, file://, ...) fails with 2509 and libcurl's 1
+    // (unsupported protocol), and so does one from an https request to http:// unless
+    // SetAllowRedirectToHttp is on. 0: as described (GetSOAPPage follows as libcurl does).
     int SetFollowRedirects(long maxRedirects);
+    // Non-zero: with SetFollowRedirects, an https request may be redirected to http (the rest of
+    // the exchange then goes in clear text). 0, the default: it may not.
+    int SetAllowRedirectToHttp(int allow);
     // A request header line ("Name: value") sent by every request after the request's own
     // lines; null or empty is ignored. ClearHeaders forgets every added line.
     int AddHeader(const wchar_t* line);
@@ -111,6 +117,29 @@ public:
     // bytes written to the file, also when the transfer then fails. Without a path size is left
     // as it was.
     int GetBulkFile(const wchar_t* path, std::uint64_t& size);
+
+    // A plain GET of the URL streamed into the file at localPath (path as UTF-8), in constant
+    // memory; no form is sent (a multipart POST cannot be resumed): the fields, the write
+    // callback and the response text are left alone. Trace "CRHTTP::GetFileTo".
+    //   resume 0: the body is written to a new private file beside localPath (its name plus a
+    //     ".rkpart-" suffix) and moved over localPath only when the whole body arrived and
+    //     reached the disk; a replaced file keeps its permission bits, a new one gets the
+    //     default ones. On any failure the temporary file is removed and localPath is untouched.
+    //   resume non-zero: continues localPath from its current size with a range request
+    //     (libcurl's resume offset, "Range: bytes=<size>-") and appends the 206 part; a missing
+    //     or empty localPath is fetched whole. A server that ignores the range (200 and the
+    //     whole body) fails with libcurl's 33 and nothing is written: fetch it again with
+    //     resume 0. A local file as long as the remote one succeeds without a byte fetched (the
+    //     server's 416 names that length); a longer one fails with libcurl's 36 (a 416 that
+    //     names no length: 22). A broken-off transfer keeps what arrived, ready for the next
+    //     resume.
+    // The request controls (redirects, added headers) and the progress callback apply as for
+    // every request. Returns 0, the preparation's code, RKERR_FILE_OPEN (2507, extended 0) when
+    // the local file cannot be opened or made (checked before anything is sent), RKERR_SET_OPTION
+    // (2506) or RKERR_PERFORM (2509) with libcurl's result; there is no further outer code, as
+    // for every CRHTTP request. Writing, flushing or moving the local file into place counts as
+    // the transfer (libcurl's write error, 23).
+    int GetFileTo(const wchar_t* localPath, int resume);
 
     // POST multipart/form-data: the part "file_buffer" (file name "file_buffer", the length bytes
     // at data, read during the transfer), "submit" = "send", the fields. No user agent, no

@@ -124,6 +124,13 @@ int HttpOperation::SetRequestControls() {
         if (!SetOption(m_client, CURLOPT_MAXREDIRS, controls.maxRedirects)) {
             return Fail(RKERR_SET_OPTION, LastCurlCode());
         }
+        // A followed redirect stays on HTTP(S) (libcurl would also follow one to ftp://), and
+        // an https request goes over to clear text only when the host allows it.
+        const bool httpsOnly =
+            ConnectionAccess::Secure(m_client) != 0 && controls.allowRedirectToHttp == 0;
+        if (!SetOption(m_client, CURLOPT_REDIR_PROTOCOLS_STR, httpsOnly ? "https" : "http,https")) {
+            return Fail(RKERR_SET_OPTION, LastCurlCode());
+        }
     }
     return 0;
 }

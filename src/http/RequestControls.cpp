@@ -14,6 +14,11 @@ int CRHTTP::SetFollowRedirects(long maxRedirects) {
     return 0;
 }
 
+int CRHTTP::SetAllowRedirectToHttp(int allow) {
+    m_httpState->allowRedirectToHttp = allow;
+    return 0;
+}
+
 int CRHTTP::AddHeader(const wchar_t* line) {
     // An empty line would reach libcurl as a header without a name; there is nothing to send.
     if (line == nullptr || *line == L'\0') return 0;

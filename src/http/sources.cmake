@@ -7,5 +7,6 @@ set(RKCURL_HTTP_SOURCES
     http/HttpOperation.cpp
     http/PageRequests.cpp
     http/RequestControls.cpp
+    http/ResumableDownload.cpp
     http/Uploads.cpp
     http/WriteFunctions.cpp)

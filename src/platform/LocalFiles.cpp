@@ -44,55 +44,50 @@ std::string Narrow(const std::wstring& text) {
 }
 #endif
 
-#if !defined(_WIN32)
-// The permission bits of the regular file that path names; -1 when there is none.
-int PermissionsOf(const std::wstring& path) {
-    struct stat info {};
-    if (::stat(Narrow(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-    return static_cast<int>(info.st_mode & 0777);
-}
-#endif
-
 // Opens name for writing only when no file of that name exists; null with errno otherwise.
-// permissions: the new file's permission bits exactly (whatever the umask), or -1 for the
-// default ones.
-std::FILE* CreateExclusive(const std::wstring& name, int permissions) {
+std::FILE* CreateExclusive(const std::wstring& name) {
 #if defined(_WIN32)
-    (void)permissions;
     const int fd =
         _wopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) return nullptr;
     std::FILE* file = _wfdopen(fd, L"wb");
     if (file == nullptr) _close(fd);
 #else
-    // Created with no more than the wanted bits, so it is never more open than the target.
-    const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) : 0666;
-    const int fd = ::open(Narrow(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    const int fd = ::open(Narrow(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
-    if (permissions >= 0 && ::fchmod(fd, mode) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(Narrow(name).c_str());
-        errno = error;
-        return nullptr;
-    }
     std::FILE* file = ::fdopen(fd, "wb");
     if (file == nullptr) ::close(fd);
 #endif
     return file;
 }
 
+#if !defined(_WIN32)
+// The process's umask as /proc tells it (Linux 4.7 and later), without changing it: umask()
+// itself can only be read by setting it, which would race with other threads creating files.
+// 077 (keep the file private) when it cannot be told.
+mode_t CurrentUmask() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr) return 077;
+    mode_t mask = 077;
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1) {
+            mask = static_cast<mode_t>(value & 0777);
+            break;
+        }
+    }
+    std::fclose(status);
+    return mask;
+}
+#endif
+
 }  // namespace
 
 std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created) {
-#if defined(_WIN32)
-    const int permissions = -1;
-#else
-    const int permissions = PermissionsOf(target);
-#endif
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::wstring name = target + Suffix(static_cast<unsigned>(attempt));
-        std::FILE* file = CreateExclusive(name, permissions);
+        std::FILE* file = CreateExclusive(name);
         if (file != nullptr) {
             created = name;
             return file;
@@ -100,6 +95,18 @@ std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created) {
         if (errno != EEXIST) return nullptr;  // the directory refuses, not a taken name
     }
     return nullptr;
+}
+
+void TakeModeOf(std::FILE* file, const std::wstring& target) {
+#if defined(_WIN32)
+    (void)file;
+    (void)target;
+#else
+    struct stat info {};
+    const bool replaces = ::stat(Narrow(target).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const mode_t mode = replaces ? info.st_mode & 07777 : 0666 & ~CurrentUmask();
+    (void)::fchmod(::fileno(file), mode);
+#endif
 }
 
 bool ReplaceFile(const std::wstring& from, const std::wstring& to) {

@@ -11,10 +11,14 @@
 namespace rkplatform {
 
 // Creates a file that did not exist before, named target + a unique suffix (so in target's
-// directory), opened for binary writing. Stores its name in created; null when none can be made.
-// Where target is an existing regular file, the new one has target's permission bits from the
-// start (POSIX; on Windows the default attributes), so that replacing target keeps them.
+// directory), opened for binary writing and readable by its owner only while it fills. Stores
+// its name in created; null when none can be made.
 std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created);
+
+// Gives the open file the permission bits of target, or, when it names no regular file, those
+// a new file gets (0666 less the process's umask). Best effort: a file it cannot change stays
+// private. Nothing on Windows, where the file already has the default attributes.
+void TakeModeOf(std::FILE* file, const std::wstring& target);
 
 // Moves from over to in one step, replacing a file that to names. True on success.
 bool ReplaceFile(const std::wstring& from, const std::wstring& to);

@@ -82,8 +82,9 @@ private:
 };
 
 // A download written under a temporary name beside its target, so the target changes only
-// when the whole file arrived. Removed with its owner unless Commit put it in the target's
-// place.
+// when the whole file arrived. Private (owner only) while it fills; Commit gives it the
+// target's permission bits (a new target's: the default ones) before moving it into place.
+// Removed with its owner unless Commit put it in the target's place.
 class PendingFile {
 public:
     explicit PendingFile(const std::wstring& target);

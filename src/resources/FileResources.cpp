@@ -42,6 +42,7 @@ PendingFile::~PendingFile() {
 bool PendingFile::Commit() {
     // A failed flush or close means data that never reached the disk: the target stays.
     const bool flushed = std::fflush(m_file) == 0;
+    rkplatform::TakeModeOf(m_file, m_target);  // private while it filled; now as the target
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
     m_committed = flushed && closed && rkplatform::ReplaceFile(m_name, m_target);

@@ -22,6 +22,7 @@ struct Operation {
     bool mayGetPlain;  // SetPlainGet applies
     bool ownHeaders;   // the operation sets a header list of its own
     bool soap;
+    bool alwaysGet = false;  // a plain GET whatever SetPlainGet says
 
     int Run(TestHttp& client, const TempDir& folder, std::string& body) const {
         const std::string op = name;
@@ -36,10 +37,11 @@ struct Operation {
             code = client.PostFile(folder.WidePath("upload").c_str(), nullptr);
         }
         body = client.m_response.substr(before);
-        if (op == "GetFile" || op == "GetBulkFile") {
+        if (op == "GetFile" || op == "GetBulkFile" || op == "GetFileTo") {
             const std::wstring path = folder.WidePath(op);
-            code = op == "GetFile" ? client.GetFile(path.c_str())
-                                   : client.GetBulkFile(path.c_str(), size);
+            code = op == "GetFile"     ? client.GetFile(path.c_str())
+                   : op == "GetFileTo" ? client.GetFileTo(path.c_str(), 0)
+                                       : client.GetBulkFile(path.c_str(), size);
             body = ReadFile(folder.Path(op));
             std::remove(folder.Path(op).c_str());
         }
@@ -56,7 +58,7 @@ const Operation kOperations[] = {
     {"GetPage", true, true, false},      {"GetFile", true, false, false},
     {"GetBulkFile", true, false, false}, {"GetBuffer", true, false, false},
     {"GetSOAPPage", false, true, true},  {"PostBuffer", false, false, false},
-    {"PostFile", false, true, false},
+    {"PostFile", false, true, false},    {"GetFileTo", false, false, false, true},
 };
 
 std::vector<int> Without(std::vector<int> options, const std::vector<int>& dropped) {
@@ -72,7 +74,8 @@ using RequestControlsTest = HttpServerTest;
 // Each setter adds its own options after the operation's, or takes the form away, and nothing
 // else; setters called with their defaults change nothing.
 TEST_F(RequestControlsTest, EachSetterChangesOnlyItsOwnOptions) {
-    const std::vector<int> kRedirect = {CURLOPT_FOLLOWLOCATION, CURLOPT_MAXREDIRS};
+    const std::vector<int> kRedirect = {CURLOPT_FOLLOWLOCATION, CURLOPT_MAXREDIRS,
+                                        CURLOPT_REDIR_PROTOCOLS_STR};
     const struct {
         const char* what;
         std::function<void(CRHTTP&)> set;
@@ -85,6 +88,9 @@ TEST_F(RequestControlsTest, EachSetterChangesOnlyItsOwnOptions) {
         {"cleared headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"), c.ClearHeaders(); }},
         {"plain GET", [](CRHTTP& c) { c.SetPlainGet(1); }},
         {"redirects", [](CRHTTP& c) { c.SetFollowRedirects(4); }},
+        {"http allowed, no redirects", [](CRHTTP& c) { c.SetAllowRedirectToHttp(1); }},
+        {"redirects, http allowed",
+         [](CRHTTP& c) { c.SetFollowRedirects(4), c.SetAllowRedirectToHttp(1); }},
         {"headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"); }},
     };
     for (const Operation& op : kOperations) {
@@ -105,14 +111,18 @@ TEST_F(RequestControlsTest, EachSetterChangesOnlyItsOwnOptions) {
             const std::string what = c.what;
             if (what == "plain GET" && op.mayGetPlain)
                 expected = Without(baseline, {CURLOPT_HTTPPOST});
-            if (what == "redirects") {
+            if (what.rfind("redirects", 0) == 0) {
                 expected.insert(expected.end(), op.soap ? kRedirect.begin() + 1 : kRedirect.begin(),
                                 kRedirect.end());
             }
             if (what == "headers" && !op.ownHeaders) expected.push_back(CURLOPT_HTTPHEADER);
             EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
-            if (what == "redirects") {
+            if (what.rfind("redirects", 0) == 0) {
                 EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_MAXREDIRS).at(0).number, 4);
+                EXPECT_STREQ(
+                    static_cast<const char*>(
+                        CurlInterposer::SetoptsOf(CURLOPT_REDIR_PROTOCOLS_STR).at(0).pointer),
+                    "http,https");
             }
         }
     }
@@ -130,7 +140,7 @@ TEST_F(RequestControlsTest, PlainGetFromAGetOnlyServer) {
             client.SetPlainGet(plain);
             if (op.soap) client.SetSOAPPostData("<body/>");
             std::string body;
-            const bool fetched = plain != 0 && op.mayGetPlain;
+            const bool fetched = op.alwaysGet || (plain != 0 && op.mayGetPlain);
             EXPECT_EQ(op.Run(client, folder, body), fetched ? 0 : RKERR_PERFORM);
             EXPECT_EQ(client.m_error.whatEx(), fetched ? 0 : CURLE_HTTP_RETURNED_ERROR);
 
@@ -187,6 +197,45 @@ TEST_F(RequestControlsTest, RedirectsFollowedWithinTheLimit) {
             const bool chained = std::count(failures.begin(), failures.end(),
                                             "M|Error Code : " + std::to_string(c.code) + " -- ");
             EXPECT_EQ(chained, c.code != 0);
+        }
+    }
+}
+
+// A followed redirect goes to http or https only, and from https to http only when allowed;
+// GetSOAPPage's own following is held to the same once SetFollowRedirects is on.
+TEST_F(RequestControlsTest, FollowedRedirectsStayOnHttp) {
+    const std::string plainPage =
+        "http://" + oru::helper::WideStrToNarStr(Server().Host()) + "/page";
+    const std::string tlsPage =
+        "https://" + oru::helper::WideStrToNarStr(Server(true).Host()) + "/page";
+    const struct {
+        const char* what;
+        bool tls;
+        std::string target;
+        int allowHttp;
+        int code;
+        int extended;
+    } cases[] = {
+        {"http to ftp", false, "ftp://127.0.0.1:1/f", 0, RKERR_PERFORM, CURLE_UNSUPPORTED_PROTOCOL},
+        {"http to file", false, "file:///etc/passwd", 1, RKERR_PERFORM, CURLE_UNSUPPORTED_PROTOCOL},
+        {"https to ftp, http allowed", true, "ftp://127.0.0.1:1/f", 1, RKERR_PERFORM,
+         CURLE_UNSUPPORTED_PROTOCOL},
+        {"https to http", true, plainPage, 0, RKERR_PERFORM, CURLE_UNSUPPORTED_PROTOCOL},
+        {"https to http, allowed", true, plainPage, 1, 0, 0},
+        {"https to https", true, tlsPage, 0, 0, 0},
+        {"http to http", false, plainPage, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        for (const bool soap : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (soap ? ", GetSOAPPage" : ", GetPage"));
+            TestHttp client =
+                ClientFor(L"/goto?url=" + oru::helper::NarStrToWideStr(c.target), c.tls);
+            client.SetPlainGet(1);
+            client.SetFollowRedirects(3);
+            client.SetAllowRedirectToHttp(c.allowHttp);
+            EXPECT_EQ(soap ? client.GetSOAPPage() : client.GetPage(), c.code);
+            EXPECT_EQ(client.m_error.whatEx(), c.extended);
+            EXPECT_EQ(client.m_response, c.code == 0 ? "page body" : "");
         }
     }
 }

@@ -65,7 +65,6 @@ class CommandLine(unittest.TestCase):
             (2, ["ls", "-m", "soon", "ftp://h/"], "--max-time wants seconds"),
             (2, ["ls", "ftp://u:" + PASSWORD + "@[::1/"], "bad URL"),
             (2, ["ls", "http://h/"], "needs an ftp:// or ftps:// URL"),
-            (2, ["get", "-C", "-", "-o", "f", "h/f"], "-C - resumes FTP downloads only"),
             (2, ["get", "-o", "", "ftp://h/f"], "-o needs a file name"),
             (2, ["ls", "-u", USER, "ftp://127.0.0.1:9/"], "no terminal to ask on"),
             (3, ["put", "/nonexistent/f", "ftp://127.0.0.1:9/"], "cannot read /nonexistent/f"),
@@ -164,6 +163,24 @@ class Transfers(ServerCase):
             self.assertRegex(err, "^rkcurl: %s: %s[^\n]*\n$" % (args[0], message))
             self.assertEqual((self.read(keep), os.listdir(os.path.dirname(keep))),
                              (b"precious", ["keep.txt"]), args)
+
+    def test_get_resumes_with_a_range_and_never_appends_a_whole_body(self):
+        data = os.urandom(200000)
+        self.write("http/r.bin", data)
+        local = self.path("local/r.bin")
+        # Local part (None: no file yet), the URL's path (/slow/ ignores ranges), exit status,
+        # the file afterwards.
+        for part, path, status, after in ((None, "r.bin", 0, data), (70000, "r.bin", 0, data),
+                                          (200000, "r.bin", 0, data),
+                                          (70000, "slow/r.bin", 1, data[:70000])):
+            if os.path.exists(local):
+                os.unlink(local)
+            if part is not None:
+                self.write("local/r.bin", data[:part])
+            result = run("get", "-C", "-", self.http + "/" + path, "-o", local, env=self.env)
+            self.assertEqual((result[0], self.read("local/r.bin")), (status, after),
+                             (part, path, result[2]))
+        self.assertIn("curl 33", result[2])
 
     def test_https_is_verified_unless_insecure(self):
         cert, key = self.path("local", "cert.pem"), self.path("local", "key.pem")

@@ -5,7 +5,10 @@
 //   /status/<n>    status n with the body "status <n>"
 //   /redirect      302 to /page, body "moved"
 //   /gzip          200, the gzip-encoded text "decoded by the client" (Content-Encoding: gzip)
-//   /bytes/<n>     200, n bytes of the pattern 'a'..'z' repeated (streamed, any size)
+//   /bytes/<n>     200, n bytes of the pattern 'a'..'z' repeated (streamed, any size);
+//                  "Range: bytes=<first>-" gets 206 and the rest, or 416 from the end on
+//   /whole/<n>     the same bytes, always 200, whole and chunked: a server that ignores Range
+//   /goto?url=<u>  302 to u
 //   /discard       200, "discarded": the request body is read and counted, not kept
 //   /getonly       200, "get only" to GET; 501 to any other method
 //   /chain/<n>     302 to /chain/<n-1>; /chain/0 answers 200, "end of chain"

@@ -1,0 +1,145 @@
+// CRHTTP::GetFileTo: whole downloads through a file beside the target, resumed ones with a range
+// request, against a server that honours ranges (/bytes) and one that ignores them (/whole).
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "CurlInterposer.h"
+#include "HttpTestSupport.h"
+#include "LogCapture.h"
+
+namespace rktest {
+namespace {
+
+const std::string kBody = PatternBytes(1000);
+const std::string kPart = kBody.substr(0, 300);
+
+// The files in dir beside the target: a temporary file filling, or one left behind.
+std::vector<std::string> Others(const std::string& dir) {
+    std::vector<std::string> paths;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().filename() != "target") paths.push_back(entry.path().string());
+    }
+    return paths;
+}
+
+unsigned ModeOf(const std::string& path) {
+    return static_cast<unsigned>(std::filesystem::status(path).permissions());
+}
+
+class ResumableDownloadTest : public HttpServerTest {};
+
+TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFile) {
+    const struct {
+        const char* what;
+        const wchar_t* href;
+        const std::string* before;  // the local file's contents; null: no file
+        int resume;
+        int code;
+        int extended;
+        std::string after;
+        const char* range;  // the Range header the server saw
+    } cases[] = {
+        {"whole, new file", L"/bytes/1000", nullptr, 0, 0, 0, kBody, ""},
+        {"whole, replaced", L"/whole/1000", &kBody, 0, 0, 0, kBody, ""},
+        {"whole, 404 leaves the old file", L"/status/404", &kPart, 0, RKERR_PERFORM,
+         CURLE_HTTP_RETURNED_ERROR, kPart, ""},
+        {"resumed", L"/bytes/1000", &kPart, 1, 0, 0, kBody, "bytes=300-"},
+        {"resumed, no file yet", L"/bytes/1000", nullptr, 1, 0, 0, kBody, ""},
+        {"resumed, complete already (416)", L"/bytes/1000", &kBody, 1, 0, 0, kBody, "bytes=1000-"},
+        {"resumed, longer than the remote", L"/bytes/700", &kBody, 1, RKERR_PERFORM,
+         CURLE_BAD_DOWNLOAD_RESUME, kBody, "bytes=1000-"},
+        {"resumed, range ignored", L"/whole/1000", &kPart, 1, RKERR_PERFORM, CURLE_RANGE_ERROR,
+         kPart, "bytes=300-"},
+        {"resumed, range ignored, complete already", L"/whole/1000", &kBody, 1, RKERR_PERFORM,
+         CURLE_RANGE_ERROR, kBody, "bytes=1000-"},
+        {"resumed, 404 leaves the part", L"/status/404", &kPart, 1, RKERR_PERFORM,
+         CURLE_HTTP_RETURNED_ERROR, kPart, "bytes=300-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        if (c.before != nullptr) WriteFile(dir.Path("target"), *c.before);
+        CurlInterposer::Reset();
+        Server().ClearRequests();
+        TestHttp client = ClientFor(c.href);
+        client.AddMultiPartField(L"k", L"v");
+        client.SetWriteCallbackFunc(&Sink);
+        LogCapture log;
+        EXPECT_EQ(client.GetFileTo(dir.WidePath("target").c_str(), c.resume), c.code);
+        EXPECT_EQ(client.m_error.whatEx(), c.extended);
+        EXPECT_EQ(ReadFile(dir.Path("target")), c.after);
+        EXPECT_EQ(Others(dir.Path()), std::vector<std::string>{});
+        EXPECT_EQ(log.Traces().front(), ">CRHTTP::GetFileTo");
+
+        const RecordedRequest request = Recorded().at(0);
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_EQ(request.Header("Range"), c.range);
+        // After the shared options only the writer and, for a range, the offset: no form.
+        std::vector<int> own = {CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA};
+        if (*c.range != '\0') own.push_back(CURLOPT_RESUME_FROM_LARGE);
+        const std::vector<int> all = CurlInterposer::SetoptOptions();
+        ASSERT_GE(all.size(), own.size());
+        EXPECT_EQ(std::vector<int>(all.end() - own.size(), all.end()), own);
+        EXPECT_EQ(std::count(all.begin(), all.end(), CURLOPT_HTTPPOST), 0);
+        if (*c.range != '\0') {
+            EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_RESUME_FROM_LARGE).at(0).number,
+                      static_cast<long>(c.before->size()));
+        }
+        EXPECT_EQ(client.m_multiPartFields.size(), 1u);
+        EXPECT_EQ(client.m_writeCallback, &Sink);
+        EXPECT_TRUE(client.m_response.empty());
+    }
+}
+
+// Checked before anything is sent; an existing file stays as it was.
+TEST_F(ResumableDownloadTest, AnUnusableLocalPathFailsBeforeTheRequest) {
+    MakeDirs(folder.Path("dir"));
+    for (const std::string& path : {std::string(), folder.Path("dir"), folder.Path("no/such")}) {
+        for (const int resume : {0, 1}) {
+            SCOPED_TRACE(path + (resume ? ", resumed" : ""));
+            TestHttp client = ClientFor(L"/bytes/10");
+            EXPECT_EQ(client.GetFileTo(Wide(path).c_str(), resume), RKERR_FILE_OPEN);
+            EXPECT_EQ(client.m_error.whatEx(), 0);
+            EXPECT_EQ(client.m_curl, nullptr);
+        }
+    }
+    TestHttp client = ClientFor(L"/bytes/10");
+    EXPECT_EQ(client.GetFileTo(nullptr, 0), RKERR_FILE_OPEN);
+    EXPECT_TRUE(Recorded().empty());
+}
+
+// The file beside the target is the owner's alone while it fills; once in place it has the
+// replaced file's bits, or a new file's.
+unsigned g_modeWhileFilling = 0;
+std::string g_folder;
+int NotePartMode(void*, double, double downloaded, double, double) {
+    const std::vector<std::string> others = Others(g_folder);
+    if (downloaded > 0 && g_modeWhileFilling == 0 && !others.empty())
+        g_modeWhileFilling = ModeOf(others[0]);
+    return 0;
+}
+
+TEST_F(ResumableDownloadTest, APrivateFileWhileFillingThenTheTargetsMode) {
+    const mode_t mask = umask(022);
+    for (const mode_t before : {mode_t(0), mode_t(0640), mode_t(0604)}) {
+        SCOPED_TRACE(before);
+        TempDir dir;
+        g_folder = dir.Path();
+        g_modeWhileFilling = 0;
+        if (before != 0) {
+            WriteFile(dir.Path("target"), "old");
+            chmod(dir.Path("target").c_str(), before);
+        }
+        TestHttp client = ClientFor(L"/bytes/300000");
+        client.SetProgressCallback(&NotePartMode);
+        ASSERT_EQ(client.GetFileTo(dir.WidePath("target").c_str(), 0), 0);
+        EXPECT_EQ(g_modeWhileFilling, 0600u);
+        EXPECT_EQ(ModeOf(dir.Path("target")), before != 0 ? before : 0644u);
+    }
+    umask(mask);
+}
+
+}  // namespace
+}  // namespace rktest
