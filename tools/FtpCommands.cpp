@@ -172,7 +172,10 @@ int PutOne(const std::string& local, const std::string& urlText, const CommonSet
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Upload);
     const int rc = WithRetries(
         settings.retries, settings.quiet, "put",
-        [&] { return ftp.PutFile(Wide(source).c_str(), resume ? 1 : 0); },
+        [&, tries = 0]() mutable {
+            if (tries++ > 0) ForgetCachedConnections(ftp, session);
+            return ftp.PutFile(Wide(source).c_str(), resume ? 1 : 0);
+        },
         [&] { return IsTransient(ftp.Error(), ftp.Replies()); });
     FinishProgress();
     if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());

@@ -90,7 +90,8 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
     if (!resume) privateFiles.emplace();  // a resume appends to the user's own file
     const int rc = WithRetries(
         settings.retries, settings.quiet, "get",
-        [&] {
+        [&, tries = 0]() mutable {
+            if (tries++ > 0) ForgetCachedConnections(ftp, session);
             if (resume) SetProgressOffset(static_cast<double>(LocalFileSize(local)));
             return ftp.GetFileTo(Wide(local).c_str(), resume ? 1 : 0);
         },

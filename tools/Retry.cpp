@@ -20,6 +20,9 @@ bool IsTransient(const oru::shared::error::CRKError& error, const std::string& f
     if (error.whatEx() == kCouldNotConnect || error.whatEx() == kTimedOut) return true;
     const std::string reply = LastReplyLine(ftpReplies);
     if (!reply.empty() && reply[0] == '4') return true;
+    // A data connection whose TLS session the server would not take (vsftpd's "522 SSL
+    // connection failed"): a new connection starts a new session.
+    if (reply.compare(0, 4, "522 ") == 0) return true;
     if (error.whatEx() == kHttpError) {
         // libcurl's message for it ends in the status: "...returned error: 503".
         const std::string message = oru::helper::WideStrToNarStr(error.GetMessageEx());

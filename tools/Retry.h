@@ -9,7 +9,8 @@
 namespace rktool {
 
 // A failure worth another try: the connection refused or timed out, an FTP reply of 4xx
-// (421 included) as the server's last word, an HTTP status of 5xx.
+// (421 and 426 included) or 522 as the server's last word, an HTTP status of 5xx. The FTP
+// commands run every retry on a new connection.
 bool IsTransient(const oru::shared::error::CRKError& error, const std::string& ftpReplies);
 
 // Runs attempt (0 or the library's code); after a failure that transient() calls passing, and

@@ -171,12 +171,26 @@ void Configure(CConnection& client, const Session& session) {
         client.SetUserName(Wide(session.user).c_str());
         client.SetPassword(Wide(session.password).c_str());
     }
-    client.SetSecure(session.settings.secure || session.url.IsSecureScheme() ? 1 : 0);
-    client.SetDebug(session.settings.verbose ? 1 : 0);
+    const CommonSettings& settings = session.settings;
+    // As curl reads them: ftps:// is FTPS from the first byte (port 990), --secure on an
+    // ftp:// URL upgrades the session (AUTH TLS).
+    const bool implicitTls = session.url.scheme == "ftps";
+    const bool tls = settings.secure || session.url.IsSecureScheme();
+    client.SetSecure(tls && !implicitTls ? 1 : 0);
+    if (auto* ftp = dynamic_cast<CRFTP*>(&client)) {
+        if (implicitTls) ftp->SetImplicitTls(1);
+        if (settings.ftpPort) ftp->SetActivePort(Wide(*settings.ftpPort).c_str());
+        if (settings.disableEpsv) ftp->SetUseEpsv(0);
+        if (settings.disableEprt) ftp->SetUseEprt(0);
+        // TLS 1.3 servers that send session tickets on data connections (vsftpd) lose the end
+        // of uploads that close before the ticket arrives; TLS 1.2 has no such tickets.
+        if (tls && !settings.tlsMax) ftp->SetTlsVersions(0, kFtpsTlsMax);
+    }
+    if (settings.tlsMax) client.SetTlsVersions(0, *settings.tlsMax);
+    client.SetDebug(settings.verbose ? 1 : 0);
     client.SetReuseConnections(session.settings.reuse ? 1 : 0);
     client.SetProgressCallback(&ProgressCallback);
 
-    const CommonSettings& settings = session.settings;
     if (settings.connectTimeoutMs > 0) client.SetConnectTimeout(settings.connectTimeoutMs);
     if (settings.maxTimeMs > 0) client.SetTimeout(settings.maxTimeMs);
     if (settings.speedLimit > 0) client.SetLowSpeedLimit(settings.speedLimit, settings.speedTime);
@@ -188,6 +202,11 @@ void Configure(CConnection& client, const Session& session) {
     } else if (settings.proxy) {
         client.SetProxy(Wide(*settings.proxy).c_str());
     }
+}
+
+void ForgetCachedConnections(CConnection& client, const Session& session) {
+    client.SetReuseConnections(0);
+    client.SetReuseConnections(session.settings.reuse ? 1 : 0);
 }
 
 bool ReadLocalFile(const std::string& path, std::string& data) {

@@ -66,9 +66,17 @@ int OpenSession(const std::string& urlText, Protocol protocol, const CommonSetti
 // The URL's host without port or IPv6 brackets.
 std::string HostName(const UrlParts& url);
 
-// Server, credentials, TLS and its checks, verbose, connection reuse, the progress callback,
-// the transfer limits and the proxy.
+// Server, credentials, TLS (explicit, or implicit for ftps://), its versions and checks, the
+// FTP data connection choices, verbose, connection reuse, the progress callback, the transfer
+// limits and the proxy.
 void Configure(CConnection& client, const Session& session);
+
+// The highest TLS version of FTPS sessions unless --tls-max says otherwise: TLS 1.2.
+constexpr int kFtpsTlsMax = 12;
+
+// The next request opens a new connection instead of reusing the cached one (a retry after a
+// failure that may have come from the connection itself).
+void ForgetCachedConnections(CConnection& client, const Session& session);
 
 // Whole local files, in and out. False on failure, with errno kept.
 bool ReadLocalFile(const std::string& path, std::string& data);

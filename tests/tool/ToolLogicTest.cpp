@@ -71,6 +71,9 @@ TEST(ToolArguments, CommonOptionsAndTheirValues) {
         {{"-m", "1s"}, "error: --max-time wants seconds, got \"1s\""},
         {{"--retry", "-1"}, "error: --retry wants a count, got \"-1\""},
         {{"--retry", "1001"}, "error: --retry wants a count, got \"1001\""},
+        {{"--tls-max", "1.3", "-P", "-", "--disable-epsv", "--disable-eprt"},
+         "max 0 connect 0 speed 0/0 retry 0 user - password - operands"},
+        {{"--tls-max", "1.4"}, "error: --tls-max wants 1.0, 1.1, 1.2, 1.3 or default, got \"1.4\""},
         {{"--bogus"}, "error: unknown option --bogus"},
         {{"--verbose=1"}, "error: option --verbose takes no value"},
         {{"-m"}, "error: option -m needs a value"},
@@ -184,6 +187,8 @@ TEST(ToolFailure, LastReplyAndTransientFailures) {
                             {"28|", "retry"},
                             {"78|220 hi\r\n450 Busy, try again\r\n", "retry"},
                             {"78|220 hi\r\n550 No such file\r\n", "final"},
+                            {"18|150 Ok\r\n426 Failure reading network stream.\r\n", "retry"},
+                            {"55|200 ok\r\n522 SSL connection failed\r\n", "retry"},
                             {"22|The requested URL returned error: 503", "retry"},
                             {"22|The requested URL returned error: 404", "final"},
                             {"60|", "final"}};

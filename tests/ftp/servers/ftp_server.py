@@ -19,6 +19,9 @@ Test hooks, all read again at every command so a running server can be re-script
                       sent for that exact command instead of running it.
                       DIR/throttle: a number of bytes; every data connection opened while it
                       exists sends at most that many bytes a second (a trickling transfer).
+                      DIR/idle-timeout: a number of seconds; a control connection opened while
+                      it exists that stays idle that long is sent "421 Control connection timed
+                      out." and closed (pyftpdlib's own idle timeout, normally 300 s).
 """
 import argparse
 import binascii
@@ -53,6 +56,15 @@ class ScriptedHandler(FTPHandler):
         with open(throttle) as f:
             limit = int(f.read())
         return type("TricklingDTPHandler", (ThrottledDTPHandler,), {"write_limit": limit})
+
+    @property
+    def timeout(self):
+        # Read when a control connection is accepted (and when its idle timer restarts).
+        idle = os.path.join(self.script_dir or "", "idle-timeout")
+        if self.script_dir and os.path.exists(idle):
+            with open(idle) as f:
+                return float(f.read())
+        return 300
 
     def _script_below(self, ftp_path):
         path = ftp_path
