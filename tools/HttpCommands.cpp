@@ -19,7 +19,7 @@ namespace {
 
 // Opens the session and sets server, HREF (path and query) and the common options.
 int Open(const std::string& urlText, const CommonSettings& settings, Session& session,
-         ToolHttp& http) {
+         CRHTTP& http) {
     const int status = OpenSession(urlText, Protocol::Http, settings, session);
     if (status != kExitOk) return status;
     Configure(http, session);
@@ -32,7 +32,7 @@ int Open(const std::string& urlText, const CommonSettings& settings, Session& se
 }
 
 // Adds every -F name=value; false, with the problem printed, for a value without "=".
-bool AddFields(const ParsedArguments& args, ToolHttp& http, int& status) {
+bool AddFields(const ParsedArguments& args, CRHTTP& http, int& status) {
     for (const std::string& field : args.Values("form")) {
         const auto eq = field.find('=');
         if (eq == std::string::npos) {
@@ -45,7 +45,7 @@ bool AddFields(const ParsedArguments& args, ToolHttp& http, int& status) {
     return true;
 }
 
-int PrintResponse(ToolHttp& http) {
+int PrintResponse(CRHTTP& http) {
     std::size_t length = 0;
     http.GetResponse(nullptr, 0, length);
     std::vector<char> body(length);
@@ -61,10 +61,10 @@ int RunPage(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     if (!OperandsOk(args, 1, 1, "page URL [-F name=value]...", status)) return status;
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     if (!AddFields(args, http, status)) return status;
-    if (http.GetPage() != 0) return ReportFailure(http.Error());
+    if (http.GetPage() != 0) return ReportFailure(http.GetError());
     return PrintResponse(http);
 }
 
@@ -84,11 +84,11 @@ int RunSoap(const ParsedArguments& args, const CommonSettings& settings) {
         }
     }
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     // The library sends the body up to its first zero byte; no body makes the request a GET.
     http.SetSOAPPostData(body.c_str());
-    if (http.GetSOAPPage() != 0) return ReportFailure(http.Error());
+    if (http.GetSOAPPage() != 0) return ReportFailure(http.GetError());
     return PrintResponse(http);
 }
 
@@ -118,7 +118,7 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
                const CommonSettings& settings, const ParsedArguments* form) {
     const char* label = form != nullptr ? "download" : "get";
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     int status = Open(urlText, settings, session, http);
     if (status != kExitOk) return status;
     const auto path = ResolveOutput(output, session.url, status);
@@ -154,12 +154,13 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
             }
             return http.GetFile(Wide(file).c_str());
         },
-        [&] { return IsTransient(http.Error(), ""); });
+        [&] { return IsTransient(http.GetError(), Protocol::Http, http.GetLastResponseCode()); });
     FinishProgress();
     if (rc == oru::shared::error::RKERR_FILE_OPEN) {
-        return ReportProblem(FailureText(http.Error()) + ": cannot open " + *path, kExitLocalFile);
+        return ReportProblem(FailureText(http.GetError()) + ": cannot open " + *path,
+                             kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     if (path->empty()) {
         if (std::fflush(stdout) != 0) return ReportProblem("writing output failed", kExitLocalFile);
         return kExitOk;
@@ -189,7 +190,7 @@ int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
     }
     // --append adds to the file in place; there is nothing to keep safe but what it had.
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     const auto path = ResolveOutput({output, !output}, session.url, status);
     if (!path) return status;
@@ -201,9 +202,10 @@ int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
     const int rc = http.GetBulkFile(Wide(*path).c_str(), size);
     FinishProgress();
     if (rc == oru::shared::error::RKERR_FILE_OPEN) {
-        return ReportProblem(FailureText(http.Error()) + ": cannot open " + *path, kExitLocalFile);
+        return ReportProblem(FailureText(http.GetError()) + ": cannot open " + *path,
+                             kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     Note(session, "appended " + std::to_string(size) + " bytes to " + *path);
     return kExitOk;
 }
@@ -217,14 +219,14 @@ int RunUpload(const ParsedArguments& args, const CommonSettings& settings) {
     std::string error;
     if (!CheckUploadSource(local, error)) return ReportProblem(error, kExitLocalFile);
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     if (!AddFields(args, http, status)) return status;
     const std::string field = args.Value("field").value_or("");
     BeginProgress(session.showProgress, BaseName(local), Direction::Upload);
     const int rc = http.PostFile(Wide(local).c_str(), Wide(field).c_str());
     FinishProgress();
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     return PrintResponse(http);
 }
 
@@ -238,14 +240,14 @@ int RunPostBuffer(const ParsedArguments& args, const CommonSettings& settings) {
         return ReportProblem("standard input is larger than 2 GiB", kExitUsage);
     }
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     if (!AddFields(args, http, status)) return status;
     BeginProgress(session.showProgress, "standard input", Direction::Upload);
     const int rc = http.PostBuffer(reinterpret_cast<const unsigned char*>(data.data()),
                                    static_cast<int>(data.size()));
     FinishProgress();
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     return PrintResponse(http);
 }
 
@@ -263,7 +265,7 @@ int RunBuffer(const ParsedArguments& args, const CommonSettings& settings) {
                              kExitUsage);
     }
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     if (!AddFields(args, http, status)) return status;
     std::vector<unsigned char> buffer(static_cast<std::size_t>(max));
@@ -271,7 +273,7 @@ int RunBuffer(const ParsedArguments& args, const CommonSettings& settings) {
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
     const int rc = http.GetBuffer(max, buffer.data(), received);
     FinishProgress();
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     if (!WriteStdout(reinterpret_cast<const char*>(buffer.data()), received)) {
         return ReportProblem("writing output failed", kExitLocalFile);
     }
