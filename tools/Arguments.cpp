@@ -60,19 +60,21 @@ const std::vector<std::string>& ParsedArguments::Values(const std::string& name)
 
 const std::vector<OptionSpec>& CommonOptionSpecs() {
     static const std::vector<OptionSpec> specs = {
-        {"user", 'u', true},       {"secure", 0, false},
-        {"verbose", 'v', false},   {"log", 0, true},
-        {"quiet", 'q', false},     {"no-reuse", 0, false},
-        {"progress", 0, false},    {"no-progress", 0, false},
-        {"help", 'h', false},      {"progress-bar", '#', false},
-        {"silent", 's', false},    {"connect-timeout", 0, true},
-        {"max-time", 'm', true},   {"speed-limit", 'Y', true},
-        {"speed-time", 'y', true}, {"location", 'L', false},
-        {"max-redirs", 0, true},   {"header", 'H', true},
-        {"insecure", 'k', false},  {"cacert", 0, true},
-        {"proxy", 'x', true},      {"noproxy", 0, true},
-        {"netrc", 'n', false},     {"netrc-file", 0, true},
-        {"retry", 0, true},        {"version", 'V', false},
+        {"user", 'u', true},        {"secure", 0, false},
+        {"verbose", 'v', false},    {"log", 0, true},
+        {"quiet", 'q', false},      {"no-reuse", 0, false},
+        {"progress", 0, false},     {"no-progress", 0, false},
+        {"help", 'h', false},       {"progress-bar", '#', false},
+        {"silent", 's', false},     {"connect-timeout", 0, true},
+        {"max-time", 'm', true},    {"speed-limit", 'Y', true},
+        {"speed-time", 'y', true},  {"location", 'L', false},
+        {"max-redirs", 0, true},    {"header", 'H', true},
+        {"insecure", 'k', false},   {"cacert", 0, true},
+        {"proxy", 'x', true},       {"noproxy", 0, true},
+        {"netrc", 'n', false},      {"netrc-file", 0, true},
+        {"retry", 0, true},         {"version", 'V', false},
+        {"tls-max", 0, true},       {"ftp-port", 'P', true},
+        {"disable-epsv", 0, false}, {"disable-eprt", 0, false},
     };
     return specs;
 }
@@ -174,6 +176,21 @@ std::optional<CommonSettings> ReadCommonSettings(const ParsedArguments& parsed,
     if (settings.speedTime > 0 && settings.speedLimit == 0) settings.speedLimit = 1;
     settings.followRedirects = parsed.Has("location");
     settings.headers = parsed.Values("header");
+    if (const auto version = parsed.Value("tls-max")) {
+        // curl's names of the versions.
+        const std::pair<const char*, int> versions[] = {
+            {"default", 0}, {"1.0", 10}, {"1.1", 11}, {"1.2", 12}, {"1.3", 13}};
+        for (const auto& [name, number] : versions) {
+            if (*version == name) settings.tlsMax = number;
+        }
+        if (!settings.tlsMax) {
+            error = "--tls-max wants 1.0, 1.1, 1.2, 1.3 or default, got \"" + *version + "\"";
+            return std::nullopt;
+        }
+    }
+    settings.ftpPort = parsed.Value("ftp-port");
+    settings.disableEpsv = parsed.Has("disable-epsv");
+    settings.disableEprt = parsed.Has("disable-eprt");
     settings.insecure = parsed.Has("insecure");
     settings.caFile = parsed.Value("cacert");
     settings.proxy = parsed.Value("proxy");

@@ -60,6 +60,13 @@ struct CommonSettings {
     // TLS: checks on unless insecure; the CA bundle for them.
     bool insecure = false;
     std::optional<std::string> caFile;
+    // TLS versions: the highest one (--tls-max: 10 to 13 for TLS 1.0 to 1.3, 0 for libcurl's
+    // default); FTPS stops at TLS 1.2 unless told otherwise.
+    std::optional<int> tlsMax;
+    // FTP: active mode at this address (-P), and EPSV or EPRT switched off.
+    std::optional<std::string> ftpPort;
+    bool disableEpsv = false;
+    bool disableEprt = false;
     std::optional<std::string> proxy;
     std::optional<std::string> noProxy;  // comma-separated hosts, "*" for all
     // Credentials from a netrc file when neither -u nor the URL gives a user.

@@ -19,7 +19,7 @@ namespace rktool {
 namespace {
 
 // The entries of the directory the client's HREF names; returns 0, or the library's code.
-int ReadListing(ToolFtp& ftp, std::vector<ListEntry>& entries) {
+int ReadListing(CRFTP& ftp, std::vector<ListEntry>& entries) {
     WIN32_FIND_DATAW data{};
     int rc = ftp.FindFirstFileW(data);
     while (rc == 0) {
@@ -32,7 +32,7 @@ int ReadListing(ToolFtp& ftp, std::vector<ListEntry>& entries) {
 
 // Puts the session in the parent directory of the URL's path with a handle on it, so that the
 // command operations can name the leaf relative to it.
-int EnterParent(ToolFtp& ftp, const Session& session) {
+int EnterParent(CRFTP& ftp, const Session& session) {
     ftp.SetHREF(Wide(DecodePath(session.url.ParentPath())).c_str());
     return ftp.Connect();
 }
@@ -57,7 +57,7 @@ struct CommandShape {
 // Checks the operands, opens the session on the URL and configures the client for it. False,
 // with the exit status set, when the command cannot go on.
 bool StartFtp(const ParsedArguments& args, const CommonSettings& settings,
-              const CommandShape& shape, Session& session, ToolFtp& ftp, int& status) {
+              const CommandShape& shape, Session& session, CRFTP& ftp, int& status) {
     if (!OperandsOk(args, shape.minOperands, shape.maxOperands, shape.usage, status)) return false;
     status = OpenSession(args.operands[shape.urlOperand], Protocol::Ftp, settings, session);
     if (status != kExitOk) return false;
@@ -71,7 +71,7 @@ bool StartFtp(const ParsedArguments& args, const CommonSettings& settings,
 int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     Session session;
-    ToolFtp ftp;
+    CRFTP ftp;
     if (!StartFtp(args, settings, {1, 1, "ls URL [--long|--json] [--mlsd] [-a]", 0, false}, session,
                   ftp, status)) {
         return status;
@@ -80,7 +80,7 @@ int RunLs(const ParsedArguments& args, const CommonSettings& settings) {
     if (args.Has("all")) ftp.SetListHidden(1);
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     std::vector<ListEntry> entries;
-    if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     if (args.Has("mlsd") && !ftp.FindListingIsMachine()) {
         Note(session,
              "the server refused MLSD: listed with LIST, times and sizes as it prints them");
@@ -166,16 +166,19 @@ int PutOne(const std::string& local, const std::string& urlText, const CommonSet
         return ReportProblem("cannot read standard input", kExitLocalFile);
     }
     const std::string& source = local == "-" ? input.Path() : local;
-    ToolFtp ftp;
+    CRFTP ftp;
     Configure(ftp, session);
     ftp.SetHREF(Wide(DecodePath(target)).c_str());
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Upload);
     const int rc = WithRetries(
         settings.retries, settings.quiet, "put",
-        [&] { return ftp.PutFile(Wide(source).c_str(), resume ? 1 : 0); },
-        [&] { return IsTransient(ftp.Error(), ftp.Replies()); });
+        [&, tries = 0]() mutable {
+            if (tries++ > 0) ForgetCachedConnections(ftp, session);
+            return ftp.PutFile(Wide(source).c_str(), resume ? 1 : 0);
+        },
+        [&] { return IsTransient(ftp.GetError(), Protocol::Ftp, ftp.GetLastResponseCode()); });
     FinishProgress();
-    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (rc != 0) return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     Note(session, std::string(resume ? "uploaded the rest of " : "uploaded ") +
                       (local == "-" ? std::string("standard input") : local) + " to " +
                       DisplayUrl(session.url));
@@ -214,20 +217,21 @@ int RunPut(const ParsedArguments& args, const CommonSettings& settings) {
 int RunMkdir(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     Session session;
-    ToolFtp ftp;
+    CRFTP ftp;
     if (!StartFtp(args, settings, {1, 1, "mkdir [-p] URL", 0, true}, session, ftp, status)) {
         return status;
     }
     if (args.Has("parents")) {
         // libcurl creates every missing directory on the way; existing ones are fine.
         if (ftp.CreateDirectoryTree(Wide(DecodePath(session.url.DirectoryPath())).c_str()) != 0) {
-            return ReportFailure(ftp.Error(), ftp.Replies());
+            return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
         }
     } else {
         // Without -p the parent must exist and the directory must not: MKD in the parent.
-        if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+        if (EnterParent(ftp, session) != 0)
+            return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
         if (ftp.Command({"MKD " + session.url.LeafName()}, 0) != 0) {
-            return ReportFailure(ftp.Error(), ftp.Replies());
+            return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
         }
     }
     Note(session, "created " + DisplayUrl(session.url));
@@ -238,7 +242,7 @@ namespace {
 
 int RemoveOne(const std::string& urlText, bool recursive, const CommonSettings& settings) {
     Session session;
-    ToolFtp ftp;
+    CRFTP ftp;
     int status = OpenSession(urlText, Protocol::Ftp, settings, session);
     if (status != kExitOk) return status;
     if (!NeedsLeaf(session, status)) return status;
@@ -255,7 +259,8 @@ int RemoveOne(const std::string& urlText, bool recursive, const CommonSettings& 
         // Look the entry up in its parent: a directory goes as a tree, anything else (a file,
         // a link) is deleted on its own, so the walk never follows a link.
         std::vector<ListEntry> entries;
-        if (ReadListing(ftp, entries) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+        if (ReadListing(ftp, entries) != 0)
+            return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
         const ListEntry* found = nullptr;
         for (const ListEntry& entry : entries) {
             if (entry.name == leaf) found = &entry;
@@ -266,11 +271,11 @@ int RemoveOne(const std::string& urlText, bool recursive, const CommonSettings& 
         }
         directory = found->kind == EntryKind::Directory;
     } else if (ftp.Connect() != 0) {
-        return ReportFailure(ftp.Error(), ftp.Replies());
+        return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     }
     const int rc = directory ? ftp.RemoveDirectoryTree(Wide(leaf).c_str())
                              : ftp.DeleteFileW(Wide(leaf).c_str());
-    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (rc != 0) return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     Note(session, "removed " + DisplayUrl(session.url));
     return kExitOk;
 }
@@ -294,13 +299,13 @@ int RunRm(const ParsedArguments& args, const CommonSettings& settings) {
 int RunRmdir(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     Session session;
-    ToolFtp ftp;
+    CRFTP ftp;
     if (!StartFtp(args, settings, {1, 1, "rmdir URL", 0, true}, session, ftp, status)) {
         return status;
     }
-    if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (EnterParent(ftp, session) != 0) return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     if (ftp.RemoveDirectoryW(Wide(session.url.LeafName()).c_str()) != 0) {
-        return ReportFailure(ftp.Error(), ftp.Replies());
+        return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     }
     Note(session, "removed " + DisplayUrl(session.url));
     return kExitOk;
@@ -309,16 +314,16 @@ int RunRmdir(const ParsedArguments& args, const CommonSettings& settings) {
 int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     Session session;
-    ToolFtp ftp;
+    CRFTP ftp;
     if (!StartFtp(args, settings, {1, 1, "pwd URL", 0, false}, session, ftp, status)) {
         return status;
     }
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
-    if (ftp.Connect() != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (ftp.Connect() != 0) return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     wchar_t directory[4096];
     DWORD length = sizeof directory / sizeof directory[0];
     if (ftp.GetCurrentDirectoryW(directory, &length) != 0)
-        return ReportFailure(ftp.Error(), ftp.Replies());
+        return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     // The server names the directory: on a terminal, escaped as ls shows names.
     const std::string name = Narrow(directory);
     const std::string out = (IsTerminal(fileno(stdout)) ? EscapeControls(name) : name) + "\n";
@@ -330,21 +335,21 @@ int RunPwd(const ParsedArguments& args, const CommonSettings& settings) {
 int RunQuote(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     Session session;
-    ToolFtp ftp;
+    CRFTP ftp;
     if (!StartFtp(args, settings,
                   {2, static_cast<std::size_t>(-1), "quote [--post] URL CMD...", 0, false}, session,
                   ftp, status)) {
         return status;
     }
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
-    if (ftp.Connect() != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (ftp.Connect() != 0) return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     const std::vector<std::string> commands(args.operands.begin() + 1, args.operands.end());
     const int rc = ftp.Command(commands, args.Has("post") ? 1 : 0);
     // The server's replies to this exchange, whether it failed or not.
-    if (!WriteStdout(ftp.Replies().data(), ftp.Replies().size())) {
+    if (!WriteStdout(ftp.GetHeaderText().data(), ftp.GetHeaderText().size())) {
         return ReportProblem("writing output failed", kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (rc != 0) return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     return kExitOk;
 }
 

@@ -23,8 +23,8 @@ constexpr int kCurlWriteError = 23;
 
 // The library's word that the local side failed: the file could not be opened or made, or
 // writing, flushing or moving it into place went wrong.
-bool LocalSideFailed(int rc, const ToolFtp& ftp) {
-    return !Interrupted() && (rc == RKERR_FILE_OPEN || ftp.Error().whatEx() == kCurlWriteError);
+bool LocalSideFailed(int rc, const CRFTP& ftp) {
+    return !Interrupted() && (rc == RKERR_FILE_OPEN || ftp.GetError().whatEx() == kCurlWriteError);
 }
 
 // The note after a download into a file.
@@ -81,7 +81,7 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
     const std::uint64_t before = resume ? LocalFileSize(local) : 0;
     const bool existed = access(local.c_str(), F_OK) == 0;
 
-    ToolFtp ftp;
+    CRFTP ftp;
     Configure(ftp, session);
     ftp.SetHREF(Wide(DecodePath(session.url.path)).c_str());
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download,
@@ -90,26 +90,27 @@ int FtpGetOne(const std::string& urlText, const OutputChoice& output,
     if (!resume) privateFiles.emplace();  // a resume appends to the user's own file
     const int rc = WithRetries(
         settings.retries, settings.quiet, "get",
-        [&] {
+        [&, tries = 0]() mutable {
+            if (tries++ > 0) ForgetCachedConnections(ftp, session);
             if (resume) SetProgressOffset(static_cast<double>(LocalFileSize(local)));
             return ftp.GetFileTo(Wide(local).c_str(), resume ? 1 : 0);
         },
         [&] {
-            return !LocalSideFailed(ftp.Error().what(), ftp) &&
-                   IsTransient(ftp.Error(), ftp.Replies());
+            return !LocalSideFailed(ftp.GetError().what(), ftp) &&
+                   IsTransient(ftp.GetError(), Protocol::Ftp, ftp.GetLastResponseCode());
         });
     privateFiles.reset();
     FinishProgress();
     if (rc != 0 && LocalSideFailed(rc, ftp)) {
         const std::string what = spooled ? "a temporary file in $TMPDIR" : *path;
-        return ReportProblem("cannot write " + what + " (" + FailureText(ftp.Error()) + ")",
+        return ReportProblem("cannot write " + what + " (" + FailureText(ftp.GetError()) + ")",
                              kExitLocalFile);
     }
     if (rc != 0) {
         // The library makes the file of a resume before it asks; nothing arrived, so nothing
         // is left behind.
         if (resume && !existed && LocalFileSize(local) == 0) unlink(local.c_str());
-        return ReportFailure(ftp.Error(), ftp.Replies());
+        return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     }
     if (!spooled && !resume) {
         KeepMode(local, *path);

@@ -21,7 +21,7 @@ namespace {
 
 // Opens the session and sets server, HREF (path and query) and the common options.
 int Open(const std::string& urlText, const CommonSettings& settings, Session& session,
-         ToolHttp& http) {
+         CRHTTP& http) {
     const int status = OpenSession(urlText, Protocol::Http, settings, session);
     if (status != kExitOk) return status;
     Configure(http, session);
@@ -34,7 +34,7 @@ int Open(const std::string& urlText, const CommonSettings& settings, Session& se
 }
 
 // Adds every -F name=value; false, with the problem printed, for a value without "=".
-bool AddFields(const ParsedArguments& args, ToolHttp& http, int& status) {
+bool AddFields(const ParsedArguments& args, CRHTTP& http, int& status) {
     for (const std::string& field : args.Values("form")) {
         const auto eq = field.find('=');
         if (eq == std::string::npos) {
@@ -47,7 +47,7 @@ bool AddFields(const ParsedArguments& args, ToolHttp& http, int& status) {
     return true;
 }
 
-int PrintResponse(ToolHttp& http) {
+int PrintResponse(CRHTTP& http) {
     std::size_t length = 0;
     http.GetResponse(nullptr, 0, length);
     std::vector<char> body(length);
@@ -63,10 +63,10 @@ int RunPage(const ParsedArguments& args, const CommonSettings& settings) {
     int status = kExitOk;
     if (!OperandsOk(args, 1, 1, "page URL [-F name=value]...", status)) return status;
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     if (!AddFields(args, http, status)) return status;
-    if (http.GetPage() != 0) return ReportFailure(http.Error());
+    if (http.GetPage() != 0) return ReportFailure(http.GetError());
     return PrintResponse(http);
 }
 
@@ -86,11 +86,11 @@ int RunSoap(const ParsedArguments& args, const CommonSettings& settings) {
         }
     }
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     // The library sends the body up to its first zero byte; no body makes the request a GET.
     http.SetSOAPPostData(body.c_str());
-    if (http.GetSOAPPage() != 0) return ReportFailure(http.Error());
+    if (http.GetSOAPPage() != 0) return ReportFailure(http.GetError());
     return PrintResponse(http);
 }
 
@@ -121,7 +121,7 @@ namespace {
 // get -C -: the library continues the local file in place from its size (a range request); a
 // server that ignores the range fails the transfer before anything is written.
 int HttpResumeOne(const std::string& path, Session& session, const CommonSettings& settings,
-                  ToolHttp& http) {
+                  CRHTTP& http) {
     std::string error;
     if (!CheckDownloadTarget(path, true, error)) return ReportProblem(error, kExitLocalFile);
     const std::uint64_t before = LocalFileSize(path);
@@ -134,16 +134,17 @@ int HttpResumeOne(const std::string& path, Session& session, const CommonSetting
             SetProgressOffset(static_cast<double>(LocalFileSize(path)));
             return http.GetFileTo(Wide(path).c_str(), 1);
         },
-        [&] { return IsTransient(http.Error(), ""); });
+        [&] { return IsTransient(http.GetError(), Protocol::Http, http.GetLastResponseCode()); });
     FinishProgress();
     if (rc == oru::shared::error::RKERR_FILE_OPEN) {
-        return ReportProblem(FailureText(http.Error()) + ": cannot open " + path, kExitLocalFile);
+        return ReportProblem(FailureText(http.GetError()) + ": cannot open " + path,
+                             kExitLocalFile);
     }
     if (rc != 0) {
         // The library makes the file of a resume before it asks; nothing arrived, so nothing
         // is left behind.
         if (!existed && LocalFileSize(path) == 0) unlink(path.c_str());
-        return ReportFailure(http.Error());
+        return ReportFailure(http.GetError());
     }
     const std::uint64_t after = LocalFileSize(path);
     Note(session, after == before ? path + " is complete already (" + ByteCount(after) + ")"
@@ -158,7 +159,7 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
                const CommonSettings& settings, const ParsedArguments* form, bool resume) {
     const char* label = form != nullptr ? "download" : "get";
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     int status = Open(urlText, settings, session, http);
     if (status != kExitOk) return status;
     const auto path = ResolveOutput(output, session.url, status);
@@ -195,12 +196,13 @@ int HttpGetOne(const std::string& urlText, const OutputChoice& output,
             }
             return http.GetFile(Wide(file).c_str());
         },
-        [&] { return IsTransient(http.Error(), ""); });
+        [&] { return IsTransient(http.GetError(), Protocol::Http, http.GetLastResponseCode()); });
     FinishProgress();
     if (rc == oru::shared::error::RKERR_FILE_OPEN) {
-        return ReportProblem(FailureText(http.Error()) + ": cannot open " + *path, kExitLocalFile);
+        return ReportProblem(FailureText(http.GetError()) + ": cannot open " + *path,
+                             kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     if (path->empty()) {
         if (std::fflush(stdout) != 0) return ReportProblem("writing output failed", kExitLocalFile);
         return kExitOk;
@@ -230,7 +232,7 @@ int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
     }
     // --append adds to the file in place; there is nothing to keep safe but what it had.
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     const auto path = ResolveOutput({output, !output}, session.url, status);
     if (!path) return status;
@@ -242,9 +244,10 @@ int RunDownload(const ParsedArguments& args, const CommonSettings& settings) {
     const int rc = http.GetBulkFile(Wide(*path).c_str(), size);
     FinishProgress();
     if (rc == oru::shared::error::RKERR_FILE_OPEN) {
-        return ReportProblem(FailureText(http.Error()) + ": cannot open " + *path, kExitLocalFile);
+        return ReportProblem(FailureText(http.GetError()) + ": cannot open " + *path,
+                             kExitLocalFile);
     }
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     Note(session, "appended " + std::to_string(size) + " bytes to " + *path);
     return kExitOk;
 }
@@ -258,14 +261,14 @@ int RunUpload(const ParsedArguments& args, const CommonSettings& settings) {
     std::string error;
     if (!CheckUploadSource(local, error)) return ReportProblem(error, kExitLocalFile);
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     if (!AddFields(args, http, status)) return status;
     const std::string field = args.Value("field").value_or("");
     BeginProgress(session.showProgress, BaseName(local), Direction::Upload);
     const int rc = http.PostFile(Wide(local).c_str(), Wide(field).c_str());
     FinishProgress();
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     return PrintResponse(http);
 }
 
@@ -279,14 +282,14 @@ int RunPostBuffer(const ParsedArguments& args, const CommonSettings& settings) {
         return ReportProblem("standard input is larger than 2 GiB", kExitUsage);
     }
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     if (!AddFields(args, http, status)) return status;
     BeginProgress(session.showProgress, "standard input", Direction::Upload);
     const int rc = http.PostBuffer(reinterpret_cast<const unsigned char*>(data.data()),
                                    static_cast<int>(data.size()));
     FinishProgress();
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     return PrintResponse(http);
 }
 
@@ -304,7 +307,7 @@ int RunBuffer(const ParsedArguments& args, const CommonSettings& settings) {
                              kExitUsage);
     }
     Session session;
-    ToolHttp http;
+    CRHTTP http;
     if ((status = Open(args.operands[0], settings, session, http)) != kExitOk) return status;
     if (!AddFields(args, http, status)) return status;
     std::vector<unsigned char> buffer(static_cast<std::size_t>(max));
@@ -312,7 +315,7 @@ int RunBuffer(const ParsedArguments& args, const CommonSettings& settings) {
     BeginProgress(session.showProgress, session.url.LeafName(), Direction::Download);
     const int rc = http.GetBuffer(max, buffer.data(), received);
     FinishProgress();
-    if (rc != 0) return ReportFailure(http.Error());
+    if (rc != 0) return ReportFailure(http.GetError());
     if (!WriteStdout(reinterpret_cast<const char*>(buffer.data()), received)) {
         return ReportProblem("writing output failed", kExitLocalFile);
     }

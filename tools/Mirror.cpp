@@ -100,7 +100,7 @@ int RunMirror(const ParsedArguments& args, const CommonSettings& settings) {
     Session session;
     status = OpenSession(urlText, Protocol::Ftp, settings, session);
     if (status != kExitOk) return status;
-    ToolFtp ftp;
+    CRFTP ftp;
     Configure(ftp, session);
     ftp.SetHREF(Wide(DecodePath(session.url.DirectoryPath())).c_str());
     ftp.SetTreeConnections(parallel);
@@ -118,7 +118,7 @@ int RunMirror(const ParsedArguments& args, const CommonSettings& settings) {
         up ? ftp.PutDirectoryTree(local.c_str(), L"") : ftp.GetDirectoryTree(L"", local.c_str());
     FinishProgress();
     const std::vector<CRTreeEntry> report = ftp.GetTreeReport();
-    if (result != 0 && report.empty()) return ReportFailure(ftp.Error(), ftp.Replies());
+    if (result != 0 && report.empty()) return ReportFailure(ftp.GetError(), ftp.GetHeaderText());
     if (args.Has("dry-run")) PrintPlan(report);
     PrintFailures(report);
     const double seconds =

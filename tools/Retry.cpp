@@ -1,32 +1,24 @@
 #include "Retry.h"
 
-#include <RKCurl/TextConversion.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
-#include "Failure.h"
 #include "Progress.h"
 #include "Signals.h"
 
 namespace rktool {
 
-bool IsTransient(const oru::shared::error::CRKError& error, const std::string& ftpReplies) {
+bool IsTransient(const oru::shared::error::CRKError& error, Protocol protocol, long responseCode) {
     constexpr int kCouldNotConnect = 7;
     constexpr int kTimedOut = 28;
-    constexpr int kHttpError = 22;
     if (error.whatEx() == kCouldNotConnect || error.whatEx() == kTimedOut) return true;
-    const std::string reply = LastReplyLine(ftpReplies);
-    if (!reply.empty() && reply[0] == '4') return true;
-    if (error.whatEx() == kHttpError) {
-        // libcurl's message for it ends in the status: "...returned error: 503".
-        const std::string message = oru::helper::WideStrToNarStr(error.GetMessageEx());
-        const auto at = message.find("error: ");
-        return at != std::string::npos && message.compare(at + 7, 1, "5") == 0;
-    }
-    return false;
+    const long kind = responseCode / 100;
+    // A data connection whose TLS session the server would not take (vsftpd's "522 SSL
+    // connection failed"): a new connection starts a new session.
+    if (protocol == Protocol::Ftp) return kind == 4 || responseCode == 522;
+    return kind == 5;
 }
 
 int WithRetries(int retries, bool quiet, const std::string& label,

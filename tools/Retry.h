@@ -6,11 +6,15 @@
 #include <functional>
 #include <string>
 
+#include "Session.h"
+
 namespace rktool {
 
 // A failure worth another try: the connection refused or timed out, an FTP reply of 4xx
-// (421 included) as the server's last word, an HTTP status of 5xx.
-bool IsTransient(const oru::shared::error::CRKError& error, const std::string& ftpReplies);
+// (421 and 426 included) or 522 as the server's last word, an HTTP status of 5xx. responseCode
+// is the client's GetLastResponseCode: the FTP reply code or the HTTP status, 0 for none. The
+// FTP commands run every retry on a new connection.
+bool IsTransient(const oru::shared::error::CRKError& error, Protocol protocol, long responseCode);
 
 // Runs attempt (0 or the library's code); after a failure that transient() calls passing, and
 // while retries remain, notes the retry on standard error (unless quiet), waits 1 s, 2 s,

@@ -4,15 +4,15 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "Failure.h"
-#include "Netrc.h"
-#include "NoProxy.h"
 #include "PasswordPrompt.h"
 #include "Progress.h"
 #include "Signals.h"
+#include "VerboseFilter.h"
 
 namespace rktool {
 namespace {
@@ -22,35 +22,26 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Fills user and password from the netrc file the settings name, when they name one. False,
-// with status set, when --netrc-file names a file that cannot be read.
-bool ReadNetrc(const CommonSettings& settings, const std::string& host,
-               std::optional<std::string>& user, std::optional<std::string>& password,
-               int& status) {
-    if (!settings.netrc && !settings.netrcFile) return true;
-    const std::string path = settings.netrcFile ? *settings.netrcFile : DefaultNetrcPath();
-    std::string text;
-    if (path.empty() || !ReadLocalFile(path, text)) {
-        if (!settings.netrcFile) return true;  // --netrc without a ~/.netrc: no credentials
-        status = ReportProblem(LocalError("cannot read the netrc file", path), kExitLocalFile);
-        return false;
-    }
-    if (const auto entry = FindNetrcEntry(text, host)) {
-        if (!entry->login.empty()) {
-            user = entry->login;
-            password = entry->password;
+// The netrc file the settings name, for libcurl to read: --netrc-file's, else with --netrc
+// ~/.netrc (when HOME is set; libcurl passes over a file that is not there). "" for none;
+// nullopt, with status set, when --netrc-file names a file that cannot be read, which libcurl
+// would pass over in silence.
+std::optional<std::string> NetrcFile(const CommonSettings& settings, int& status) {
+    if (settings.netrcFile) {
+        std::string text;
+        if (!ReadLocalFile(*settings.netrcFile, text)) {
+            status = ReportProblem(LocalError("cannot read the netrc file", *settings.netrcFile),
+                                   kExitLocalFile);
+            return std::nullopt;
         }
+        return *settings.netrcFile;
     }
-    return true;
+    const char* home = std::getenv("HOME");
+    if (!settings.netrc || home == nullptr || *home == '\0') return std::string();
+    return std::string(home) + "/.netrc";
 }
 
 }  // namespace
-
-std::string HostName(const UrlParts& url) {
-    const std::string& server = url.server;
-    if (!server.empty() && server[0] == '[') return server.substr(1, server.find(']') - 1);
-    return server.substr(0, server.find(':'));
-}
 
 std::optional<std::string> ResolveOutput(const OutputChoice& output, const UrlParts& url,
                                          int& status) {
@@ -140,7 +131,9 @@ int OpenSession(const std::string& urlText, Protocol protocol, const CommonSetti
     std::optional<std::string> password = settings.user ? settings.password : url->password;
     if (!user) {
         int status = kExitOk;
-        if (!ReadNetrc(settings, HostName(*url), user, password, status)) return status;
+        const auto netrcFile = NetrcFile(settings, status);
+        if (!netrcFile) return status;
+        session.netrcFile = *netrcFile;
     }
     if (user) {
         if (!password) {
@@ -159,8 +152,6 @@ int OpenSession(const std::string& urlText, Protocol protocol, const CommonSetti
     }
     session.showProgress = settings.forceProgress ||
                            (!settings.quiet && !settings.noProgress && isatty(STDERR_FILENO) != 0);
-    // Every trace runs through the filter: a proxy URL or a header may carry credentials too.
-    if (settings.verbose) session.verboseFilter = std::make_unique<VerboseFilter>();
     return kExitOk;
 }
 
@@ -171,23 +162,43 @@ void Configure(CConnection& client, const Session& session) {
         client.SetUserName(Wide(session.user).c_str());
         client.SetPassword(Wide(session.password).c_str());
     }
-    client.SetSecure(session.settings.secure || session.url.IsSecureScheme() ? 1 : 0);
-    client.SetDebug(session.settings.verbose ? 1 : 0);
+    const CommonSettings& settings = session.settings;
+    // As curl reads them: ftps:// is FTPS from the first byte (port 990), --secure on an
+    // ftp:// URL upgrades the session (AUTH TLS).
+    const bool implicitTls = session.url.scheme == "ftps";
+    const bool tls = settings.secure || session.url.IsSecureScheme();
+    client.SetSecure(tls && !implicitTls ? 1 : 0);
+    if (auto* ftp = dynamic_cast<CRFTP*>(&client)) {
+        if (implicitTls) ftp->SetImplicitTls(1);
+        if (settings.ftpPort) ftp->SetActivePort(Wide(*settings.ftpPort).c_str());
+        if (settings.disableEpsv) ftp->SetUseEpsv(0);
+        if (settings.disableEprt) ftp->SetUseEprt(0);
+        // TLS 1.3 servers that send session tickets on data connections (vsftpd) lose the end
+        // of uploads that close before the ticket arrives; TLS 1.2 has no such tickets.
+        if (tls && !settings.tlsMax) ftp->SetTlsVersions(0, kFtpsTlsMax);
+    }
+    if (settings.tlsMax) client.SetTlsVersions(0, *settings.tlsMax);
+    // The trace comes through the masking callback, never straight to standard error: a
+    // proxy URL or a header may carry credentials too.
+    if (settings.verbose) client.SetDebugCallback(&WriteVerboseTrace, nullptr);
+    if (!session.netrcFile.empty()) client.SetNetrcFile(Wide(session.netrcFile).c_str());
     client.SetReuseConnections(session.settings.reuse ? 1 : 0);
     client.SetProgressCallback(&ProgressCallback);
 
-    const CommonSettings& settings = session.settings;
     if (settings.connectTimeoutMs > 0) client.SetConnectTimeout(settings.connectTimeoutMs);
     if (settings.maxTimeMs > 0) client.SetTimeout(settings.maxTimeMs);
     if (settings.speedLimit > 0) client.SetLowSpeedLimit(settings.speedLimit, settings.speedTime);
     // A person's tool checks certificates; -k is the explicit way out.
     client.SetVerifyPeer(settings.insecure ? 0 : 1);
     if (settings.caFile) client.SetCACertificateFile(Wide(*settings.caFile).c_str());
-    if (settings.noProxy && NoProxyFor(*settings.noProxy, HostName(session.url))) {
-        client.SetProxy(L"");
-    } else if (settings.proxy) {
-        client.SetProxy(Wide(*settings.proxy).c_str());
-    }
+    if (settings.proxy) client.SetProxy(Wide(*settings.proxy).c_str());
+    // libcurl matches the hosts and their domains, and then ignores the proxy variables too.
+    if (settings.noProxy) client.SetNoProxy(Wide(*settings.noProxy).c_str());
+}
+
+void ForgetCachedConnections(CConnection& client, const Session& session) {
+    client.SetReuseConnections(0);
+    client.SetReuseConnections(session.settings.reuse ? 1 : 0);
 }
 
 bool ReadLocalFile(const std::string& path, std::string& data) {

@@ -4,29 +4,14 @@
 
 #include <RKCurl/RKCurl.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "Arguments.h"
 #include "UrlParts.h"
-#include "VerboseFilter.h"
 
 namespace rktool {
-
-// The clients with read access to their failure record and the server's reply lines, which the
-// library keeps in protected members.
-class ToolFtp : public CRFTP {
-public:
-    const oru::shared::error::CRKError& Error() const { return m_error; }
-    const std::string& Replies() const { return m_header; }
-};
-
-class ToolHttp : public CRHTTP {
-public:
-    const oru::shared::error::CRKError& Error() const { return m_error; }
-};
 
 enum class Protocol { Ftp, Http };
 
@@ -55,20 +40,25 @@ struct Session {
     bool authenticate = false;
     std::string user;
     std::string password;
+    std::string netrcFile;  // libcurl takes user and password from it; empty: none
     bool showProgress = false;
-    std::unique_ptr<VerboseFilter> verboseFilter;
 };
 
 // Fills session for urlText. Returns kExitOk, or the exit status after printing the problem.
 int OpenSession(const std::string& urlText, Protocol protocol, const CommonSettings& settings,
                 Session& session);
 
-// The URL's host without port or IPv6 brackets.
-std::string HostName(const UrlParts& url);
-
-// Server, credentials, TLS and its checks, verbose, connection reuse, the progress callback,
-// the transfer limits and the proxy.
+// Server, credentials (or the netrc file), TLS (explicit, or implicit for ftps://), its versions
+// and checks, the FTP data connection choices, the masked verbose trace, connection reuse, the
+// progress callback, the transfer limits and the proxy choices.
 void Configure(CConnection& client, const Session& session);
+
+// The highest TLS version of FTPS sessions unless --tls-max says otherwise: TLS 1.2.
+constexpr int kFtpsTlsMax = 12;
+
+// The next request opens a new connection instead of reusing the cached one (a retry after a
+// failure that may have come from the connection itself).
+void ForgetCachedConnections(CConnection& client, const Session& session);
 
 // Whole local files, in and out. False on failure, with errno kept.
 bool ReadLocalFile(const std::string& path, std::string& data);

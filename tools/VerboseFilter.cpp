@@ -1,16 +1,9 @@
 #include "VerboseFilter.h"
 
-#include <fcntl.h>
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include <curl/curl.h>
 
 #include <algorithm>
 #include <cstdio>
-
-#include "Session.h"
 
 namespace rktool {
 namespace {
@@ -28,17 +21,16 @@ bool StartsWithNoCase(const std::string& text, std::size_t pos, const std::strin
     return true;
 }
 
-// The login lines: "PASS secret", "Authorization: Basic secret" (also without "> ").
+// The login lines: "PASS secret", "Authorization: Basic secret".
 void MaskLoginLine(std::string& line) {
-    std::size_t pos = line.compare(0, 2, "> ") == 0 ? 2 : 0;
-    if (line.compare(pos, 5, "PASS ") == 0) {
-        line.replace(pos + 5, std::string::npos, kMask);
+    if (line.compare(0, 5, "PASS ") == 0) {
+        line.replace(5, std::string::npos, kMask);
         return;
     }
     for (const char* header : {"authorization:", "proxy-authorization:"}) {
         const std::string name(header);
-        if (!StartsWithNoCase(line, pos, name)) continue;
-        pos = line.find_first_not_of(' ', pos + name.size());
+        if (!StartsWithNoCase(line, 0, name)) continue;
+        const std::size_t pos = line.find_first_not_of(' ', name.size());
         if (pos == std::string::npos) return;
         // The scheme stays readable ("Basic", "Digest"); what follows it is the secret.
         const std::size_t space = line.find(' ', pos);
@@ -62,22 +54,6 @@ void MaskUrlPasswords(std::string& line) {
     }
 }
 
-#if defined(_WIN32)
-int MakePipe(int fds[2]) {
-    return _pipe(fds, 65536, _O_BINARY | _O_NOINHERIT);
-}
-int DuplicateStderr() {
-    return _dup(2);
-}
-#else
-int MakePipe(int fds[2]) {
-    return pipe2(fds, O_CLOEXEC);
-}
-int DuplicateStderr() {
-    return fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-}
-#endif
-
 }  // namespace
 
 std::string MaskSecrets(const std::string& text) {
@@ -97,47 +73,29 @@ std::string MaskSecrets(const std::string& text) {
     return masked;
 }
 
-VerboseFilter::VerboseFilter() {
-    int fds[2];
-    if (MakePipe(fds) != 0) return;
-    std::fflush(stderr);
-    m_savedStderr = DuplicateStderr();
-    if (m_savedStderr < 0 || dup2(fds[1], STDERR_FILENO) < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        if (m_savedStderr >= 0) close(m_savedStderr);
-        m_savedStderr = -1;
-        return;
+std::string MaskedTrace(int type, const char* data, std::size_t size) {
+    const char* prefix = nullptr;
+    switch (type) {
+        case CURLINFO_TEXT:
+            prefix = "* ";
+            break;
+        case CURLINFO_HEADER_IN:
+            prefix = "< ";
+            break;
+        case CURLINFO_HEADER_OUT:
+            prefix = "> ";
+            break;
+        default:
+            return std::string();
     }
-    close(fds[1]);
-    const int readFd = fds[0];
-    m_pump = std::thread([this, readFd] { Pump(readFd); });
+    // Masked before the prefix goes on: a login line is matched from its first character.
+    return prefix + MaskSecrets(std::string(data, size));
 }
 
-VerboseFilter::~VerboseFilter() {
-    if (m_savedStderr < 0) return;
-    std::fflush(stderr);
-    dup2(m_savedStderr, STDERR_FILENO);  // closes the pipe's last write end: the pump ends
-    m_pump.join();
-    close(m_savedStderr);
-}
-
-void VerboseFilter::Pump(int readFd) {
-    std::string pending;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t n = read(readFd, chunk, sizeof chunk);
-        if (n <= 0) break;
-        pending.append(chunk, static_cast<std::size_t>(n));
-        // Whole lines only (a progress bar line ends in CR), so a secret is never split.
-        const std::size_t end = pending.find_last_of("\r\n");
-        if (end == std::string::npos && pending.size() < 65536) continue;
-        const std::size_t cut = end == std::string::npos ? pending.size() : end + 1;
-        WriteAll(m_savedStderr, MaskSecrets(pending.substr(0, cut)));
-        pending.erase(0, cut);
-    }
-    if (!pending.empty()) WriteAll(m_savedStderr, MaskSecrets(pending));
-    close(readFd);
+int WriteVerboseTrace(void*, int type, const char* data, std::size_t size) {
+    const std::string text = MaskedTrace(type, data, size);
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stderr);
+    return 0;
 }
 
 }  // namespace rktool

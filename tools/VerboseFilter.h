@@ -1,11 +1,11 @@
-// libcurl's verbose trace (-v) is written by libcurl straight to standard error and shows the
-// login: "PASS <password>" for FTP, "Authorization: Basic ..." for HTTP. While a filter is
-// active, standard error runs through a pipe and a thread that masks those texts before they
-// reach the real standard error.
+// -v: libcurl's verbose trace on standard error, as libcurl itself writes it, but with the
+// login masked. libcurl shows it in the trace: "PASS <password>" for FTP, "Authorization:
+// Basic ..." for HTTP. The library hands every piece of the trace to a debug callback, which
+// masks it before writing it.
 #pragma once
 
+#include <cstddef>
 #include <string>
-#include <thread>
 
 namespace rktool {
 
@@ -15,19 +15,12 @@ namespace rktool {
 // is touched, so a short password never mangles the rest of the trace.
 std::string MaskSecrets(const std::string& text);
 
-class VerboseFilter {
-public:
-    // Does nothing when the pipe cannot be made.
-    VerboseFilter();
-    ~VerboseFilter();  // drains the pipe and gives standard error back
-    VerboseFilter(const VerboseFilter&) = delete;
-    VerboseFilter& operator=(const VerboseFilter&) = delete;
+// One piece of the trace as libcurl writes it without a callback, masked: its own text after
+// "* ", headers received after "< " and sent after "> " (an HTTP request's header block is one
+// piece), the data itself not at all. type is libcurl's curl_infotype.
+std::string MaskedTrace(int type, const char* data, std::size_t size);
 
-private:
-    void Pump(int readFd);
-
-    int m_savedStderr = -1;
-    std::thread m_pump;
-};
+// The library's debug callback for -v: MaskedTrace on standard error. clientData is unused.
+int WriteVerboseTrace(void* clientData, int type, const char* data, std::size_t size);
 
 }  // namespace rktool

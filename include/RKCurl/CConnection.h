@@ -79,9 +79,10 @@ public:
     // Non-zero: every handle this object (and its copies) prepares from now on shares a
     // connection cache, so consecutive requests reuse an open connection and its login. Off by
     // default; off, a request sets exactly the shared options and nothing else. There is one
-    // cache per set of TLS settings (secure flag, SetVerifyPeer, CA file): a connection opened
-    // with the certificate checks off, or against another CA file, is never taken over by a
-    // request that checks.
+    // cache per set of TLS settings (secure flag, SetVerifyPeer, CA file, TLS versions): a
+    // connection opened with the certificate checks off, or against another CA file, is never
+    // taken over by a request that checks. An FTP transfer that finds its cached connection
+    // dropped by the server (421, or closed) before anything moved runs once more on a new one.
     int SetReuseConnections(int reuse);
 
     // Transfer limits in milliseconds for the connection phase and the whole request; a
@@ -96,6 +97,16 @@ public:
     // libcurl's default bundle.
     int SetVerifyPeer(int verify);
     int SetCACertificateFile(const wchar_t* path);
+
+    // The TLS versions that secure requests may negotiate: 10, 11, 12, 13 for TLS 1.0 to 1.3,
+    // 0 for libcurl's default bound (the lowest it allows; the highest both sides know). With
+    // both at 0, the default, nothing is set. Otherwise every secure request sets libcurl's
+    // CURLOPT_SSLVERSION to the range after its certificate checks (for FTPS in place of the
+    // default version). Any other value makes the next secure preparation fail with
+    // RKERR_SET_OPTION (2506): libcurl refuses it. A range the server cannot meet fails the
+    // request with libcurl's 35. SetTlsVersions(0, 12) keeps FTPS uploads to servers that send
+    // TLS 1.3 session tickets on data connections (vsftpd) from losing their last bytes.
+    int SetTlsVersions(int minimum, int maximum);
 
     // Null (the default): libcurl's choice, which honours the proxy environment variables.
     // L"": no proxy, the environment ignored. Otherwise the proxy URL to use.

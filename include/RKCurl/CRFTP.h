@@ -184,6 +184,22 @@ public:
     // MLSD listings are not changed by it. Returns 0.
     int SetListHidden(int hidden);
 
+    // How the session connects; each is off (libcurl's default) until called, copied with the
+    // object, effective from the next preparation, and returns 0.
+    //   SetImplicitTls(non-zero): TLS from the first byte, on an "ftps://" URL (port 990 when
+    //     the server names none); the session is secure as with SetSecure(1), whatever that
+    //     flag holds: TLS for control and data, the certificate unchecked unless SetVerifyPeer.
+    //   SetActivePort(port): active mode, the server connects back to the client (PORT or
+    //     EPRT): libcurl's CURLOPT_FTPPORT, an address, host name or interface, optionally with
+    //     ":port" or ":low-high", or "-" for the address of the control connection. Null:
+    //     passive mode, nothing set.
+    //   SetUseEpsv(use): whether passive mode tries EPSV before PASV (CURLOPT_FTP_USE_EPSV).
+    //   SetUseEprt(use): whether active mode tries EPRT before PORT (CURLOPT_FTP_USE_EPRT).
+    int SetImplicitTls(int implicit);
+    int SetActivePort(const wchar_t* port);
+    int SetUseEpsv(int use);
+    int SetUseEprt(int use);
+
     // Removes the directory with everything below it, depth first in listing order: saves the
     // directory (GetCurrentDirectoryW), enters path, lists it, deletes files, recurses into
     // directories, returns to the saved directory and sends "RMD " + path. The walk never
@@ -243,7 +259,7 @@ public:
 protected:
     // Prepares a fresh handle for "ftp://" + server + HREF (its names encoded for the URL),
     // whatever the prefix; with the secure flag, TLS for control and data, certificate and
-    // host name unchecked (checked with SetVerifyPeer).
+    // host name unchecked (checked with SetVerifyPeer). Then the connection choices above.
     virtual int Prepare(const std::wstring& prefix);
 
     // fread pass-through: the item count read.

@@ -74,11 +74,14 @@ CURL* ConnectionState::AdoptFreshOrSpareHandle() {
     return handle;
 }
 
-// Plain requests share one cache, unchecked secure ones another, checked ones one per CA file.
-std::string ConnectionState::TlsSettingsKey(int secure) const {
-    if (secure == 0) return "plain";
-    if (controls.verifyPeer == 0) return "unchecked";
-    return "checked:" + controls.caFile;
+// Plain requests share one cache, unchecked secure ones another, checked ones one per CA file;
+// a chosen TLS version range keeps connections of its own.
+std::string ConnectionState::TlsSettingsKey(bool secure) const {
+    if (!secure) return "plain";
+    const std::string versions =
+        controls.tlsVersions != 0 ? "/tls:" + std::to_string(controls.tlsVersions) : "";
+    if (controls.verifyPeer == 0) return "unchecked" + versions;
+    return "checked" + versions + ":" + controls.caFile;
 }
 
 }  // namespace rkcurl

@@ -26,6 +26,7 @@ struct TransferControls {
     std::string netrcFile;  // UTF-8; empty: no netrc file
     CConnection::DebugCallback debugCallback = nullptr;
     void* debugData = nullptr;
+    long tlsVersions = 0;  // CURLOPT_SSLVERSION's value for SetTlsVersions; 0: not set
 };
 
 struct ConnectionState {
@@ -45,7 +46,7 @@ struct ConnectionState {
     // Null when libcurl makes none.
     CURL* AdoptFreshOrSpareHandle();
     // The TLS settings that decide which connection cache a request may reuse from.
-    std::string TlsSettingsKey(int secure) const;
+    std::string TlsSettingsKey(bool secure) const;
     // What a copy takes over: the handle held, the cache pool, the controls.
     void CopyShared(const ConnectionState& other);
 

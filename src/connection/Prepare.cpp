@@ -25,7 +25,7 @@ namespace {
 using Access = ConnectionAccess;
 
 // Sets the shared options in their fixed order; false at the first one libcurl refuses.
-bool SetSharedOptions(CConnection& c, const std::string& url) {
+bool SetSharedOptions(CConnection& c, const std::string& url, bool secure) {
     if (!SetOption(c, CURLOPT_VERBOSE, static_cast<long>(Access::Debug(c))) ||
         !SetOption(c, CURLOPT_ERRORBUFFER, Access::ErrorBuffer(c)) ||
         !SetOption(c, CURLOPT_URL, Access::StoreUrl(c, url))) {
@@ -57,8 +57,7 @@ bool SetSharedOptions(CConnection& c, const std::string& url) {
         if (!state.shares) state.shares = std::make_shared<CurlSharePool>();
         // The cache outlives every handle attached to it: a reset handle may still be attached
         // to the cache it had, which is let go only once the handle has moved on.
-        std::shared_ptr<CurlShareOwner> cache =
-            state.shares->For(state.TlsSettingsKey(Access::Secure(c)));
+        std::shared_ptr<CurlShareOwner> cache = state.shares->For(state.TlsSettingsKey(secure));
         if (!SetOption(c, CURLOPT_SHARE, cache->share)) return false;
         state.curlOwner->share = std::move(cache);
     }
@@ -67,7 +66,7 @@ bool SetSharedOptions(CConnection& c, const std::string& url) {
 
 }  // namespace
 
-int PrepareUrl(CConnection& c, const std::string& url) {
+int PrepareUrl(CConnection& c, const std::string& url, bool secure) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CConnection::Prepare", nullptr);
     std::memset(Access::ErrorBuffer(c), 0, sizeof Access::ErrorBuffer(c));
 
@@ -88,7 +87,7 @@ int PrepareUrl(CConnection& c, const std::string& url) {
     if (Access::Handle(c) == nullptr)
         return RecordFailure(c, RKERR_HANDLE_INIT, error.m_extendedCode);
 
-    if (!SetSharedOptions(c, url))
+    if (!SetSharedOptions(c, url, secure))
         return RecordFailure(c, RKERR_SET_OPTION, Access::LastCurlCode(c));
     return 0;
 }
@@ -97,7 +96,8 @@ int PrepareUrl(CConnection& c, const std::string& url) {
 
 // Prefix, server and HREF are joined without a separator: an HREF begins with "/".
 int CConnection::Prepare(const std::wstring& prefix) {
-    return rkcurl::PrepareUrl(*this, oru::helper::WideStrToNarStr(prefix + m_server) + m_href);
+    return rkcurl::PrepareUrl(*this, oru::helper::WideStrToNarStr(prefix + m_server) + m_href,
+                              m_secure != 0);
 }
 
 int CConnection::PrepareSecurity() {

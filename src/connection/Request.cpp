@@ -1,11 +1,46 @@
 #include "connection/Request.h"
 
+#include <cstring>
+
 #include "connection/ConnectionAccess.h"
 #include "connection/ConnectionState.h"
+#include "connection/CurlOption.h"
 #include "connection/PolledPerform.h"
 #include "connection/RecordFailure.h"
 
 namespace rkcurl {
+
+namespace {
+
+// Whether a failed FTP transfer met a cached connection that the server had already dropped
+// (closed it, or said 421 and closed it) before anything was transferred: then the same request
+// on a fresh connection is the request the host asked for. A transfer that opened a connection
+// of its own, or moved any data, is never run again. (libcurl retries a dropped HTTP connection
+// itself.)
+bool MetDroppedConnection(CURL* handle, CURLcode result) {
+    const char* scheme = nullptr;
+    if (curl_easy_getinfo(handle, CURLINFO_SCHEME, &scheme) != CURLE_OK || scheme == nullptr ||
+        (std::strcmp(scheme, "FTP") != 0 && std::strcmp(scheme, "FTPS") != 0)) {
+        return false;
+    }
+    long connects = -1;
+    long reply = 0;
+    curl_off_t down = -1, up = -1;
+    if (curl_easy_getinfo(handle, CURLINFO_NUM_CONNECTS, &connects) != CURLE_OK ||
+        curl_easy_getinfo(handle, CURLINFO_SIZE_DOWNLOAD_T, &down) != CURLE_OK ||
+        curl_easy_getinfo(handle, CURLINFO_SIZE_UPLOAD_T, &up) != CURLE_OK ||
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &reply) != CURLE_OK) {
+        return false;
+    }
+    if (connects != 0 || down != 0 || up != 0) return false;
+    // 421: the server's notice that it closes (libcurl 7.88 then reports 28 or the refused
+    // step). No reply at all: the connection was found closed.
+    if (reply == 421) return true;
+    return reply == 0 && (result == CURLE_SEND_ERROR || result == CURLE_RECV_ERROR ||
+                          result == CURLE_GOT_NOTHING);
+}
+
+}  // namespace
 
 Request::Request(CConnection& channel, const RequestShape& shape)
     : m_channel(channel), m_shape(shape) {}
@@ -16,12 +51,27 @@ Request::~Request() {
     if (m_mustRelease && m_shape.releasesHandle) ReleaseHandle(m_channel);
 }
 
-// The one perform point of the object's own handle.
+// The one perform point of the object's own handle. With connection reuse on, a request that
+// found its cached connection dropped runs once more on a fresh connection.
 int Request::Run() {
     if (!Start()) return m_result;
     CurlHandleOwner* const owner = ConnectionAccess::State(m_channel).curlOwner.get();
-    const bool polled = m_shape.pollsReusedConnection && owner != nullptr && owner->share;
-    Finish(polled ? PerformPolled(*owner) : curl_easy_perform(Handle()));
+    const bool reused = owner != nullptr && owner->share;
+    const bool polled = m_shape.pollsReusedConnection && reused;
+    const auto perform = [&] {
+        return polled ? PerformPolled(*owner) : curl_easy_perform(Handle());
+    };
+    CURLcode result = perform();
+    if (reused && result != CURLE_OK && MetDroppedConnection(Handle(), result)) {
+        std::memset(ConnectionAccess::ErrorBuffer(m_channel), 0,
+                    sizeof ConnectionAccess::ErrorBuffer(m_channel));
+        // The fresh connection goes into the cache for the requests after this one.
+        if (SetOption(m_channel, CURLOPT_FRESH_CONNECT, 1L)) {
+            result = perform();
+            SetOption(m_channel, CURLOPT_FRESH_CONNECT, 0L);
+        }
+    }
+    Finish(result);
     return m_result;
 }
 

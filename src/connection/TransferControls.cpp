@@ -1,6 +1,6 @@
-// CConnection's opt-in transfer controls: limits, certificate checks, the proxy choices, the
-// netrc file and the debug callback. Each option is added only when its setter asked for it,
-// so a request with none called sets exactly the shared options.
+// CConnection's opt-in transfer controls: limits, certificate checks, the TLS version range,
+// the proxy choices, the netrc file and the debug callback. Each option is added only when its
+// setter asked for it, so a request with none called sets exactly the shared options.
 #include "connection/TransferControls.h"
 
 #include <curl/curl.h>
@@ -27,7 +27,44 @@ int ForwardDebug(CURL*, curl_infotype type, char* data, size_t size, void* owner
     return target->debugCallback(target->debugData, static_cast<int>(type), data, size);
 }
 
+// A version as SetTlsVersions takes it (0 for libcurl's default, 10 to 13) as libcurl's lowest
+// or highest version; any other value becomes one that libcurl refuses, so the next preparation
+// fails instead of quietly running with versions the host did not ask for.
+long TlsVersionBound(int version, bool highest) {
+    struct Bounds {
+        long lowest;
+        long highest;
+    };
+    Bounds bounds{CURL_SSLVERSION_LAST, CURL_SSLVERSION_MAX_LAST};
+    switch (version) {
+        case 0:
+            bounds = {CURL_SSLVERSION_DEFAULT, CURL_SSLVERSION_MAX_DEFAULT};
+            break;
+        case 10:
+            bounds = {CURL_SSLVERSION_TLSv1_0, CURL_SSLVERSION_MAX_TLSv1_0};
+            break;
+        case 11:
+            bounds = {CURL_SSLVERSION_TLSv1_1, CURL_SSLVERSION_MAX_TLSv1_1};
+            break;
+        case 12:
+            bounds = {CURL_SSLVERSION_TLSv1_2, CURL_SSLVERSION_MAX_TLSv1_2};
+            break;
+        case 13:
+            bounds = {CURL_SSLVERSION_TLSv1_3, CURL_SSLVERSION_MAX_TLSv1_3};
+            break;
+        default:
+            break;
+    }
+    return highest ? bounds.highest : bounds.lowest;
+}
+
 }  // namespace
+
+int CConnection::SetTlsVersions(int minimum, int maximum) {
+    m_state->controls.tlsVersions =
+        TlsVersionBound(minimum, false) | TlsVersionBound(maximum, true);
+    return 0;
+}
 
 int CConnection::SetConnectTimeout(long milliseconds) {
     m_state->controls.connectTimeoutMs = milliseconds;
@@ -125,13 +162,18 @@ bool SetCertificateChecks(CConnection& c) {
         !SetOption(c, CURLOPT_SSL_VERIFYHOST, verify != 0 ? 2L : 0L)) {
         return false;
     }
-    if (!controls.caFile.empty()) return SetOption(c, CURLOPT_CAINFO, controls.caFile.c_str());
+    if (!controls.caFile.empty()) {
+        if (!SetOption(c, CURLOPT_CAINFO, controls.caFile.c_str())) return false;
+    }
 #ifdef _WIN32
     // Without a bundle file, Windows builds check against the system's certificate store.
-    if (verify != 0)
-        return SetOption(c, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+    else if (verify != 0 &&
+             !SetOption(c, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA))) {
+        return false;
+    }
 #endif
-    return true;
+    // Last, so that it also replaces the default version that an FTPS preparation sets first.
+    return controls.tlsVersions == 0 || SetOption(c, CURLOPT_SSLVERSION, controls.tlsVersions);
 }
 
 }  // namespace rkcurl

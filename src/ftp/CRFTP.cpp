@@ -10,6 +10,7 @@
 #include "connection/Prepare.h"
 #include "connection/RecordFailure.h"
 #include "connection/Request.h"
+#include "ftp/FtpConnectionMode.h"
 #include "ftp/FtpRequests.h"
 #include "ftp/FtpState.h"
 #include "ftp/FtpUrl.h"
@@ -45,18 +46,24 @@ int CRFTP::Validate() {
     return m_error.m_code;
 }
 
+// Implicit TLS runs the session secure as SetSecure(1) does, on an "ftps://" URL.
 int CRFTP::Prepare(const std::wstring& /*prefix*/) {
     LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Prepare", nullptr);
-    const int prepared = rkcurl::PrepareUrl(*this, rkcurl::ftp::Url(m_server, m_href));
+    const bool implicitTls = rkcurl::ftp::UsesImplicitTls(*this);
+    const bool secure = m_secure != 0 || implicitTls;
+    const int prepared =
+        rkcurl::PrepareUrl(*this, rkcurl::ftp::Url(m_server, m_href, implicitTls), secure);
     if (prepared != 0) return prepared;
-    if (m_secure == 0) return 0;
-    if (SetOption(*this, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL)) &&
-        SetOption(*this, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_DEFAULT)) &&
-        SetOption(*this, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_DEFAULT)) &&
-        rkcurl::SetCertificateChecks(*this)) {
-        return 0;
+    if (secure &&
+        !(SetOption(*this, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL)) &&
+          SetOption(*this, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_DEFAULT)) &&
+          SetOption(*this, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_DEFAULT)) &&
+          rkcurl::SetCertificateChecks(*this))) {
+        return RecordFailure(*this, RKERR_SET_OPTION, m_lastCurlCode);
     }
-    return RecordFailure(*this, RKERR_SET_OPTION, m_lastCurlCode);
+    if (!rkcurl::ftp::SetConnectionMode(*this))
+        return RecordFailure(*this, RKERR_SET_OPTION, m_lastCurlCode);
+    return 0;
 }
 
 int CRFTP::Connect() {

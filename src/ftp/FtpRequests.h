@@ -12,6 +12,8 @@ namespace ftp {
 
 // The prefix every CRFTP preparation uses, whatever prefix its caller passes.
 constexpr wchar_t kScheme[] = L"ftp://";
+// The URL scheme of a session that speaks TLS from the first byte (SetImplicitTls).
+constexpr wchar_t kImplicitTlsScheme[] = L"ftps://";
 
 // A transfer of CRFTP: on a freshly prepared handle, which stays in the object afterwards; with
 // connection reuse on, performed through the polled loop.

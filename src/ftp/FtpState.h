@@ -19,6 +19,14 @@ struct FtpState {
     std::wstring mlsdRefusedServer;
     bool findMachine = false;  // FindListingIsMachine
 
+    // How the session connects (SetImplicitTls, SetActivePort, SetUseEpsv, SetUseEprt); -1:
+    // not set, libcurl's default.
+    int implicitTls = 0;
+    bool activePortSet = false;
+    std::string activePort;  // UTF-8
+    int useEpsv = -1;
+    int useEprt = -1;
+
     // Per entry of m_findData, what the record cannot say (rkcurl::ftp::EntryMark bits).
     std::vector<std::uint8_t> findMarks;
     // The lines of the latest listing that gave no record (FindRejectedLines).

@@ -11,9 +11,12 @@
 namespace rkcurl {
 namespace ftp {
 
-// Scheme, server and HREF joined without a separator (an HREF begins with "/").
-inline std::string Url(const std::wstring& server, const std::string& href) {
-    return oru::helper::WideStrToNarStr(std::wstring(kScheme) + server) +
+// Scheme, server and HREF joined without a separator (an HREF begins with "/"); implicit TLS
+// is libcurl's "ftps://".
+inline std::string Url(const std::wstring& server, const std::string& href,
+                       bool implicitTls = false) {
+    return oru::helper::WideStrToNarStr(std::wstring(implicitTls ? kImplicitTlsScheme : kScheme) +
+                                        server) +
            rkcurl::path::EncodeSegments(href);
 }
 

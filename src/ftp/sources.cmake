@@ -1,9 +1,11 @@
-# The FTP client: the object, commands, directories, listing, tree removal, download, upload,
-# the handle restorers of the operations, and the tree transfers (tree/).
+# The FTP client: the object, its connection choices, commands, directories, listing, tree
+# removal, download, upload, the handle restorers of the operations, and the tree transfers
+# (tree/).
 set(RKCURL_FTP_SOURCES
     ftp/CRFTP.cpp
     ftp/FindRecord.cpp
     ftp/FtpCommands.cpp
+    ftp/FtpConnectionMode.cpp
     ftp/FtpDirectories.cpp
     ftp/FtpDownload.cpp
     ftp/FtpEnumeration.cpp

@@ -108,6 +108,22 @@ TEST_F(FileTransferTest, WholeDownloadTouchesTheLocalFileOnlyWhenComplete) {
     }
 }
 
+// A replaced file keeps its permission bits, a read-only or private one included.
+TEST_F(FileTransferTest, ReplacedFileKeepsItsPermissionBits) {
+    namespace fs = std::filesystem;
+    for (const fs::perms mode : {fs::perms(0600), fs::perms(0755), fs::perms(0400)}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        fs::remove(target);
+        rktest::WriteFile(target, "old");
+        fs::permissions(target, mode);
+        TestFtp ftp;
+        Point(ftp);
+        ASSERT_EQ(ftp.GetFileTo(Target().c_str(), 0), 0);
+        EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
+        EXPECT_EQ(fs::status(target).permissions(), mode);
+    }
+}
+
 // A resumed download continues from the local size, a resumed upload from the remote one; a
 // file already longer than its source fails and stays as it was.
 TEST_F(FileTransferTest, ResumedTransfersContinueFromTheTargetsSize) {

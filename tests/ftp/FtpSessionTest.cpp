@@ -53,6 +53,76 @@ TEST_F(PyFtpTest, TlsOptionsOnlyWhenSecure) {
     }
 }
 
+// Each connection setter adds only its own options, after the described ones, copied with the
+// object; none called, a request sets exactly the described options.
+TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
+    using Added = std::vector<std::pair<int, long>>;  // option, number (0 for a text)
+    const Added tls = {{CURLOPT_USE_SSL, CURLUSESSL_ALL},
+                       {CURLOPT_SSLVERSION, 0},
+                       {CURLOPT_FTPSSLAUTH, 0},
+                       {CURLOPT_SSL_VERIFYPEER, 0},
+                       {CURLOPT_SSL_VERIFYHOST, 0}};
+    const auto with = [](Added options, int option, long number) {
+        options.emplace_back(option, number);
+        return options;
+    };
+    const struct {
+        const char* what;
+        std::function<void(TestFtp&)> set;
+        const char* scheme;
+        Added added;  // after CURLOPT_FAILONERROR
+    } rows[] = {
+        // clang-format off
+        {"nothing", [](TestFtp&) {}, "ftp://", {}},
+        {"TLS versions, plain", [](TestFtp& f) { f.SetTlsVersions(0, 12); }, "ftp://", {}},
+        {"TLS versions, secure", [](TestFtp& f) { f.SetSecure(1), f.SetTlsVersions(0, 12); },
+         "ftp://", with(tls, CURLOPT_SSLVERSION, CURL_SSLVERSION_MAX_TLSv1_2)},
+        {"TLS 1.3 only", [](TestFtp& f) { f.SetSecure(1), f.SetTlsVersions(13, 13); }, "ftp://",
+         with(tls, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_3 | CURL_SSLVERSION_MAX_TLSv1_3)},
+        {"TLS versions back", [](TestFtp& f) { f.SetTlsVersions(12, 0), f.SetTlsVersions(0, 0); },
+         "ftp://", {}},
+        {"implicit TLS", [](TestFtp& f) { f.SetImplicitTls(1); }, "ftps://", tls},
+        {"implicit TLS off", [](TestFtp& f) { f.SetImplicitTls(0); }, "ftp://", {}},
+        {"active port", [](TestFtp& f) { f.SetActivePort(L"-"); }, "ftp://", {{CURLOPT_FTPPORT, 0}}},
+        {"passive again", [](TestFtp& f) { f.SetActivePort(L"-"), f.SetActivePort(nullptr); },
+         "ftp://", {}},
+        {"EPSV off", [](TestFtp& f) { f.SetUseEpsv(0); }, "ftp://", {{CURLOPT_FTP_USE_EPSV, 0}}},
+        {"EPRT on", [](TestFtp& f) { f.SetUseEprt(1); }, "ftp://", {{CURLOPT_FTP_USE_EPRT, 1}}},
+        {"all modes", [](TestFtp& f) { f.SetUseEprt(0), f.SetUseEpsv(1), f.SetActivePort(L"lo"); },
+         "ftp://", {{CURLOPT_FTPPORT, 0}, {CURLOPT_FTP_USE_EPSV, 1}, {CURLOPT_FTP_USE_EPRT, 0}}},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TestFtp source;
+        source.SetServer(L"host");
+        row.set(source);
+        TestFtp ftp(source);  // copied with the object
+        CurlInterposer::Reset();
+        ASSERT_EQ(ftp.Prepare(L""), 0);
+        EXPECT_EQ(std::string(ftp.m_urlBuffer), std::string(row.scheme) + "host");
+        Added added;  // what follows the eight shared options
+        const auto calls = CurlInterposer::Setopts();
+        for (std::size_t i = 8; i < calls.size(); ++i) {
+            added.emplace_back(calls[i].option,
+                               calls[i].option < CURLOPTTYPE_OBJECTPOINT ? calls[i].number : 0);
+        }
+        EXPECT_EQ(added, row.added);
+    }
+    TestFtp ftp;
+    ftp.SetActivePort(L"192.0.2.1:5000-5010");
+    ftp.SetSecure(1);
+    ftp.SetTlsVersions(14, 12);  // no such version: libcurl refuses the range
+    CurlInterposer::Reset();
+    EXPECT_EQ(Outcome([&] { return ftp.Prepare(L""); }), (Codes{2506, 2506}));
+    EXPECT_EQ(ftp.m_error.whatEx(), CURLE_BAD_FUNCTION_ARGUMENT);
+    ftp.SetTlsVersions(0, 0);
+    ASSERT_EQ(ftp.Prepare(L""), 0);
+    EXPECT_STREQ(
+        static_cast<const char*>(CurlInterposer::SetoptsOf(CURLOPT_FTPPORT).back().pointer),
+        "192.0.2.1:5000-5010");
+}
+
 // The URL carries the HREF's names encoded; the HREF keeps them plain. Whatever the prefix,
 // the scheme is ftp://. Plain names give the URL they always gave.
 TEST(FtpUrlTest, EncodesTheNamesAndKeepsTheHref) {

@@ -13,7 +13,8 @@ namespace {
 
 const std::vector<int> kNewOptions = {
     CURLOPT_CONNECTTIMEOUT_MS, CURLOPT_TIMEOUT_MS, CURLOPT_LOW_SPEED_LIMIT,
-    CURLOPT_LOW_SPEED_TIME,    CURLOPT_CAINFO,     CURLOPT_PROXY};
+    CURLOPT_LOW_SPEED_TIME,    CURLOPT_CAINFO,     CURLOPT_PROXY,
+    CURLOPT_SSLVERSION};
 
 std::vector<int> WithoutNewOptions(std::vector<int> options) {
     options.erase(
@@ -57,6 +58,10 @@ TEST_F(TransferControlsTest, EachSetterAddsOnlyItsOwnOptions) {
         {"no proxy", false, [](CConnection& c) { c.SetProxy(L""); }, {{CURLOPT_PROXY, 0}},
          {-1, -1}},
         {"null proxy", false, [](CConnection& c) { c.SetProxy(nullptr); }, {}, {-1, -1}},
+        {"TLS versions, TLS", true, [](CConnection& c) { c.SetTlsVersions(12, 13); },
+         {{CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_3}}, {0, 0}},
+        {"TLS versions, plain", false, [](CConnection& c) { c.SetTlsVersions(0, 12); }, {},
+         {-1, -1}},
         // clang-format on
     };
     for (const auto& c : cases) {

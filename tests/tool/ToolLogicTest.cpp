@@ -2,6 +2,7 @@
 // Each row is named by its input; a result is compared as one line of text.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,8 +10,6 @@
 #include "ArgvSecrets.h"
 #include "Failure.h"
 #include "Listing.h"
-#include "Netrc.h"
-#include "NoProxy.h"
 #include "ProgressLine.h"
 #include "Retry.h"
 #include "TerminalText.h"
@@ -71,6 +70,9 @@ TEST(ToolArguments, CommonOptionsAndTheirValues) {
         {{"-m", "1s"}, "error: --max-time wants seconds, got \"1s\""},
         {{"--retry", "-1"}, "error: --retry wants a count, got \"-1\""},
         {{"--retry", "1001"}, "error: --retry wants a count, got \"1001\""},
+        {{"--tls-max", "1.3", "-P", "-", "--disable-epsv", "--disable-eprt"},
+         "max 0 connect 0 speed 0/0 retry 0 user - password - operands"},
+        {{"--tls-max", "1.4"}, "error: --tls-max wants 1.0, 1.1, 1.2, 1.3 or default, got \"1.4\""},
         {{"--bogus"}, "error: unknown option --bogus"},
         {{"--verbose=1"}, "error: option --verbose takes no value"},
         {{"-m"}, "error: option -m needs a value"},
@@ -96,47 +98,10 @@ TEST(ToolArguments, PasswordsBlankedInTheArgumentList) {
     }
 }
 
-TEST(ToolNetrc, EntryForTheHost) {
-    const Pairs rows = {
-        // netrc text and host (after "|"), login:password found
-        {"machine h login a password 1\nmachine h login b password 2|h", "a:1"},
-        {"default login d password x\nmachine h login a password 1|h", "a:1"},
-        {"machine h login a password 1\ndefault login d password x|o", "d:x"},
-        {"machine h\n  login a|h", "a:-"},
-        {"macdef i\nmachine h login evil\n\nmachine h login a password 1|h", "a:1"},
-        {"machine h login a password 1|o", "none"},
-        {"machine h.example login a password 1|h", "none"},
-    };
-    ExpectEach(rows, [](const std::string& input) {
-        const auto [text, host] = Split(input);
-        const auto entry = FindNetrcEntry(text, host);
-        return entry ? entry->login + ":" + Text(entry->password) : "none";
-    });
-}
-
-TEST(ToolNoProxy, HostsAndTheirDomains) {
-    const Pairs rows = {// list and host (after "|")
-                        {"example.com|example.com", "direct"},
-                        {"example.com|www.example.com", "direct"},
-                        {".example.com|example.com", "direct"},
-                        {"a, example.com |example.com", "direct"},
-                        {"*|anything", "direct"},
-                        {"example.com|badexample.com", "proxy"},
-                        {"example.com|example.com.evil", "proxy"},
-                        {"www.example.com|example.com", "proxy"},
-                        {"|example.com", "proxy"},
-                        {"*.example.com|www.example.com", "proxy"}};
-    ExpectEach(rows, [](const std::string& input) {
-        const auto [list, host] = Split(input);
-        return NoProxyFor(list, host) ? "direct" : "proxy";
-    });
-}
-
 TEST(ToolVerbose, OnlyTheLoginIsMasked) {
     const Pairs rows = {
-        {"> PASS secret\r\n", "> PASS ***\r\n"},
-        {"PASS secret", "PASS ***"},
-        {"> Authorization: Basic dTpw\r\n", "> Authorization: Basic ***\r\n"},
+        {"PASS secret\r\n", "PASS ***\r\n"},
+        {"Authorization: Basic dTpw\r\n", "Authorization: Basic ***\r\n"},
         {"proxy-authorization: Digest x=1", "proxy-authorization: Digest ***"},
         {"* Connected to ftp://u:pw@h/x", "* Connected to ftp://u:***@h/x"},
         {"> USER e\r\n< 331 Password required for e\r\n",
@@ -146,6 +111,18 @@ TEST(ToolVerbose, OnlyTheLoginIsMasked) {
         {"< X-Authorization-Hint: none", "< X-Authorization-Hint: none"},
     };
     ExpectEach(rows, MaskSecrets);
+
+    const Pairs pieces = {// libcurl's kind of trace (1 in, 2 out, 3 data) and the piece
+                          {"2|PASS secret\r\n", "> PASS ***\r\n"},
+                          {"2|GET / HTTP/1.1\r\nAuthorization: Basic dTpw\r\n\r\n",
+                           "> GET / HTTP/1.1\r\nAuthorization: Basic ***\r\n\r\n"},
+                          {"1|331 Password required\r\n", "< 331 Password required\r\n"},
+                          {"0|Connected to h\n", "* Connected to h\n"},
+                          {"3|PASS secret", ""}};
+    ExpectEach(pieces, [](const std::string& input) {
+        const auto [type, data] = Split(input);
+        return MaskedTrace(std::stoi(type), data.data(), data.size());
+    });
 }
 
 TEST(ToolProgress, SizesDurationsAndLines) {
@@ -179,19 +156,21 @@ TEST(ToolFailure, LastReplyAndTransientFailures) {
                            {"12 short\r\nabc def\r\n", ""}};
     ExpectEach(replies, LastReplyLine);
 
-    const Pairs failures = {// libcurl's result and its message or the FTP replies
-                            {"7|", "retry"},
-                            {"28|", "retry"},
-                            {"78|220 hi\r\n450 Busy, try again\r\n", "retry"},
-                            {"78|220 hi\r\n550 No such file\r\n", "final"},
-                            {"22|The requested URL returned error: 503", "retry"},
-                            {"22|The requested URL returned error: 404", "final"},
-                            {"60|", "final"}};
+    const Pairs failures = {
+        // protocol, libcurl's result and the reply code or HTTP status
+        {"ftp 7 0", "retry"},    {"http 28 0", "retry"},   {"ftp 19 450", "retry"},
+        {"ftp 78 550", "final"}, {"http 22 503", "retry"}, {"http 22 404", "final"},
+        {"ftp 60 0", "final"},   {"ftp 18 426", "retry"},  {"ftp 55 522", "retry"}};
     ExpectEach(failures, [](const std::string& input) {
-        const auto [code, text] = Split(input);
-        oru::shared::error::CRKError error(oru::shared::error::RKERR_PERFORM, std::stoi(code));
-        if (code == "22") error.SetMessageEx(text);
-        return IsTransient(error, code == "22" ? "" : text) ? "retry" : "final";
+        std::istringstream in(input);
+        std::string protocol;
+        int result = 0;
+        long code = 0;
+        in >> protocol >> result >> code;
+        const oru::shared::error::CRKError error(oru::shared::error::RKERR_PERFORM, result);
+        return IsTransient(error, protocol == "ftp" ? Protocol::Ftp : Protocol::Http, code)
+                   ? "retry"
+                   : "final";
     });
     for (const bool transient : {true, false}) {
         int attempts = 0;

@@ -194,6 +194,35 @@ class Transfers(ServerCase):
                      ["--insecure", "--secure", https.replace("https", "http")]):
             self.assertEqual(run("page", *args)[:2], (0, b"method=POST\nsubmit=send\n"), args)
 
+    def test_transient_failures_are_retried(self):
+        self.write("ftp/busy1-r.txt", b"r")
+        self.write("http/r.txt", b"r")
+        cases = [  # (URL, status, retried): a 450 reply and a 503 pass, 550 and 404 do not
+            (self.ftp + "/busy1-r.txt", 0, True), (self.http + "/flaky/1/r.txt", 0, True),
+            (self.ftp + "/none.txt", 1, False), (self.http + "/none.txt", 1, False),
+        ]
+        for url, status, retried in cases:
+            result = run("get", "--retry", "1", *self.auth, url, env=self.env)
+            self.assertEqual(result[0], status, (url, result[2]))
+            self.assertEqual("retry 1 of 1" in result[2], retried, (url, result[2]))
+
+    def test_noproxy_hosts_go_direct(self):
+        self.write("http/p.txt", b"p")
+        port = self.http.rsplit(":", 1)[1]
+        closed = "http://127.0.0.1:9"  # a proxy that refuses: a request through it fails
+        cases = [  # (--noproxy, URL host, reached directly)
+            (None, "127.0.0.1", False), ("127.0.0.1", "127.0.0.1", True), ("*", "localhost", True),
+            ("other, localhost", "localhost", True), (".localhost", "localhost", True),
+            ("calhost", "localhost", False), ("www.localhost", "localhost", False),
+        ]
+        for noproxy, host, direct in cases:
+            args = ["--noproxy", noproxy] if noproxy is not None else []
+            url = "http://%s:%s/p.txt" % (host, port)
+            for how, env in ((["-x", closed], self.env), ([], dict(self.env, http_proxy=closed))):
+                result = run("get", *how, *args, url, env=env)
+                self.assertEqual(result[:2], (0, b"p") if direct else (1, b""),
+                                 (noproxy, host, how, result[2]))
+
     def test_signals_remove_temporaries_and_the_password_is_blanked(self):
         # (signals, statuses): the first Ctrl-C stops cleanly, the others end the process.
         cases = [([signal.SIGTERM], [-signal.SIGTERM]), ([signal.SIGHUP], [-signal.SIGHUP]),
@@ -251,6 +280,31 @@ class Secrets(ServerCase):
             self.assertIn("***", result[2], args)
             for text in (result[1].decode(), result[2], open(log).read()):
                 self.assertNotIn(PASSWORD, text, args)
+
+    def test_netrc_first_matching_machine_wins(self):
+        right, wrong = "login %s password %s" % (USER, PASSWORD), "login %s password x" % USER
+        cases = [  # (netrc text, logged in)
+            ("machine 127.0.0.1 %s\nmachine 127.0.0.1 %s" % (right, wrong), True),
+            ("machine 127.0.0.1 %s\nmachine 127.0.0.1 %s" % (wrong, right), False),
+            ("machine 127.0.0.10 %s\ndefault %s" % (wrong, right), True),
+            ("machine 127.0.0.1 %s\ndefault %s" % (right, wrong), True),
+            ("macdef init\nmachine 127.0.0.1 %s\n\nmachine 127.0.0.1 %s" % (wrong, right), True),
+            ("machine 127.0.0.2 %s" % right, False),
+        ]
+        netrc = self.path("local", ".netrc")
+        for text, logged_in in cases:
+            with open(netrc, "w") as out:
+                out.write(text + "\n")
+            result = run("ls", "--netrc-file", netrc, self.ftp + "/")
+            self.assertEqual(result[0], 0 if logged_in else 1, (text, result[2]))
+        # -n reads ~/.netrc; the trace masks the password libcurl took from it.
+        with open(netrc, "w") as out:
+            out.write("default %s\n" % right)
+        home = dict(os.environ, HOME=self.path("local"))
+        result = run("ls", "-n", "-v", self.ftp + "/", env=home)
+        self.assertEqual(result[0], 0, result[2])
+        self.assertIn("> PASS ***", result[2])
+        self.assertNotIn(PASSWORD, result[2])
 
     def test_names_on_a_terminal_are_escaped(self):
         name = "evil\x1b]0;owned\x07\t.txt"

@@ -152,7 +152,26 @@ void PyFtpServer::ClearScripts() {
     MakeDirs(m_script);
 }
 
-VsftpdServer::VsftpdServer(Certificate certificate) {
+namespace {
+
+// The lines that make a variant of the standard configuration.
+const char* VariantLines(VsftpdServer::Variant variant) {
+    switch (variant) {
+        case VsftpdServer::kStandard:
+            return "pasv_enable=YES\nrequire_ssl_reuse=NO\n";
+        case VsftpdServer::kSessionReuse:
+            return "pasv_enable=YES\nrequire_ssl_reuse=YES\n";
+        case VsftpdServer::kImplicitTls:
+            return "pasv_enable=YES\nrequire_ssl_reuse=NO\nimplicit_ssl=YES\n";
+        case VsftpdServer::kActiveOnly:
+            return "pasv_enable=NO\nport_enable=YES\nrequire_ssl_reuse=NO\n";
+    }
+    return "";
+}
+
+}  // namespace
+
+VsftpdServer::VsftpdServer(Certificate certificate, Variant variant) {
     const std::string dir = m_dir.Path();
     m_root = dir + "/root";
     m_log = dir + "/vsftpd.log";
@@ -168,11 +187,11 @@ VsftpdServer::VsftpdServer(Certificate certificate) {
              << "\nbackground=NO\nanonymous_enable=YES\nlocal_enable=NO\nanon_root=" << m_root
              << "\nwrite_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
                 "anon_other_write_enable=YES\nanon_umask=022\nno_anon_password=YES\n"
-                "ftp_username=ftp\npasv_enable=YES\npasv_address=127.0.0.1\nseccomp_sandbox=NO\n"
+                "ftp_username=ftp\npasv_address=127.0.0.1\nseccomp_sandbox=NO\n"
                 "secure_chroot_dir=/var/run/vsftpd/empty\nssl_enable=YES\nallow_anon_ssl=YES\n"
-                "force_anon_logins_ssl=NO\nforce_anon_data_ssl=NO\nrequire_ssl_reuse=NO\n"
-                "ssl_ciphers=HIGH\nrsa_cert_file="
-             << dir << "/cert.pem\nrsa_private_key_file=" << dir
+                "force_anon_logins_ssl=NO\nforce_anon_data_ssl=NO\n"
+             << VariantLines(variant) << "ssl_ciphers=HIGH\nrsa_cert_file=" << dir
+             << "/cert.pem\nrsa_private_key_file=" << dir
              << "/key.pem\nlog_ftp_protocol=YES\nxferlog_enable=YES\nxferlog_std_format=NO\n"
                 "vsftpd_log_file="
              << m_log
@@ -228,6 +247,26 @@ VsftpdServer& SharedVsftpdServer() {
 VsftpdServer& SharedCaSignedVsftpdServer() {
     static VsftpdServer server(VsftpdServer::kCaSigned);
     return server;
+}
+
+VsftpdServer& SharedVsftpdServer(VsftpdServer::Variant variant) {
+    switch (variant) {
+        case VsftpdServer::kStandard:
+            return SharedVsftpdServer();
+        case VsftpdServer::kSessionReuse: {
+            static VsftpdServer server(VsftpdServer::kSelfSigned, variant);
+            return server;
+        }
+        case VsftpdServer::kImplicitTls: {
+            static VsftpdServer server(VsftpdServer::kSelfSigned, variant);
+            return server;
+        }
+        case VsftpdServer::kActiveOnly: {
+            static VsftpdServer server(VsftpdServer::kSelfSigned, variant);
+            return server;
+        }
+    }
+    return SharedVsftpdServer();
 }
 
 }  // namespace rktest

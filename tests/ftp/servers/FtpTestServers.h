@@ -4,6 +4,7 @@
 //   rktest::PyFtpServer& py = rktest::SharedPyFtpServer();   // plain FTP, scriptable
 //   rktest::VsftpdServer& vs = rktest::SharedVsftpdServer(); // FTPS and plain FTP
 //   rktest::VsftpdServer& ca = rktest::SharedCaSignedVsftpdServer(); // FTPS a client can verify
+//   rktest::SharedVsftpdServer(rktest::VsftpdServer::kImplicitTls);    // a variant
 //   ftp.SetServer(py.HostPort().c_str());
 //
 // Both serve a directory tree that the test may change directly (Root()), and both keep a log
@@ -79,6 +80,9 @@ public:
     void ScriptThrottle(int bytesPerSecond) {
         Script("throttle", "", std::to_string(bytesPerSecond));
     }
+    // Control connections accepted from now on that stay idle for seconds are sent a 421
+    // reply and closed (the server dropping a cached connection).
+    void ScriptIdleTimeout(double seconds) { Script("idle-timeout", "", std::to_string(seconds)); }
     // The exact command line is answered with reply (lines joined by CR LF) and not run.
     void ScriptReply(const std::string& command, const std::string& reply) {
         Script("reply-", command, reply);
@@ -101,10 +105,16 @@ private:
 // vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a certificate
 // made at start. Self-signed, it names a host that matches nothing; CA-signed, it is signed by
 // a CA made at start and names IP:127.0.0.1 and DNS:localhost.
+//
+// Variants of its configuration: kStandard (explicit TLS on request, passive mode, TLS session
+// reuse on data connections not required); kSessionReuse, TLS as Debian's vsftpd runs it
+// (require_ssl_reuse=YES, its default, and TLS 1.3); kImplicitTls (implicit_ssl=YES: TLS from
+// the first byte on every connection); kActiveOnly (port_enable=YES, pasv_enable=NO).
 class VsftpdServer : public FtpTestServer {
 public:
     enum Certificate { kSelfSigned, kCaSigned };
-    explicit VsftpdServer(Certificate certificate = kSelfSigned);
+    enum Variant { kStandard, kSessionReuse, kImplicitTls, kActiveOnly };
+    explicit VsftpdServer(Certificate certificate = kSelfSigned, Variant variant = kStandard);
     std::vector<std::string> Commands() const override;
     void ClearCommands() override;
     void HandOver(const std::string& path) const override;
@@ -122,5 +132,7 @@ private:
 PyFtpServer& SharedPyFtpServer();
 VsftpdServer& SharedVsftpdServer();
 VsftpdServer& SharedCaSignedVsftpdServer();
+// The variants, each started once per program on first use.
+VsftpdServer& SharedVsftpdServer(VsftpdServer::Variant variant);
 
 }  // namespace rktest

@@ -23,6 +23,9 @@ Test hooks, all read again at every command so a running server can be re-script
                       and both answer with the file's hash.
                       DIR/max-cons: a number; control connections beyond it from one address
                       are refused with 421.
+                      DIR/idle-timeout: a number of seconds; a control connection opened while
+                      it exists that stays idle that long is sent "421 Control connection timed
+                      out." and closed (pyftpdlib's own idle timeout, normally 300 s).
 """
 import argparse
 import binascii
@@ -63,6 +66,15 @@ class ScriptedHandler(FTPHandler):
         with open(throttle) as f:
             limit = int(f.read())
         return type("TricklingDTPHandler", (ThrottledDTPHandler,), {"write_limit": limit})
+
+    @property
+    def timeout(self):
+        # Read when a control connection is accepted (and when its idle timer restarts).
+        idle = os.path.join(self.script_dir or "", "idle-timeout")
+        if self.script_dir and os.path.exists(idle):
+            with open(idle) as f:
+                return float(f.read())
+        return 300
 
     def _script_below(self, ftp_path):
         path = ftp_path
