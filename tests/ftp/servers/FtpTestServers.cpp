@@ -152,14 +152,13 @@ void PyFtpServer::ClearScripts() {
     MakeDirs(m_script);
 }
 
-VsftpdServer::VsftpdServer(Certificate certificate) {
+VsftpdServer::VsftpdServer() {
     const std::string dir = m_dir.Path();
     m_root = dir + "/root";
     m_log = dir + "/vsftpd.log";
     MakeDirs(m_root + "/pub");
     HandOver(m_root + "/pub");
-    m_caFile = MakeCertificate(dir, certificate == kSelfSigned ? "nowhere.invalid" : "localhost",
-                               certificate == kCaSigned);
+    MakeCertificate(dir, "nowhere.invalid");
 
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = FreePort();
@@ -222,11 +221,6 @@ PyFtpServer& SharedPyFtpServer() {
 
 VsftpdServer& SharedVsftpdServer() {
     static VsftpdServer server;
-    return server;
-}
-
-VsftpdServer& SharedCaSignedVsftpdServer() {
-    static VsftpdServer server(VsftpdServer::kCaSigned);
     return server;
 }
 

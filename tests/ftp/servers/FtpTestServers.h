@@ -3,7 +3,6 @@
 //
 //   rktest::PyFtpServer& py = rktest::SharedPyFtpServer();   // plain FTP, scriptable
 //   rktest::VsftpdServer& vs = rktest::SharedVsftpdServer(); // FTPS and plain FTP
-//   rktest::VsftpdServer& ca = rktest::SharedCaSignedVsftpdServer(); // FTPS a client can verify
 //   ftp.SetServer(py.HostPort().c_str());
 //
 // Both serve a directory tree that the test may change directly (Root()), and both keep a log
@@ -66,18 +65,10 @@ public:
     void ScriptMachineListing(const std::string& ftpPath, const std::string& bytes) {
         Script("mlsd-", ftpPath, bytes);
     }
-    // The LIST reply of the directory and of every directory below it becomes bytes.
-    void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes) {
-        Script("below-", ftpPath, bytes);
-    }
     // LIST of the directory (or RETR of the file) sends bytes, then both connections are
     // dropped.
     void ScriptDrop(const std::string& ftpPath, const std::string& bytes) {
         Script("drop-", ftpPath, bytes);
-    }
-    // Data connections opened from now on send at most bytesPerSecond (a trickling transfer).
-    void ScriptThrottle(int bytesPerSecond) {
-        Script("throttle", "", std::to_string(bytesPerSecond));
     }
     // The exact command line is answered with reply (lines joined by CR LF) and not run.
     void ScriptReply(const std::string& command, const std::string& reply) {
@@ -94,29 +85,22 @@ private:
     std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
 };
 
-// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a certificate
-// made at start. Self-signed, it names a host that matches nothing; CA-signed, it is signed by
-// a CA made at start and names IP:127.0.0.1 and DNS:localhost.
+// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a self-signed
+// certificate made at start that names a host matching nothing.
 class VsftpdServer : public FtpTestServer {
 public:
-    enum Certificate { kSelfSigned, kCaSigned };
-    explicit VsftpdServer(Certificate certificate = kSelfSigned);
+    VsftpdServer();
     std::vector<std::string> Commands() const override;
     void ClearCommands() override;
     void HandOver(const std::string& path) const override;
-    // The file a client trusts to verify the chain: the CA's certificate, or the self-signed
-    // certificate itself.
-    const std::string& CaFile() const { return m_caFile; }
 
 private:
     TempDir m_dir;
     std::string m_log;
-    std::string m_caFile;
     std::unique_ptr<ChildProcess> m_process;
 };
 
 PyFtpServer& SharedPyFtpServer();
 VsftpdServer& SharedVsftpdServer();
-VsftpdServer& SharedCaSignedVsftpdServer();
 
 }  // namespace rktest
