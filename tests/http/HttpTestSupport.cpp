@@ -9,17 +9,17 @@
 namespace rktest {
 namespace {
 
-// Starts both servers once for the test program (plain, then TLS) and stops them at its end.
+// The plain server starts once for the test program; the TLS one (whose certificate costs an
+// RSA key) on first use, from the test's own thread. Both stop at the program's end.
 class HttpServersEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        for (const bool tls : {false, true}) {
-            servers[tls].reset(new HttpTestServer(tls));
-            servers[tls]->Start();
-        }
-    }
+    void SetUp() override { Start(false); }
     void TearDown() override {
         for (auto& server : servers) server.reset();
+    }
+    void Start(bool tls) {
+        servers[tls].reset(new HttpTestServer(tls));
+        servers[tls]->Start();
     }
 
     std::unique_ptr<HttpTestServer> servers[2];
@@ -31,6 +31,7 @@ HttpServersEnvironment* const g_servers = static_cast<HttpServersEnvironment*>(
 }  // namespace
 
 HttpTestServer& Server(bool tls) {
+    if (!g_servers->servers[tls]) g_servers->Start(tls);
     return *g_servers->servers[tls];
 }
 
@@ -131,7 +132,7 @@ int Operation::Run(TestHttp& client, const TempDir& folder, std::string* body) c
 void HttpServerTest::SetUp() {
     CurlInterposer::Reset();
     Server(false).ClearRequests();
-    Server(true).ClearRequests();
+    if (g_servers->servers[true]) g_servers->servers[true]->ClearRequests();
 }
 
 }  // namespace rktest
