@@ -23,7 +23,7 @@ public:
     int SetServer(const wchar_t* server);
     int SetUserName(const wchar_t* userName);
     int SetPassword(const wchar_t* password);
-    int SetHREF(const wchar_t* href);  // stored as UTF-8
+    int SetHREF(const wchar_t* href);                   // stored as UTF-8
     int SetNeedAuthentication(int needAuthentication);  // non-zero sends the credentials
 
     // Valid until the server changes or the object is destroyed.

@@ -10,7 +10,9 @@ namespace {
 // The Windows runtime refuses negative times and times after 3000-12-31T23:59:59 UTC.
 constexpr __time64_t kLatestTime = 32535215999LL;
 
-bool InRange(const __time64_t* t) { return t != nullptr && *t >= 0 && *t <= kLatestTime; }
+bool InRange(const __time64_t* t) {
+    return t != nullptr && *t >= 0 && *t <= kLatestTime;
+}
 
 }  // namespace
 

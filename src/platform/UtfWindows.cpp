@@ -19,8 +19,8 @@ std::wstring Utf8ToWide(const char* text, std::size_t length) {
     // UTF-16 never needs more units than UTF-8 has bytes.
     const std::size_t capacity = input.size() + 1;
     std::unique_ptr<wchar_t[]> block(new wchar_t[capacity]);
-    const int written = MultiByteToWideChar(CP_UTF8, 0, input.c_str(), -1, block.get(),
-                                            static_cast<int>(capacity));
+    const int written =
+        MultiByteToWideChar(CP_UTF8, 0, input.c_str(), -1, block.get(), static_cast<int>(capacity));
     if (written <= 0) return std::wstring();
     return std::wstring(block.get());
 }

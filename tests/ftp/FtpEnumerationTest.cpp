@@ -1,20 +1,11 @@
 // Listing enumeration against prepared LIST replies of all four line forms.
 #include <gtest/gtest.h>
 
-#include <ctime>
-
 #include "TestFtp.h"
 #include "ftp/FindRecord.h"
 #include "ftp/listing/ListingDates.h"
 
 namespace {
-
-// A calendar reading "YYYY-MM-DD HH:MM" taken with no time zone, as FILETIME ticks.
-std::uint64_t Reading(const char* text) {
-    std::tm t{};
-    strptime(text, "%Y-%m-%d %H:%M", &t);
-    return UnixTicks(timegm(&t));
-}
 
 class EnumerationTest : public PyFtpTest {
 protected:
@@ -46,37 +37,6 @@ TEST_F(EnumerationTest, WorkedExample) {
     EXPECT_EQ(ftp.FindNextFileW(data), -1);
     EXPECT_EQ(ftp.m_findIndex, 1u);
     EXPECT_EQ(std::wstring(data.cFileName), L"notes.txt");  // untouched at the end
-}
-
-TEST_F(EnumerationTest, AllFourFormsBecomeRecords) {
-    const std::string listing =
-        "+i9872342.32142,m1767225600,r,s2048,\treadme.txt\r\n"
-        "+i1.2,/,\tepl-dir\r\n"
-        "LOGS.DIR;1            1  5-JAN-2026 17:20 [STAFF] (RWE,RWE,RE,RE)\r\n"
-        "03-09-26  04:30PM       <DIR>          Old Reports\r\n"
-        "03-09-69  01:00AM              5 sixties.txt\r\n"
-        "lrwxrwxrwx   1 u g 7 Nov 30  2024 link -> target\r\n"
-        "crw-r--r--   1 u g 7 Nov 30  2024 device\r\n" +
-        DirLine(".") + DirLine("..");
-    const std::time_t instant = 1767225600;
-    std::tm local{};
-    localtime_r(&instant, &local);  // an EPLF time is an instant, read in local time
-    const std::uint64_t nov30 = Reading("2024-11-30 00:00");
-    const DWORD dir = FILE_ATTRIBUTE_DIRECTORY;
-    TestFtp ftp;
-    WIN32_FIND_DATAW data;
-    ASSERT_EQ(List(ftp, listing, data), 0);
-    EXPECT_EQ(RowsFrom(ftp, data), (Rows{
-                                       {L"readme.txt", 0, 2048, UnixTicks(timegm(&local)), false},
-                                       {L"epl-dir", dir, 0, 0, false},  // no time fact: 0
-                                       {L"LOGS", dir, 0, Reading("2026-01-05 17:20"), false},
-                                       {L"Old Reports", dir, 0, Reading("2026-03-09 16:30"), false},
-                                       {L"sixties.txt", 0, 5, Reading("1969-03-09 01:00"), false},
-                                       {L"link", dir, 7, nov30, true},
-                                       {L"device", 0, 7, nov30, false},
-                                       {L".", dir, 4096, nov30, false},
-                                       {L"..", dir, 4096, nov30, false},
-                                   }));
 }
 
 // A summary line alone, an unfinished line alone, nothing, garbage: -1 and nothing recorded.

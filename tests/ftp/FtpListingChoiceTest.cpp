@@ -175,23 +175,6 @@ TEST_F(ListingChoiceTest, RememberedRefusal) {
 
 using VsftpdListingTest = VsftpdFixture<>;
 
-// vsftpd answers MLSD with 500: the listing falls back to LIST, and stays there.
-TEST_F(VsftpdListingTest, NoMachineListing) {
-    rktest::WriteFile(local + "/f", "f");
-    TestFtp ftp;
-    Open(ftp);
-    ftp.SetUseMlsd(1);
-    std::vector<std::vector<std::wstring>> names;
-    std::vector<Lines> sent;
-    for (int k = 0; k < 2; ++k) {
-        server->ClearCommands();
-        names.push_back(NamesOf(List(ftp)));
-        sent.push_back(Only(server->Commands(), kListings));
-    }
-    EXPECT_EQ(names, (std::vector<std::vector<std::wstring>>{{L"f"}, {L"f"}}));
-    EXPECT_EQ(sent, (std::vector<Lines>{{"MLSD", "LIST"}, {"LIST"}}));
-}
-
 TEST_F(VsftpdListingTest, HiddenEntries) {
     Make(local, {".hidden", "shown", "tree/.dot", "tree/sub/.dot2", "tree/sub/x"});
     TestFtp ftp;

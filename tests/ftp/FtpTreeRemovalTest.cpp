@@ -166,20 +166,6 @@ TEST_F(TreeLimitsTest, DeepTreeStopsAt64Levels) {
     EXPECT_EQ(ftp.m_href, remote + "/deep/" + Chain("d", 64));
 }
 
-// A server that lists a directory inside every directory: the walk ends at the depth limit,
-// in bounded time, having removed nothing.
-TEST_F(TreeLimitsTest, LoopingListingEnds) {
-    Make(local, {"loop/" + Chain("x", 66)});
-    server.ScriptListingBelow(remote + "/loop", DirLine("x") + FileLine("f"));
-    TestFtp ftp;
-    Open(ftp);
-    EXPECT_EQ(ftp.RemoveDirectoryTree(L"loop"), 2518);
-    EXPECT_EQ(Only(server.Commands(), {"PWD "}).size(), 1u + CRFTP::kRemoveTreeMaxDepth);
-    EXPECT_LE(Only(server.Commands(), {"LIST"}).size(), 3u * (1 + CRFTP::kRemoveTreeMaxDepth));
-    EXPECT_EQ(Only(server.Commands(), {"RMD", "DELE"}), Lines{});
-    EXPECT_TRUE(rktest::Exists(local + "/loop/" + Chain("x", 66)));
-}
-
 // Where the directory to return to no longer fits the 260-character saved directory, the walk
 // stops before entering deeper (a cut path would name another directory): the files of the
 // directories it entered go, the rest stays, and no RMD is sent.

@@ -1,5 +1,6 @@
 #include "HttpTestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -8,17 +9,17 @@
 namespace rktest {
 namespace {
 
-// Starts both servers once for the test program (plain, then TLS) and stops them at its end.
+// The plain server starts once for the test program; the TLS one (whose certificate costs an
+// RSA key) on first use, from the test's own thread. Both stop at the program's end.
 class HttpServersEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        for (const bool tls : {false, true}) {
-            servers[tls].reset(new HttpTestServer(tls));
-            servers[tls]->Start();
-        }
-    }
+    void SetUp() override { Start(false); }
     void TearDown() override {
         for (auto& server : servers) server.reset();
+    }
+    void Start(bool tls) {
+        servers[tls].reset(new HttpTestServer(tls));
+        servers[tls]->Start();
     }
 
     std::unique_ptr<HttpTestServer> servers[2];
@@ -30,6 +31,7 @@ HttpServersEnvironment* const g_servers = static_cast<HttpServersEnvironment*>(
 }  // namespace
 
 HttpTestServer& Server(bool tls) {
+    if (!g_servers->servers[tls]) g_servers->Start(tls);
     return *g_servers->servers[tls];
 }
 
@@ -57,10 +59,80 @@ std::vector<std::string> Parts(const RecordedRequest& request) {
     return parts;
 }
 
+namespace {
+
+const std::vector<int> kPage = {CURLOPT_HTTPPOST, CURLOPT_ACCEPT_ENCODING, CURLOPT_USERAGENT,
+                                CURLOPT_HTTPHEADER};
+const std::vector<int> kDownload = {CURLOPT_HTTPPOST, CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA};
+const std::vector<int> kSoap = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_POST,
+                                CURLOPT_POSTFIELDS,     CURLOPT_USERAGENT,      CURLOPT_HTTPHEADER,
+                                CURLOPT_FOLLOWLOCATION};
+const std::string kBufferPart = "file_buffer(file_buffer)=" + std::string("d\0\xFF", 3);
+const std::vector<std::string> kFormParts = {"submit=send", "k=v"};
+
+}  // namespace
+
+// name, trace name, options, parts, page headers, consumes fields, a refused form fails, plain
+const std::vector<Operation> kOperations = {
+    {"GetPage", "GetPage", kPage, kFormParts, true, false, false, true},
+    {"GetSOAPPage", "GetSOAPPage", kSoap, {}, true, false, false, false},
+    {"GetFile", "GetFile", kDownload, kFormParts, false, false, false, true},
+    {"GetBulkFile", "GetBulkFile", kDownload, kFormParts, false, false, false, true},
+    {"GetBuffer", "GetBuffer", kDownload, kFormParts, false, true, false, true},
+    {"PostBuffer",
+     "PostBuffer",
+     {CURLOPT_HTTPPOST},
+     {kBufferPart, "submit=send", "k=v"},
+     false,
+     true,
+     true,
+     false},
+    {"PostFile",
+     "PostPage",
+     kPage,
+     {"FileField(upload)=u", "submit=send", "k=v"},
+     true,
+     true,
+     true,
+     false},
+};
+
+int Operation::Run(TestHttp& client, const TempDir& folder, std::string* body) const {
+    static const unsigned char kData[] = {'d', 0, 0xFF};
+    const std::string op = name;
+    const std::size_t before = client.m_response.size();
+    std::uint64_t size = 0;
+    int code = 0;
+    std::string received;
+    if (op == "GetFile" || op == "GetBulkFile") {
+        const std::wstring path = folder.WidePath(op);
+        code =
+            op == "GetFile" ? client.GetFile(path.c_str()) : client.GetBulkFile(path.c_str(), size);
+        received = ReadFile(folder.Path(op));
+        std::remove(folder.Path(op).c_str());
+    } else if (op == "GetBuffer") {
+        unsigned char block[64];
+        code = client.GetBuffer(sizeof block, block, size);
+        received.assign(reinterpret_cast<const char*>(block), code == 0 ? size : 0);
+    } else {
+        WriteFile(folder.Path("upload"), "u");
+        if (op == "GetPage") code = client.GetPage();
+        if (op == "PostBuffer") code = client.PostBuffer(kData, 3);
+        if (op == "PostFile") code = client.PostFile(folder.WidePath("upload").c_str(), nullptr);
+        if (Soap()) {
+            client.SetSOAPPostData("<body/>");
+            code = client.GetSOAPPage();
+        }
+        received = client.m_response.substr(before);
+    }
+    if (body != nullptr) *body = received;
+    return code;
+}
+
 void HttpServerTest::SetUp() {
     CurlInterposer::Reset();
     Server(false).ClearRequests();
-    Server(true).ClearRequests();
+    if (g_servers->servers[true]) g_servers->servers[true]->ClearRequests();
 }
 
 }  // namespace rktest

@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,24 @@ std::vector<std::string> Parts(const RecordedRequest& request);
 inline size_t Sink(char*, size_t size, size_t count, void*) {
     return size * count;
 }
+
+// Every request operation of CRHTTP, for tables that run each of them the same way.
+struct Operation {
+    const char* name;
+    const char* traceName;           // after "CRHTTP::"
+    std::vector<int> options;        // its own, after Prepare's (and the TLS ones when secure)
+    std::vector<std::string> parts;  // on the wire, for a client holding the field k=v
+    bool pageHeaders;                // the fixed user agent and "Connection: Keep-Alive"
+    bool consumesFields;
+    bool formRefusalFails;
+    bool mayGetPlain;  // SetPlainGet applies
+
+    bool Soap() const { return std::string(name) == "GetSOAPPage"; }
+    // Runs the operation (GetSOAPPage with a body: a POST); body is what it received, wherever
+    // it went.
+    int Run(TestHttp& client, const TempDir& folder, std::string* body = nullptr) const;
+};
+extern const std::vector<Operation> kOperations;
 
 // Fixture for tests that talk to the servers: the interposer and both records start empty.
 class HttpServerTest : public ::testing::Test {

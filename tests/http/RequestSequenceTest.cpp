@@ -1,7 +1,8 @@
-// Every request operation through one table: the options libcurl is given (seen through the
-// test-side libcurl stand-ins), what crosses the wire, and what each kind of failure returns and
-// leaves in the object.
+// CRHTTP's option contract, every request operation through one table: the options libcurl is
+// given with no setter called (seen through the test-side libcurl stand-ins) and what crosses
+// the wire; what each request control adds; what each kind of failure returns and leaves.
 #include <algorithm>
+#include <functional>
 
 #include "CurlInterposer.h"
 #include "HttpTestSupport.h"
@@ -11,68 +12,17 @@ namespace rktest {
 namespace {
 
 const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.2; .NET CLR 1.1.4322)";
-const unsigned char kData[] = {'d', 0, 0xFF};
-const std::string kBufferPart = "file_buffer(file_buffer)=" + std::string("d\0\xFF", 3);
 const std::vector<int> kTls = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST};
-constexpr int kForm = CURLOPT_HTTPPOST;
-constexpr int kWriter[] = {CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA};
 constexpr std::size_t kSharedOptions = 8;  // set by Prepare, before the operation's own
 
-// One operation, run on a client holding the field k=v.
-struct Operation {
-    const char* name;
-    const char* traceName;
-    std::vector<int> options;        // after the shared ones (and the TLS ones when secure)
-    std::vector<std::string> parts;  // on the wire
-    bool pageHeaders;                // the fixed user agent and "Connection: Keep-Alive"
-    bool consumesFields;
-    bool formRefusalFails;
-
-    bool Soap() const { return std::string(name) == "GetSOAPPage"; }  // checks always off
-    bool Writes() const { return std::count(options.begin(), options.end(), kWriter[0]) != 0; }
-    std::vector<int> Options(bool tls) const {
-        std::vector<int> all = tls && !Soap() ? kTls : std::vector<int>{};
-        all.insert(all.end(), options.begin(), options.end());
-        return all;
-    }
-    int Run(TestHttp& client, const TempDir& folder) const {
-        static std::uint64_t size = 0;
-        static unsigned char block[64];
-        const std::string op = name;
-        if (op == "GetPage") return client.GetPage();
-        if (op == "GetFile") return client.GetFile(folder.WidePath("file").c_str());
-        if (op == "GetBulkFile") return client.GetBulkFile(folder.WidePath("bulk").c_str(), size);
-        if (op == "GetBuffer") return client.GetBuffer(sizeof block, block, size);
-        if (op == "PostBuffer") return client.PostBuffer(kData, 3);
-        WriteFile(folder.Path("upload"), "u");
-        if (op == "PostFile") return client.PostFile(folder.WidePath("upload").c_str(), nullptr);
-        client.SetSOAPPostData("<body/>");
-        return client.GetSOAPPage();
-    }
-};
-
-const std::vector<int> kPage = {kForm, CURLOPT_ACCEPT_ENCODING, CURLOPT_USERAGENT,
-                                CURLOPT_HTTPHEADER};
-const std::vector<int> kDownload = {kForm, kWriter[0], kWriter[1]};
-const std::vector<int> kSoap = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_POST,
-                                CURLOPT_POSTFIELDS,     CURLOPT_USERAGENT,      CURLOPT_HTTPHEADER,
-                                CURLOPT_FOLLOWLOCATION};
-const std::vector<std::string> kFormParts = {"submit=send", "k=v"};
-
-const std::vector<std::string> kBufferParts = {kBufferPart, "submit=send", "k=v"};
-const std::vector<std::string> kFileParts = {"FileField(upload)=u", "submit=send", "k=v"};
-
-// name, trace name after "CRHTTP::", options, parts, page headers, consumes fields, a refused
-// form fails
-const std::vector<Operation> kOperations = {
-    {"GetPage", "GetPage", kPage, kFormParts, true, false, false},
-    {"GetSOAPPage", "GetSOAPPage", kSoap, {}, true, false, false},
-    {"GetFile", "GetFile", kDownload, kFormParts, false, false, false},
-    {"GetBulkFile", "GetBulkFile", kDownload, kFormParts, false, false, false},
-    {"GetBuffer", "GetBuffer", kDownload, kFormParts, false, true, false},
-    {"PostBuffer", "PostBuffer", {kForm}, kBufferParts, false, true, true},
-    {"PostFile", "PostPage", kPage, kFileParts, true, true, true},
-};
+bool Writes(const Operation& op) {
+    return std::count(op.options.begin(), op.options.end(), CURLOPT_WRITEFUNCTION) != 0;
+}
+std::vector<int> Options(const Operation& op, bool tls) {
+    std::vector<int> all = tls && !op.Soap() ? kTls : std::vector<int>{};  // SOAP: checks off
+    all.insert(all.end(), op.options.begin(), op.options.end());
+    return all;
+}
 
 class RequestSequenceTest : public HttpServerTest {
 protected:
@@ -97,7 +47,7 @@ TEST_F(RequestSequenceTest, EachOperationOnTheWireAndInItsOptions) {
             TestHttp client = Client(L"/page", tls);
             LogCapture log;
             ASSERT_EQ(op.Run(client, folder), 0);
-            EXPECT_EQ(OwnOptions(), op.Options(tls));
+            EXPECT_EQ(OwnOptions(), Options(op, tls));
             EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
             EXPECT_EQ(client.m_curl, nullptr);
             EXPECT_EQ(log.Traces().front(), std::string(">CRHTTP::") + op.traceName);
@@ -109,13 +59,73 @@ TEST_F(RequestSequenceTest, EachOperationOnTheWireAndInItsOptions) {
             EXPECT_EQ(request.Header("User-Agent"), op.pageHeaders ? kUserAgent : "");
             EXPECT_EQ(request.Header("Connection"), op.pageHeaders ? "Keep-Alive" : "");
             EXPECT_EQ(client.m_multiPartFields.size(), op.consumesFields ? 0u : 1u);
-            EXPECT_EQ(client.m_writeCallback, op.Writes() ? nullptr : &Sink);
+            EXPECT_EQ(client.m_writeCallback, Writes(op) ? nullptr : &Sink);
+        }
+    }
+}
+
+// Each request control adds its own options after the operation's, or takes the form away,
+// and nothing else; called with their defaults they change nothing. They travel with a copy.
+TEST_F(RequestSequenceTest, EachRequestControlChangesOnlyItsOwnOptions) {
+    const std::vector<int> kRedirect = {CURLOPT_FOLLOWLOCATION, CURLOPT_MAXREDIRS,
+                                        CURLOPT_REDIR_PROTOCOLS_STR};
+    const struct {
+        const char* what;
+        std::function<void(CRHTTP&)> set;
+    } cases[] = {
+        {"defaults",
+         [](CRHTTP& c) {
+             c.SetPlainGet(0), c.SetFollowRedirects(0), c.AddHeader(nullptr), c.AddHeader(L"");
+             c.ClearHeaders();
+         }},
+        {"cleared headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"), c.ClearHeaders(); }},
+        {"plain GET", [](CRHTTP& c) { c.SetPlainGet(1); }},
+        {"redirects", [](CRHTTP& c) { c.SetFollowRedirects(4); }},
+        {"http allowed, no redirects", [](CRHTTP& c) { c.SetAllowRedirectToHttp(1); }},
+        {"redirects, http allowed",
+         [](CRHTTP& c) { c.SetFollowRedirects(4), c.SetAllowRedirectToHttp(1); }},
+        {"headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"); }},
+    };
+    for (const Operation& op : kOperations) {
+        CurlInterposer::Reset();
+        TestHttp plain = ClientFor(L"/page");
+        ASSERT_EQ(op.Run(plain, folder), 0);
+        const std::vector<int> baseline = CurlInterposer::SetoptOptions();
+
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(op.name) + ", " + c.what);
+            CurlInterposer::Reset();
+            TestHttp source = ClientFor(L"/page");
+            c.set(source);
+            TestHttp client(source);
+            ASSERT_EQ(op.Run(client, folder), 0);
+            std::vector<int> expected = baseline;
+            const std::string what = c.what;
+            if (what == "plain GET" && op.mayGetPlain) {
+                expected.erase(std::remove(expected.begin(), expected.end(), CURLOPT_HTTPPOST),
+                               expected.end());
+            }
+            const bool redirects = what.rfind("redirects", 0) == 0;
+            if (redirects) {
+                expected.insert(expected.end(), kRedirect.begin() + (op.Soap() ? 1 : 0),
+                                kRedirect.end());
+            }
+            if (what == "headers" && !op.pageHeaders) expected.push_back(CURLOPT_HTTPHEADER);
+            EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
+            if (redirects) {
+                EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_MAXREDIRS).at(0).number, 4);
+                EXPECT_STREQ(
+                    static_cast<const char*>(
+                        CurlInterposer::SetoptsOf(CURLOPT_REDIR_PROTOCOLS_STR).at(0).pointer),
+                    "http,https");
+            }
         }
     }
 }
 
 TEST_F(RequestSequenceTest, EachFailureByOperation) {
     constexpr CURLcode kRefused = CURLE_UNKNOWN_OPTION;
+    constexpr int kForm = CURLOPT_HTTPPOST;
     const struct {
         const char* what;
         bool tls;
@@ -130,8 +140,8 @@ TEST_F(RequestSequenceTest, EachFailureByOperation) {
         {"host check", true, CURLOPT_SSL_VERIFYHOST, 1, kRefused, RKERR_SET_OPTION},
         {"host check, plain", false, CURLOPT_SSL_VERIFYHOST, 1, kRefused, RKERR_SET_OPTION},
         {"form", false, kForm, 1, CURLE_BAD_FUNCTION_ARGUMENT, RKERR_SET_OPTION},
-        {"write function", false, kWriter[0], 2, kRefused, RKERR_SET_OPTION},
-        {"write data", false, kWriter[1], 2, kRefused, RKERR_SET_OPTION},
+        {"write function", false, CURLOPT_WRITEFUNCTION, 2, kRefused, RKERR_SET_OPTION},
+        {"write data", false, CURLOPT_WRITEDATA, 2, kRefused, RKERR_SET_OPTION},
         {"SOAP body", false, CURLOPT_POSTFIELDS, 1, CURLE_OUT_OF_MEMORY, RKERR_SET_OPTION},
         {"encodings", false, CURLOPT_ACCEPT_ENCODING, 1, kRefused, 0},
         {"user agent", false, CURLOPT_USERAGENT, 1, kRefused, 0},
@@ -145,7 +155,7 @@ TEST_F(RequestSequenceTest, EachFailureByOperation) {
             CurlInterposer::Reset();
             if (f.refused != 0) CurlInterposer::FailSetopt(f.refused, f.result, f.occurrence);
             TestHttp client = Client(f.refused == 0 ? L"/status/404" : L"/page", f.tls);
-            const std::vector<int> own = op.Options(f.tls);
+            const std::vector<int> own = Options(op, f.tls);
             const bool sets =
                 f.refused == CURLOPT_URL || std::count(own.begin(), own.end(), f.refused) != 0;
             const bool fails = f.refused == 0 ||
@@ -156,7 +166,7 @@ TEST_F(RequestSequenceTest, EachFailureByOperation) {
             EXPECT_EQ(client.m_error.whatEx(), fails ? f.result : 0);
             EXPECT_EQ(CurlInterposer::PerformCalls(), ran ? 1 : 0);
             EXPECT_EQ(client.m_multiPartFields.size(), ran && op.consumesFields ? 0u : 1u);
-            const bool ownWriter = op.Writes() && (ran || f.occurrence == 2);
+            const bool ownWriter = Writes(op) && (ran || f.occurrence == 2);
             EXPECT_EQ(client.m_writeCallback, ownWriter ? nullptr : &Sink);
         }
     }

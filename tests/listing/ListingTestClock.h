@@ -47,13 +47,13 @@ inline std::int64_t Utc(int year, int month, int day, int hour = 0, int minute =
     return static_cast<std::int64_t>(timegm(&tm));
 }
 
-// "YYYY-MM-DD HH:MM" of a time read as UTC, by the C library.
-inline std::string Reading(std::int64_t seconds) {
+// "YYYY-MM-DD HH:MM" (or with ":SS") of a time read as UTC, by the C library.
+inline std::string Reading(std::int64_t seconds, bool withSeconds = false) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     gmtime_r(&t, &tm);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &tm);
+    std::strftime(text, sizeof text, withSeconds ? "%Y-%m-%d %H:%M:%S" : "%Y-%m-%d %H:%M", &tm);
     return text;
 }
 

@@ -19,8 +19,6 @@ struct State {
     std::vector<SetoptCall> setopts;
     std::map<int, std::pair<int, CURLcode>> failOption;  // option -> (occurrence, result)
     std::map<int, int> optionCounts;
-    int failIndex = 0;
-    CURLcode failIndexResult = CURLE_OK;
     bool failEasyInit = false;
     CURLcode failGlobalInit = CURLE_OK;
     CURLcode failPerform = CURLE_OK;
@@ -60,7 +58,6 @@ void CurlInterposer::Reset() {
     s.setopts.clear();
     s.failOption.clear();
     s.optionCounts.clear();
-    s.failIndex = 0;
     s.failEasyInit = false;
     s.failGlobalInit = CURLE_OK;
     s.failPerform = CURLE_OK;
@@ -102,12 +99,6 @@ int CurlInterposer::GlobalInitCalls() {
 void CurlInterposer::FailSetopt(int option, CURLcode result, int occurrence) {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().failOption[option] = {occurrence, result};
-}
-
-void CurlInterposer::FailSetoptAt(int index, CURLcode result) {
-    std::lock_guard<std::mutex> lock(S().mutex);
-    S().failIndex = index;
-    S().failIndexResult = result;
 }
 
 void CurlInterposer::FailEasyInit(bool fail) {
@@ -230,9 +221,6 @@ CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
         const auto plan = s.failOption.find(call.option);
         if (plan != s.failOption.end() && plan->second.first == count)
             planned = plan->second.second;
-        if (s.failIndex != 0 && static_cast<int>(s.setopts.size()) == s.failIndex) {
-            planned = s.failIndexResult;
-        }
     }
     if (planned != CURLE_OK) return planned;
 

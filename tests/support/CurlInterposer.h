@@ -34,8 +34,6 @@ public:
 
     // The n-th (1-based) call that sets option fails with result, without reaching libcurl.
     static void FailSetopt(int option, CURLcode result, int occurrence = 1);
-    // The n-th setopt call overall fails with result.
-    static void FailSetoptAt(int index, CURLcode result);
     static void FailEasyInit(bool fail);
     static void FailGlobalInit(CURLcode result);
     // Every perform until reset; a multi handle then refuses the library's handles.

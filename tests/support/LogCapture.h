@@ -31,8 +31,8 @@ public:
         std::vector<std::string> out;
         for (const LOGGER::LogRecord& r : Records()) {
             if (r.kind == LOGGER::LogKind::Write) {
-                out.push_back("W|" + r.text + "|" + std::to_string(r.severity) + "|" + r.file + "|" +
-                              std::to_string(r.line));
+                out.push_back("W|" + r.text + "|" + std::to_string(r.severity) + "|" + r.file +
+                              "|" + std::to_string(r.line));
             } else if (r.kind == LOGGER::LogKind::Message) {
                 out.push_back("M|" + r.text);
             }

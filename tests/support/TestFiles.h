@@ -28,9 +28,8 @@ void MakeDirs(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
 std::wstring Wide(const std::string& ascii);
 
-// key.pem and cert.pem in dir, for commonName. CA-signed, a CA made alongside (ca.pem) signs it
-// and it names IP:127.0.0.1 and DNS:localhost. Returns the file a client trusts. Throws
-// std::runtime_error when openssl fails.
-std::string MakeCertificate(const std::string& dir, const std::string& commonName, bool caSigned);
+// A self-signed key.pem and cert.pem in dir for commonName; throws std::runtime_error when
+// openssl fails.
+void MakeCertificate(const std::string& dir, const std::string& commonName);
 
 }  // namespace rktest

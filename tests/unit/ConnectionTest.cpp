@@ -46,44 +46,6 @@ TEST(Connection, WriteStreamAppendsOrRefusesANullTarget) {
     EXPECT_EQ(TestConnection::WriteStream(data, 1, 3, nullptr), 0);
 }
 
-TEST(Exports, TheThreeItemsThatNoOperationUses) {
-    CRKCurl a;
-    a = CRKCurl();
-    EXPECT_EQ(fnRKCurl(), 42);
-    EXPECT_EQ(nRKCurl, 0);
-}
-
-TEST(PathRules, NormalizeConcatenateAndPathName) {
-    TestConnection c;
-    EXPECT_EQ(c.Normalize("a\\b\\c"), "a/b/c");
-    EXPECT_EQ(c.Normalize("\\\\srv\\share\\"), "//srv/share/");
-    EXPECT_EQ(c.Normalize("/x/./y//"), "/x/./y//");
-
-    const std::tuple<std::string, std::string, std::string> joins[] = {
-        {"/pub", "incoming", "/pub/incoming"},
-        {"/pub/", "incoming", "/pub/incoming"},
-        {"/pub", "/other/dir", "/other/dir"},
-        {"/pub", "", "/pub"},
-        {"", "pub", "/pub"},
-        {"", "", ""},
-        {"/pub/", "x//y/", "/pub/x//y/"},
-        {"/pub", "../x", "/pub/../x"},
-    };
-    for (const auto& [base, path, expected] : joins) {
-        EXPECT_EQ(c.ConcatenateURL(base, path), expected) << base << " + " << path;
-    }
-
-    const std::pair<const wchar_t*, std::string> hrefs[] = {{L"ftp://host/dir/f.txt", "/dir/f.txt"},
-                                                            {L"ftp://host", "/"},
-                                                            {L"/a/b/c", "/b/c"},
-                                                            {L"no-slash", ""},
-                                                            {L"a/", "/"}};
-    for (const auto& [href, expected] : hrefs) {
-        c.SetHREF(href);
-        EXPECT_EQ(c.GetPathName(), expected);
-    }
-}
-
 // FTP names as URL text: every byte outside the unreserved characters encoded, "/" kept; a
 // name that already looks encoded ("%41") is a name, so its "%" is encoded too.
 TEST(PathRules, EncodeSegments) {

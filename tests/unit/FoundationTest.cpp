@@ -42,35 +42,6 @@ TEST(ErrorRecord, CodesCopiesResetAndRaise) {
     }
 }
 
-TEST(ErrorRecord, EveryCodeHasItsEnumeratorsName) {
-    using namespace oru::shared::error;
-    const struct {
-        int code;
-        const char* name;
-    } cases[] = {
-        {2503, "RKERR_BUFFER_TOO_SMALL"},
-        {2504, "RKERR_GLOBAL_INIT"},
-        {2505, "RKERR_HANDLE_INIT"},
-        {2506, "RKERR_SET_OPTION"},
-        {2507, "RKERR_FILE_OPEN"},
-        {2509, "RKERR_PERFORM"},
-        {2511, "RKERR_DELETE_FILE"},
-        {2513, "RKERR_COMMAND"},
-        {2514, "RKERR_SET_CURRENT_DIR"},
-        {2515, "RKERR_GET_CURRENT_DIR"},
-        {2516, "RKERR_CREATE_DIR"},
-        {2517, "RKERR_GET_FILE"},
-        {2518, "RKERR_REMOVE_DIR"},
-        {2520, "RKERR_ABORTED"},
-        {2521, "RKERR_GET_TREE"},
-        {2522, "RKERR_PUT_TREE"},
-        {0, "RKERR_UNKNOWN"},
-        {2508, "RKERR_UNKNOWN"},
-        {-1, "RKERR_UNKNOWN"},
-    };
-    for (const auto& c : cases) EXPECT_STREQ(ErrorCodeName(c.code), c.name) << c.code;
-}
-
 TEST(TextConversion, WellFormedTextRoundTrips) {
     std::string euros;
     for (int i = 0; i < 10; ++i) euros += "\xE2\x82\xAC";  // ten 3-byte characters: 30 bytes

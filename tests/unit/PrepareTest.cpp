@@ -123,18 +123,55 @@ TEST_F(PrepareTest, NoHandleGives2505AndSuccessClearsTheFailure) {
     EXPECT_EQ(c.m_error.what(), 0);
 }
 
+// Not secure: nothing. Secure: the checks, off unless SetVerifyPeer asked; the CA file only
+// when one is named.
 TEST_F(PrepareTest, PrepareSecurity) {
+    const struct {
+        const char* what;
+        int secure, verify;
+        const wchar_t* caFile;
+        std::vector<int> options;
+        long peer, host;
+    } cases[] = {
+        {"not secure", 0, 1, L"/ca.pem", {}, 0, 0},
+        {"secure", 1, 0, nullptr, {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST}, 0, 0},
+        {"verified", 1, 1, L"", {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST}, 1, 2},
+        {"CA file",
+         1,
+         0,
+         L"/c\u00E4.pem",
+         {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_CAINFO},
+         0,
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestConnection source;
+        source.SetSecure(c.secure);
+        source.SetVerifyPeer(c.verify);
+        source.SetCACertificateFile(c.caFile);
+        TestConnection copy(source);  // copied with the object
+        ASSERT_EQ(copy.Prepare(L"https://"), 0);
+        CurlInterposer::Reset();
+        EXPECT_EQ(copy.PrepareSecurity(), 0);
+        EXPECT_EQ(CurlInterposer::SetoptOptions(), c.options);
+        EXPECT_EQ(Find(CURLOPT_SSL_VERIFYPEER).number, c.peer);
+        EXPECT_EQ(Find(CURLOPT_SSL_VERIFYHOST).number, c.host);
+        if (c.options.size() == 3) {
+            EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_CAINFO).pointer), "/c\xC3\xA4.pem");
+        }
+    }
     TestConnection c;
+    c.SetSecure(1);
+    c.SetTlsVersions(12, 13);  // the range last, after the checks
     ASSERT_EQ(c.Prepare(L"https://"), 0);
     CurlInterposer::Reset();
     EXPECT_EQ(c.PrepareSecurity(), 0);
-    EXPECT_TRUE(CurlInterposer::Setopts().empty());  // not secure: nothing set
-
-    c.SetSecure(1);
-    EXPECT_EQ(c.PrepareSecurity(), 0);
-    EXPECT_EQ(CurlInterposer::SetoptOptions(),
-              (std::vector<int>{CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST}));
-    EXPECT_EQ(Find(CURLOPT_SSL_VERIFYPEER).number + Find(CURLOPT_SSL_VERIFYHOST).number, 0);
+    EXPECT_EQ(
+        CurlInterposer::SetoptOptions(),
+        (std::vector<int>{CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_SSLVERSION}));
+    EXPECT_EQ(Find(CURLOPT_SSLVERSION).number,
+              CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_3);
     CurlInterposer::Reset();
     CurlInterposer::FailSetopt(CURLOPT_SSL_VERIFYHOST, CURLE_NOT_BUILT_IN);
     EXPECT_EQ(c.PrepareSecurity(), 2506);
@@ -184,18 +221,21 @@ int Debug(void*, int, const char*, std::size_t) {
     return 0;
 }
 
-// Each opt-in setter adds its options after the shared ones, and only while it is set.
+// Each opt-in setter of the connection adds its options after the shared ones, for every
+// protocol, and only while it is set; value: the number given with the first one.
 TEST_F(PrepareTest, OptInSettersAddTheirOptionsOnlyWhenSet) {
     struct Row {
         const char* name;
         std::function<void(TestConnection&)> set;
         std::vector<int> added;
+        long value = 0;
     };
     int data = 0;
     const std::vector<Row> rows = {
         {"netrc",
          [](TestConnection& c) { c.SetNetrcFile(L"/n"); },
-         {CURLOPT_NETRC, CURLOPT_NETRC_FILE}},
+         {CURLOPT_NETRC, CURLOPT_NETRC_FILE},
+         CURL_NETRC_OPTIONAL},
         {"netrc empty", [](TestConnection& c) { c.SetNetrcFile(L""); }, {}},
         {"netrc null", [](TestConnection& c) { c.SetNetrcFile(nullptr); }, {}},
         {"no proxy", [](TestConnection& c) { c.SetNoProxy(L""); }, {CURLOPT_NOPROXY}},
@@ -204,6 +244,24 @@ TEST_F(PrepareTest, OptInSettersAddTheirOptionsOnlyWhenSet) {
          [&](TestConnection& c) { c.SetDebugCallback(&Debug, &data); },
          {CURLOPT_DEBUGFUNCTION, CURLOPT_DEBUGDATA, CURLOPT_VERBOSE}},
         {"debug null", [&](TestConnection& c) { c.SetDebugCallback(nullptr, &data); }, {}},
+        {"connect timeout",
+         [](TestConnection& c) { c.SetConnectTimeout(700); },
+         {CURLOPT_CONNECTTIMEOUT_MS},
+         700},
+        {"timeout", [](TestConnection& c) { c.SetTimeout(900); }, {CURLOPT_TIMEOUT_MS}, 900},
+        {"low speed",
+         [](TestConnection& c) { c.SetLowSpeedLimit(10, 3); },
+         {CURLOPT_LOW_SPEED_LIMIT, CURLOPT_LOW_SPEED_TIME},
+         10},
+        {"zero limits",
+         [](TestConnection& c) {
+             c.SetConnectTimeout(0), c.SetTimeout(0), c.SetLowSpeedLimit(0, 0);
+         },
+         {}},
+        {"no proxy at all", [](TestConnection& c) { c.SetProxy(L""); }, {CURLOPT_PROXY}},
+        {"proxy null", [](TestConnection& c) { c.SetProxy(nullptr); }, {}},
+        {"CA file, plain", [](TestConnection& c) { c.SetCACertificateFile(L"/ca.pem"); }, {}},
+        {"TLS versions, plain", [](TestConnection& c) { c.SetTlsVersions(0, 12); }, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -216,12 +274,14 @@ TEST_F(PrepareTest, OptInSettersAddTheirOptionsOnlyWhenSet) {
         std::vector<int> expected = kPlainOptions;
         expected.insert(expected.end(), row.added.begin(), row.added.end());
         EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
+        if (!row.added.empty() && row.added[0] < CURLOPTTYPE_OBJECTPOINT) {
+            EXPECT_EQ(Find(row.added[0]).number, row.value);
+        }
     }
     TestConnection c;
     c.SetNetrcFile(L"/home/n\u00E9trc");
     c.SetNoProxy(L"localhost,.example");
     ASSERT_EQ(c.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(Find(CURLOPT_NETRC).number, CURL_NETRC_OPTIONAL);
     EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_NETRC_FILE).pointer), "/home/n\xC3\xA9trc");
     EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_NOPROXY).pointer), "localhost,.example");
     EXPECT_EQ(c.GetLastResponseCode(), 0);

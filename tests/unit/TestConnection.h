@@ -8,9 +8,7 @@ class TestConnection : public CConnection {
 public:
     int Validate() override { return m_error.m_code; }
 
-    using CConnection::ConcatenateURL;
     using CConnection::GetLastCurlError;
-    using CConnection::GetPathName;
     using CConnection::m_curl;
     using CConnection::m_curlErrorBuffer;
     using CConnection::m_error;
@@ -20,7 +18,6 @@ public:
     using CConnection::m_response;
     using CConnection::m_urlBuffer;
     using CConnection::m_userPassword;
-    using CConnection::Normalize;
     using CConnection::WriteStream;
 
     std::wstring Href() const { return GetHREF(); }

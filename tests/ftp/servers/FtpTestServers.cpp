@@ -171,14 +171,13 @@ const char* VariantLines(VsftpdServer::Variant variant) {
 
 }  // namespace
 
-VsftpdServer::VsftpdServer(Certificate certificate, Variant variant) {
+VsftpdServer::VsftpdServer(Variant variant) {
     const std::string dir = m_dir.Path();
     m_root = dir + "/root";
     m_log = dir + "/vsftpd.log";
     MakeDirs(m_root + "/pub");
     HandOver(m_root + "/pub");
-    m_caFile = MakeCertificate(dir, certificate == kSelfSigned ? "nowhere.invalid" : "localhost",
-                               certificate == kCaSigned);
+    MakeCertificate(dir, "nowhere.invalid");
 
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = FreePort();
@@ -244,25 +243,20 @@ VsftpdServer& SharedVsftpdServer() {
     return server;
 }
 
-VsftpdServer& SharedCaSignedVsftpdServer() {
-    static VsftpdServer server(VsftpdServer::kCaSigned);
-    return server;
-}
-
 VsftpdServer& SharedVsftpdServer(VsftpdServer::Variant variant) {
     switch (variant) {
         case VsftpdServer::kStandard:
             return SharedVsftpdServer();
         case VsftpdServer::kSessionReuse: {
-            static VsftpdServer server(VsftpdServer::kSelfSigned, variant);
+            static VsftpdServer server(variant);
             return server;
         }
         case VsftpdServer::kImplicitTls: {
-            static VsftpdServer server(VsftpdServer::kSelfSigned, variant);
+            static VsftpdServer server(variant);
             return server;
         }
         case VsftpdServer::kActiveOnly: {
-            static VsftpdServer server(VsftpdServer::kSelfSigned, variant);
+            static VsftpdServer server(variant);
             return server;
         }
     }

@@ -3,7 +3,6 @@
 //
 //   rktest::PyFtpServer& py = rktest::SharedPyFtpServer();   // plain FTP, scriptable
 //   rktest::VsftpdServer& vs = rktest::SharedVsftpdServer(); // FTPS and plain FTP
-//   rktest::VsftpdServer& ca = rktest::SharedCaSignedVsftpdServer(); // FTPS a client can verify
 //   rktest::SharedVsftpdServer(rktest::VsftpdServer::kImplicitTls);    // a variant
 //   ftp.SetServer(py.HostPort().c_str());
 //
@@ -67,18 +66,10 @@ public:
     void ScriptMachineListing(const std::string& ftpPath, const std::string& bytes) {
         Script("mlsd-", ftpPath, bytes);
     }
-    // The LIST reply of the directory and of every directory below it becomes bytes.
-    void ScriptListingBelow(const std::string& ftpPath, const std::string& bytes) {
-        Script("below-", ftpPath, bytes);
-    }
     // LIST of the directory (or RETR of the file) sends bytes, then both connections are
     // dropped.
     void ScriptDrop(const std::string& ftpPath, const std::string& bytes) {
         Script("drop-", ftpPath, bytes);
-    }
-    // Data connections opened from now on send at most bytesPerSecond (a trickling transfer).
-    void ScriptThrottle(int bytesPerSecond) {
-        Script("throttle", "", std::to_string(bytesPerSecond));
     }
     // Control connections accepted from now on that stay idle for seconds are sent a 421
     // reply and closed (the server dropping a cached connection).
@@ -102,9 +93,8 @@ private:
     std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
 };
 
-// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a certificate
-// made at start. Self-signed, it names a host that matches nothing; CA-signed, it is signed by
-// a CA made at start and names IP:127.0.0.1 and DNS:localhost.
+// vsftpd in the foreground: anonymous with write rights under Pub(), TLS with a self-signed
+// certificate made at start that names a host matching nothing.
 //
 // Variants of its configuration: kStandard (explicit TLS on request, passive mode, TLS session
 // reuse on data connections not required); kSessionReuse, TLS as Debian's vsftpd runs it
@@ -112,26 +102,20 @@ private:
 // the first byte on every connection); kActiveOnly (port_enable=YES, pasv_enable=NO).
 class VsftpdServer : public FtpTestServer {
 public:
-    enum Certificate { kSelfSigned, kCaSigned };
     enum Variant { kStandard, kSessionReuse, kImplicitTls, kActiveOnly };
-    explicit VsftpdServer(Certificate certificate = kSelfSigned, Variant variant = kStandard);
+    explicit VsftpdServer(Variant variant = kStandard);
     std::vector<std::string> Commands() const override;
     void ClearCommands() override;
     void HandOver(const std::string& path) const override;
-    // The file a client trusts to verify the chain: the CA's certificate, or the self-signed
-    // certificate itself.
-    const std::string& CaFile() const { return m_caFile; }
 
 private:
     TempDir m_dir;
     std::string m_log;
-    std::string m_caFile;
     std::unique_ptr<ChildProcess> m_process;
 };
 
 PyFtpServer& SharedPyFtpServer();
 VsftpdServer& SharedVsftpdServer();
-VsftpdServer& SharedCaSignedVsftpdServer();
 // The variants, each started once per program on first use.
 VsftpdServer& SharedVsftpdServer(VsftpdServer::Variant variant);
 

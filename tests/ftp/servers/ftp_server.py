@@ -10,15 +10,11 @@ Test hooks, all read again at every command so a running server can be re-script
                       reply instead of the real one (the path as the server resolves it,
                       "/" or "/a/b", no final "/").
                       DIR/mlsd-<hex of the FTP path>: the same for that directory's MLSD reply.
-                      DIR/below-<hex of the FTP path>: bytes served as the LIST reply of that
-                      directory and of every directory below it (a listing that never ends).
                       DIR/drop-<hex of the FTP path>: bytes sent on the data connection of that
                       directory's LIST, or of that file's RETR, after which both connections
                       are dropped.
                       DIR/reply-<hex of a command line>: the reply text (CRLF-separated lines)
                       sent for that exact command instead of running it.
-                      DIR/throttle: a number of bytes; every data connection opened while it
-                      exists sends at most that many bytes a second (a trickling transfer).
                       DIR/hash: while it exists, FEAT offers "HASH SHA-256*;MD5" and XMD5,
                       and both answer with the file's hash.
                       DIR/max-cons: a number; control connections beyond it from one address
@@ -34,7 +30,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -58,16 +54,6 @@ class ScriptedHandler(FTPHandler):
         return path if os.path.exists(path) else None
 
     @property
-    def dtp_handler(self):
-        # Looked up for every data connection that is accepted or made.
-        throttle = os.path.join(self.script_dir or "", "throttle")
-        if not self.script_dir or not os.path.exists(throttle):
-            return DTPHandler
-        with open(throttle) as f:
-            limit = int(f.read())
-        return type("TricklingDTPHandler", (ThrottledDTPHandler,), {"write_limit": limit})
-
-    @property
     def timeout(self):
         # Read when a control connection is accepted (and when its idle timer restarts).
         idle = os.path.join(self.script_dir or "", "idle-timeout")
@@ -75,14 +61,6 @@ class ScriptedHandler(FTPHandler):
             with open(idle) as f:
                 return float(f.read())
         return 300
-
-    def _script_below(self, ftp_path):
-        path = ftp_path
-        while True:
-            found = self._script_file("below-", path)
-            if found or path in ("/", ""):
-                return found
-            path = os.path.dirname(path)
 
     def pre_process_command(self, line, cmd, arg):
         if self.command_log:
@@ -135,7 +113,7 @@ class ScriptedHandler(FTPHandler):
 
     def ftp_LIST(self, path):
         ftp_path = self.fs.fs2ftp(path)
-        prepared = self._script_file("list-", ftp_path) or self._script_below(ftp_path)
+        prepared = self._script_file("list-", ftp_path)
         if prepared:
             with open(prepared, "rb") as f:
                 data = f.read()

@@ -3,20 +3,19 @@
 // One named handler per behaviour, each answering GET and POST alike:
 //   /page          200, "page body"
 //   /status/<n>    status n with the body "status <n>"
-//   /redirect      302 to /page, body "moved"
 //   /gzip          200, the gzip-encoded text "decoded by the client" (Content-Encoding: gzip)
 //   /bytes/<n>     200, n bytes of the pattern 'a'..'z' repeated (streamed, any size);
 //                  "Range: bytes=<first>-" gets 206 and the rest, or 416 from the end on
 //   /whole/<n>     the same bytes, always 200, whole and chunked: a server that ignores Range
 //   /goto?url=<u>  302 to u
-//   /discard       200, "discarded": the request body is read and counted, not kept
+//   /discard       200, "ok": the request body is counted, not kept (for the benchmarks)
 //   /getonly       200, "get only" to GET; 501 to any other method
 //   /chain/<n>     302 to /chain/<n-1>; /chain/0 answers 200, "end of chain"
 //   /loop          302 to itself
 //   /trickle/<n>   200, n bytes sent one a second (chunked)
 //   anything else  200, "ok"
 // Every request is recorded: method, path, headers, and either the raw body or, for
-// multipart/form-data, the parts in the order they arrived. /discard keeps only the body size.
+// multipart/form-data, the parts in the order they arrived.
 // HTTPS uses a self-signed certificate made at start-up in a temporary folder, removed at stop.
 #pragma once
 
@@ -31,7 +30,6 @@ namespace rktest {
 struct RecordedPart {
     std::string name;
     std::string fileName;
-    std::string contentType;
     std::string content;
 };
 
@@ -44,8 +42,8 @@ struct RecordedRequest {
     bool multipart = false;
     std::vector<RecordedPart> parts;
 
-    // The first value of the named header (any case), or "" with has = false.
-    std::string Header(const std::string& name, bool* has = nullptr) const;
+    // The first value of the named header (any case), or "".
+    std::string Header(const std::string& name) const;
     std::size_t HeaderCount(const std::string& name) const;
 };
 
