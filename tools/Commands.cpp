@@ -7,6 +7,7 @@
 #include "FtpCommands.h"
 #include "HttpCommands.h"
 #include "LogSink.h"
+#include "Mirror.h"
 #include "Version.h"
 
 namespace rktool {
@@ -148,6 +149,32 @@ std::vector<Command> MakeCommands() {
          "server's reply lines. A reply of 400 or more is a failure.\n",
          {{"post", 0, false}},
          RunQuote},
+        {"mirror",
+         "[-R] [-P N] [--delete] [--dry-run] [--only-missing] [--checksum] [--no-times] URL DIR",
+         "mirror a directory tree down, or up with -R",
+         "Makes DIR a copy of the FTP directory the URL names (with -R: the directory the URL\n"
+         "names a copy of DIR), over up to N connections at once. A file is transferred when\n"
+         "it is missing at the destination or differs in size or time; it counts only once\n"
+         "its size there is right, and a download replaces its file only when complete.\n"
+         "Links are not followed; listed names that are not safe local names are refused.\n"
+         "Prints a summary, and one line per failed or refused entry.\n"
+         "  -R, --reverse      upload: DIR to the URL\n"
+         "  -P, --parallel N   connections at once, 1 to 16 (default 4); a server that\n"
+         "                     refuses some is used with as many as it accepts\n"
+         "      --delete       delete at the destination what the source lacks\n"
+         "      --dry-run      print the plan (copy, update, mkdir, delete); change nothing\n"
+         "      --only-missing transfer only what the destination lacks\n"
+         "      --checksum     compare files of equal size by the server's hash (HASH,\n"
+         "                     XSHA256, XSHA1, XMD5 or XCRC)\n"
+         "      --no-times     leave modification times as the transfer makes them\n",
+         {{"reverse", 'R', false},
+          {"parallel", 'P', true},
+          {"delete", 0, false},
+          {"dry-run", 0, false},
+          {"only-missing", 0, false},
+          {"checksum", 0, false},
+          {"no-times", 0, false}},
+         RunMirror},
         {"page",
          "URL [-F name=value]...",
          "fetch a page as a multipart form POST",

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "RKCurl/CConnection.h"
+#include "RKCurl/CRTreeEntry.h"
 #include "RKCurl/Export.h"
 #include "RKCurl/WindowsTypes.h"
 
@@ -218,6 +219,42 @@ public:
     int RemoveDirectoryTree(const wchar_t* path);
     // How many levels below its path RemoveDirectoryTree descends at most.
     static constexpr int kRemoveTreeMaxDepth = 64;
+
+    // Mirrors the remote directory remotePath (joined to the HREF as the directory operations
+    // join paths; the HREF is unchanged afterwards) into the local directory localPath, made
+    // with its parents when missing. Lists with MLSD ("LIST -a" where the server refuses it);
+    // transfers over up to SetTreeConnections connections at once, each logging in
+    // once; every file is written beside its target and moved into place only when its size
+    // (and hash, with RKTREE_CHECKSUM) matches the source's. Links are not followed, "." and
+    // ".." passed over, names that are no safe local name refused (RKTREE_REFUSED) and never
+    // written; the walk descends at most kRemoveTreeMaxDepth levels. Returns 0 when no entry
+    // failed or was refused, otherwise RKERR_GET_TREE (2521; also when the source cannot be
+    // listed) after one failure record per failed entry; the record keeps the first failure's
+    // extended code. GetTreeReport tells what was done. Trace "CRFTP::GetDirectoryTree".
+    int GetDirectoryTree(const wchar_t* remotePath, const wchar_t* localPath);
+    // The other way: mirrors the local tree onto the server, remote directories created as
+    // needed; local symbolic links are not followed. An uploaded file counts when the server
+    // lists it, after the transfers, with the local size; its time is set with MFMT when the
+    // server offers it.
+    // Returns 0 or RKERR_PUT_TREE (2522). Trace "CRFTP::PutDirectoryTree".
+    int PutDirectoryTree(const wchar_t* localPath, const wchar_t* remotePath);
+    // The tree settings, copied with the object, for the next tree transfer; each returns 0.
+    // RKTREE_SIZE_AND_TIME (default), RKTREE_MISSING, RKTREE_ALWAYS or RKTREE_CHECKSUM (a
+    // server that offers no hash command then fails the call before anything is transferred).
+    int SetTreeCompare(int mode);
+    // Non-zero: after the transfers, deletes at the destination what the source lacks,
+    // deepest first; never when a listing of the source failed. Off by default.
+    int SetTreeDelete(int remove);
+    // Non-zero: the report gives the planned actions; nothing is transferred, made or deleted.
+    int SetTreeDryRun(int dryRun);
+    // Connections at once, 1 (the default) to 16; values outside are brought into that range.
+    // A server that refuses one (421, a refused connect) lowers it for the call.
+    int SetTreeConnections(int connections);
+    // On by default: a downloaded file gets the server's modification time (MLSD or MDTM), an
+    // uploaded one the local time (MFMT, when the server offers it).
+    int SetTreeKeepTimes(int keep);
+    // The latest tree transfer's report, sorted by path; empty before any.
+    std::vector<CRTreeEntry> GetTreeReport() const;
 
 protected:
     // Prepares a fresh handle for "ftp://" + server + HREF (its names encoded for the URL),

@@ -30,6 +30,8 @@ enum rkerr_e {
     RKERR_GET_FILE = 2517,          // an FTP download failed
     RKERR_REMOVE_DIR = 2518,        // removing a remote directory failed
     RKERR_ABORTED = 2520,           // the caller's progress callback stopped the transfer
+    RKERR_GET_TREE = 2521,          // a tree download had failed or refused entries
+    RKERR_PUT_TREE = 2522,          // a tree upload had failed or refused entries
 };
 
 // The enumerator's name of a library code ("RKERR_PERFORM" for 2509), for messages of hosts and

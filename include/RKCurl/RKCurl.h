@@ -12,6 +12,7 @@
 #include "RKCurl/CRHTTP.h"
 #include "RKCurl/CRKCurl.h"
 #include "RKCurl/CRKError.h"
+#include "RKCurl/CRTreeEntry.h"
 #include "RKCurl/Export.h"
 #include "RKCurl/TextConversion.h"
 #include "RKCurl/WindowsTypes.h"

@@ -104,6 +104,10 @@ const char* ErrorCodeName(int code) {
             return "RKERR_REMOVE_DIR";
         case RKERR_ABORTED:
             return "RKERR_ABORTED";
+        case RKERR_GET_TREE:
+            return "RKERR_GET_TREE";
+        case RKERR_PUT_TREE:
+            return "RKERR_PUT_TREE";
     }
     return "RKERR_UNKNOWN";
 }

@@ -1,10 +1,12 @@
-// What CRFTP keeps behind its state pointer: the listing settings and what the latest listing
-// could not put into m_findData.
+// What CRFTP keeps behind its state pointer: the listing settings, what the latest listing
+// could not put into m_findData, and the tree transfers' settings and latest report.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "ftp/tree/TreeState.h"
 
 namespace rkcurl {
 
@@ -29,6 +31,9 @@ struct FtpState {
     std::vector<std::uint8_t> findMarks;
     // The lines of the latest listing that gave no record (FindRejectedLines).
     std::vector<std::string> findRejected;
+
+    // The tree settings and the latest tree report (GetTreeReport).
+    ftp::TreeState tree;
 };
 
 }  // namespace rkcurl

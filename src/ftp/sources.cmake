@@ -1,5 +1,6 @@
-# The FTP client: the object, its connection choices, commands, directories, listing, tree removal, download, upload,
-# and the handle restorers of the operations.
+# The FTP client: the object, its connection choices, commands, directories, listing, tree
+# removal, download, upload, the handle restorers of the operations, and the tree transfers
+# (tree/).
 set(RKCURL_FTP_SOURCES
     ftp/CRFTP.cpp
     ftp/FindRecord.cpp
@@ -11,4 +12,15 @@ set(RKCURL_FTP_SOURCES
     ftp/FtpListingFetch.cpp
     ftp/FtpTreeRemoval.cpp
     ftp/FtpUpload.cpp
-    ftp/HandleRestore.cpp)
+    ftp/HandleRestore.cpp
+    ftp/CRFTPTree.cpp
+    ftp/tree/FileHashes.cpp
+    ftp/tree/LocalTree.cpp
+    ftp/tree/ParallelTransfers.cpp
+    ftp/tree/RemoteListing.cpp
+    ftp/tree/RemoteTree.cpp
+    ftp/tree/SafeNames.cpp
+    ftp/tree/TreeCompare.cpp
+    ftp/tree/TreeJobs.cpp
+    ftp/tree/TreeMirror.cpp
+    ftp/tree/TreeWalk.cpp)

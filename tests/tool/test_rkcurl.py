@@ -47,7 +47,7 @@ class CommandLine(unittest.TestCase):
                                                                 ("tools", "rkcurl.bash-completion"))]
         status, out, _ = run("--help")
         commands = re.findall(r"\n  ([a-z-]+) +\S", out.decode().split("Common options")[0])
-        self.assertEqual((status, len(commands)), (0, 14))
+        self.assertEqual((status, len(commands)), (0, 15))
         for command in commands:
             status, out, err = run(command, "--help")
             self.assertEqual((status, err), (0, ""), command)

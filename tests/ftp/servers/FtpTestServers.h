@@ -78,6 +78,10 @@ public:
     void ScriptReply(const std::string& command, const std::string& reply) {
         Script("reply-", command, reply);
     }
+    // FEAT offers "HASH SHA-256*;MD5" and XMD5, and both give the file's hash.
+    void ScriptHashes() { Script("hash", "", ""); }
+    // Control connections beyond limit from one address are refused with 421.
+    void ScriptMaxConnections(int limit) { Script("max-cons", "", std::to_string(limit)); }
     void ClearScripts();
 
 private:

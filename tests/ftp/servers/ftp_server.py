@@ -15,12 +15,17 @@ Test hooks, all read again at every command so a running server can be re-script
                       are dropped.
                       DIR/reply-<hex of a command line>: the reply text (CRLF-separated lines)
                       sent for that exact command instead of running it.
+                      DIR/hash: while it exists, FEAT offers "HASH SHA-256*;MD5" and XMD5,
+                      and both answer with the file's hash.
+                      DIR/max-cons: a number; control connections beyond it from one address
+                      are refused with 421.
                       DIR/idle-timeout: a number of seconds; a control connection opened while
                       it exists that stays idle that long is sent "421 Control connection timed
                       out." and closed (pyftpdlib's own idle timeout, normally 300 s).
 """
 import argparse
 import binascii
+import hashlib
 import os
 import sys
 
@@ -36,6 +41,11 @@ def hex_name(prefix, text):
 class ScriptedHandler(FTPHandler):
     command_log = None
     script_dir = None
+    proto_cmds = dict(FTPHandler.proto_cmds)
+    for _name in ("HASH", "XMD5"):
+        proto_cmds[_name] = dict(perm="r", auth=True, arg=True,
+                                 help="Syntax: %s <SP> file-name" % _name)
+    _hash_algorithm = "SHA-256"
 
     def _script_file(self, prefix, text):
         if not self.script_dir:
@@ -63,6 +73,43 @@ class ScriptedHandler(FTPHandler):
             self.push(text + "\r\n")
             return
         return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+    def _hashing(self):
+        return bool(self.script_dir) and os.path.exists(os.path.join(self.script_dir, "hash"))
+
+    def ftp_FEAT(self, line):
+        self._extra_feats = ["HASH SHA-256*;MD5", "XMD5"] if self._hashing() else []
+        return FTPHandler.ftp_FEAT(self, line)
+
+    def ftp_OPTS(self, line):
+        if line.upper().startswith("HASH ") and self._hashing():
+            self._hash_algorithm = line[5:].strip().upper()
+            self.respond("200 " + self._hash_algorithm)
+            return
+        return FTPHandler.ftp_OPTS(self, line)
+
+    def _file_hash(self, path, algorithm):
+        if not self._hashing():
+            self.respond("500 Command not understood.")
+            return None
+        if not os.path.isfile(path):
+            self.respond("550 No such file.")
+            return None
+        with open(path, "rb") as f:
+            return hashlib.new(algorithm, f.read()).hexdigest()
+
+    def ftp_HASH(self, path):
+        algorithm = "sha256" if self._hash_algorithm == "SHA-256" else "md5"
+        digest = self._file_hash(path, algorithm)
+        if digest:
+            size = os.path.getsize(path)
+            self.respond("213 %s 0-%d %s %s" % (self._hash_algorithm, size, digest,
+                                                 self.fs.fs2ftp(path)))
+
+    def ftp_XMD5(self, path):
+        digest = self._file_hash(path, "md5")
+        if digest:
+            self.respond("250 " + digest)
 
     def ftp_LIST(self, path):
         ftp_path = self.fs.fs2ftp(path)
@@ -111,6 +158,18 @@ class ScriptedHandler(FTPHandler):
         self.close()
 
 
+class ScriptedServer(FTPServer):
+    script_dir = None
+
+    @property
+    def max_cons_per_ip(self):
+        limit = os.path.join(self.script_dir or "", "max-cons")
+        if not self.script_dir or not os.path.exists(limit):
+            return 0
+        with open(limit) as f:
+            return int(f.read())
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
@@ -128,7 +187,8 @@ def main():
     ScriptedHandler.banner = "RKCurl test server ready."
     ScriptedHandler.permit_foreign_addresses = False
 
-    server = FTPServer(("127.0.0.1", 0), ScriptedHandler)
+    ScriptedServer.script_dir = args.script
+    server = ScriptedServer(("127.0.0.1", 0), ScriptedHandler)
     server.max_cons = 256
     port = server.socket.getsockname()[1]
     tmp = args.port_file + ".tmp"

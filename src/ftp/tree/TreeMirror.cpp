@@ -1,0 +1,299 @@
+#include "ftp/tree/TreeMirror.h"
+
+#include <algorithm>
+#include <map>
+
+#include "RKCurl/TextConversion.h"
+#include "ftp/tree/FileHashes.h"
+#include "ftp/tree/LocalTree.h"
+#include "ftp/tree/RemoteTree.h"
+#include "ftp/tree/SafeNames.h"
+#include "ftp/tree/TreeAccess.h"
+#include "ftp/tree/TreeJobs.h"
+#include "ftp/tree/TreeWalk.h"
+
+using oru::shared::error::RKERR_CREATE_DIR;
+using oru::shared::error::RKERR_FILE_OPEN;
+using oru::shared::error::RKERR_GET_FILE;
+using oru::shared::error::RKERR_GET_TREE;
+using oru::shared::error::RKERR_PERFORM;
+using oru::shared::error::RKERR_PUT_TREE;
+
+namespace rkcurl {
+namespace ftp {
+
+namespace {
+
+constexpr wchar_t kNoChecksum[] =
+    L"the server offers no checksum command (HASH, XSHA256, XSHA1, XMD5, XCRC)";
+
+// The call fails as a whole: why (when known) and the tree's own code go to the record.
+int FailTree(CRFTP& session, const Failure& why, int treeCode, const wchar_t* message = nullptr) {
+    if (why.code != 0) TreeAccess::Record(session, why);
+    TreeAccess::Record(session, Failure{treeCode, why.extendedCode, why.detail});
+    if (message != nullptr) TreeAccess::SetMessage(session, message);
+    return treeCode;
+}
+
+// The plan becomes the report, sorted by path; one record per failed or refused entry, then
+// the tree's code with the first failure's extended code.
+int Conclude(CRFTP& session, const std::vector<PlannedEntry>& entries, int treeCode) {
+    std::vector<CRTreeEntry> report;
+    std::vector<const Failure*> failures;
+    report.reserve(entries.size());
+    for (const PlannedEntry& entry : entries) {
+        CRTreeEntry line;
+        line.path = oru::helper::NarStrToWideStr(entry.path);
+        line.action = entry.action;
+        line.bytes = entry.bytes;
+        const bool failed = entry.action == RKTREE_FAILED || entry.action == RKTREE_REFUSED;
+        if (failed) {
+            line.code = entry.failure.code;
+            line.extendedCode = entry.failure.extendedCode;
+        }
+        report.push_back(line);
+        failures.push_back(failed ? &entry.failure : nullptr);
+    }
+    std::vector<std::size_t> order(report.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return report[a].path < report[b].path; });
+    TreeState& state = TreeAccess::State(session);
+    state.report.clear();
+    const Failure* first = nullptr;
+    for (const std::size_t i : order) {
+        state.report.push_back(report[i]);
+        if (failures[i] == nullptr) continue;
+        TreeAccess::Record(session, *failures[i]);
+        if (first == nullptr) first = failures[i];
+    }
+    if (first == nullptr) return 0;
+    TreeAccess::Record(session, Failure{treeCode, first->extendedCode, first->detail});
+    return treeCode;
+}
+
+void MakeDirectories(TreeSide& destination, std::vector<PlannedEntry>& entries) {
+    Failure failure;
+    for (PlannedEntry& entry : entries) {  // parents come before their children
+        if (entry.action != RKTREE_CREATED_DIRECTORY) continue;
+        if (!destination.MakeDirectory(entry.path, failure)) entry.Fail(failure);
+    }
+}
+
+// The files over parallel connections; false when the host's progress callback stopped them.
+bool TransferFiles(CRFTP& session, const LocalTree& local, const JobOptions& options,
+                   std::vector<PlannedEntry>& entries) {
+    std::vector<PlannedEntry*> files;
+    for (PlannedEntry& entry : entries) {
+        if (entry.Transfers()) files.push_back(&entry);
+    }
+    if (files.empty()) return true;
+    const int connections = TreeAccess::State(session).settings.connections;
+    TreeJobs jobs(session, local, options, files, connections);
+    {
+        ParallelTransfers driver(connections);  // its connections close before the jobs go
+        driver.Run(jobs, jobs.Count());
+    }
+    jobs.FailUnfinished();
+    return !jobs.Aborted();
+}
+
+// Equal hashes on both sides; false with failure when a hash cannot be had.
+bool SameHashes(RemoteTree& remote, const LocalTree& local, const PlannedEntry& entry, bool& same,
+                Failure& failure) {
+    std::string remoteHex;
+    std::string localHex;
+    if (!remote.Hash(entry.path, remoteHex, failure)) return false;
+    if (!HashFile(local.WidePath(entry.path), remote.Features().hashKind, localHex)) {
+        failure = Failure{RKERR_FILE_OPEN, 0, "the local file cannot be read"};
+        return false;
+    }
+    same = remoteHex == localHex;
+    return true;
+}
+
+// Before the transfers: files of equal size whose hashes differ are updated.
+void DecideByHashes(RemoteTree& remote, const LocalTree& local,
+                    std::vector<PlannedEntry>& entries) {
+    for (PlannedEntry& entry : entries) {
+        if (!entry.compareHashes || entry.action != RKTREE_UNCHANGED) continue;
+        bool same = false;
+        Failure failure;
+        if (!SameHashes(remote, local, entry, same, failure)) {
+            entry.Fail(failure);
+        } else if (!same) {
+            entry.action = RKTREE_UPDATED;
+        }
+    }
+}
+
+// After the transfers: a transferred file counts only when the hashes agree.
+void VerifyHashes(RemoteTree& remote, const LocalTree& local, std::vector<PlannedEntry>& entries,
+                  int failureCode) {
+    for (PlannedEntry& entry : entries) {
+        if (!entry.Transfers()) continue;
+        bool same = false;
+        Failure failure;
+        if (!SameHashes(remote, local, entry, same, failure)) {
+            entry.Fail(failure);
+        } else if (!same) {
+            entry.Fail(Failure{failureCode, CURLE_PARTIAL_FILE,
+                               "the hash at the destination differs from the source's"});
+        }
+    }
+}
+
+// After the uploads: a file counts only when the server lists it with the local size. One
+// listing per directory that received files, rather than a SIZE after each STOR, which
+// libcurl would wait for while every other transfer stands still.
+void VerifyRemoteSizes(RemoteTree& remote, std::vector<PlannedEntry>& entries) {
+    std::map<std::string, std::vector<PlannedEntry*>> byDirectory;
+    for (PlannedEntry& entry : entries) {
+        if (!entry.Transfers()) continue;
+        const std::size_t slash = entry.path.rfind('/');
+        byDirectory[slash == std::string::npos ? "" : entry.path.substr(0, slash)].push_back(
+            &entry);
+    }
+    for (const auto& directory : byDirectory) {
+        std::vector<TreeItem> items;
+        Failure failure;
+        if (!remote.List(directory.first, items, failure)) {
+            for (PlannedEntry* entry : directory.second) entry->Fail(failure);
+            continue;
+        }
+        std::map<std::string, const TreeItem*> listed;
+        for (const TreeItem& item : items) listed.emplace(item.name, &item);
+        for (PlannedEntry* entry : directory.second) {
+            const std::size_t slash = entry->path.rfind('/');
+            const auto found = listed.find(
+                slash == std::string::npos ? entry->path : entry->path.substr(slash + 1));
+            if (found == listed.end() ||
+                (found->second->sizeKnown && found->second->size != entry->source.size)) {
+                entry->Fail(Failure{RKERR_PERFORM, CURLE_PARTIAL_FILE,
+                                    "the size at the destination differs from the source's"});
+            }
+        }
+    }
+}
+
+void Delete(TreeSide& destination, std::vector<PlannedEntry>& entries) {
+    Failure failure;
+    for (PlannedEntry& entry : entries) {  // deepest first, as planned
+        if (entry.action != RKTREE_DELETED) continue;
+        const bool removed = entry.directory ? destination.RemoveEmptyDirectory(entry.path, failure)
+                                             : destination.RemoveFile(entry.path, failure);
+        if (!removed) entry.Fail(failure);
+    }
+}
+
+bool IsSafeRemoteSourceName(const std::string& name) {
+    return IsSafeLocalName(name);
+}
+
+bool IsSafeLocalSourceName(const std::string& name) {
+    return IsSafeRemoteName(name);
+}
+
+}  // namespace
+
+int MirrorRemoteToLocal(CRFTP& session, const std::string& remoteRoot,
+                        const std::wstring& localRoot) {
+    const TreeSettings settings = TreeAccess::State(session).settings;
+    TreeAccess::State(session).report.clear();
+    if (localRoot.empty())
+        return FailTree(session, Failure{RKERR_FILE_OPEN, 0, ""}, RKERR_GET_TREE);
+    RemoteTree remote(session, remoteRoot);
+    LocalTree local(localRoot);
+    Failure failure;
+    if (!remote.Open(false, failure)) return FailTree(session, failure, RKERR_GET_TREE);
+    if (settings.compare == RKTREE_CHECKSUM && !remote.Features().hash) {
+        return FailTree(session, Failure{}, RKERR_GET_TREE, kNoChecksum);
+    }
+    const bool localExists = local.RootExists();
+    if (!settings.dryRun && !local.MakeRoot()) {
+        return FailTree(session, Failure{RKERR_FILE_OPEN, 0, ""}, RKERR_GET_TREE);
+    }
+
+    WalkRules rules;
+    rules.settings = &settings;
+    rules.isSafeName = &IsSafeRemoteSourceName;
+    rules.timesSettable = settings.keepTimes;
+    rules.refusedCode = RKERR_GET_TREE;
+    rules.directoryFailureCode = RKERR_FILE_OPEN;
+    rules.maxDepth = CRFTP::kRemoveTreeMaxDepth;
+    TreeWalk walk(remote, local, rules);
+    if (!walk.Run(localExists || !settings.dryRun, failure)) {
+        return FailTree(session, failure, RKERR_GET_TREE);
+    }
+    std::vector<PlannedEntry>& entries = walk.entries;
+    if (settings.compare == RKTREE_CHECKSUM) DecideByHashes(remote, local, entries);
+    remote.Close();  // the listing connection is not one of the N
+    if (!settings.dryRun) {
+        MakeDirectories(local, entries);
+        JobOptions options;
+        options.direction = TreeDirection::Download;
+        options.remoteRoot = remoteRoot;
+        options.keepTimes = settings.keepTimes;
+        const bool completed = TransferFiles(session, local, options, entries);
+        if (settings.compare == RKTREE_CHECKSUM) {
+            VerifyHashes(remote, local, entries, RKERR_GET_FILE);
+        }
+        if (completed) Delete(local, entries);
+        remote.Close();
+    }
+    return Conclude(session, entries, RKERR_GET_TREE);
+}
+
+int MirrorLocalToRemote(CRFTP& session, const std::wstring& localRoot,
+                        const std::string& remoteRoot) {
+    const TreeSettings settings = TreeAccess::State(session).settings;
+    TreeAccess::State(session).report.clear();
+    LocalTree local(localRoot);
+    if (localRoot.empty() || !local.RootExists()) {
+        return FailTree(session, Failure{RKERR_FILE_OPEN, 0, ""}, RKERR_PUT_TREE);
+    }
+    RemoteTree remote(session, remoteRoot);
+    Failure failure;
+    // The root and its parents are made unless this is a dry run, which only looks.
+    const bool remoteExists = remote.Open(!settings.dryRun, failure);
+    if (!remoteExists && !settings.dryRun) return FailTree(session, failure, RKERR_PUT_TREE);
+    ServerFeatures features;
+    if (remoteExists) features = remote.Features();
+    if (remoteExists && settings.compare == RKTREE_CHECKSUM && !features.hash) {
+        return FailTree(session, Failure{}, RKERR_PUT_TREE, kNoChecksum);
+    }
+
+    WalkRules rules;
+    rules.settings = &settings;
+    rules.isSafeName = &IsSafeLocalSourceName;
+    rules.timesSettable = settings.keepTimes && features.mfmt;
+    rules.refusedCode = RKERR_PUT_TREE;
+    rules.directoryFailureCode = RKERR_CREATE_DIR;
+    rules.maxDepth = CRFTP::kRemoveTreeMaxDepth;
+    TreeWalk walk(local, remote, rules);
+    if (!walk.Run(remoteExists, failure)) return FailTree(session, failure, RKERR_PUT_TREE);
+    std::vector<PlannedEntry>& entries = walk.entries;
+    if (remoteExists && settings.compare == RKTREE_CHECKSUM) {
+        DecideByHashes(remote, local, entries);
+    }
+    if (!settings.dryRun) {
+        MakeDirectories(remote, entries);
+        remote.Close();  // the listing connection is not one of the N
+        JobOptions options;
+        options.direction = TreeDirection::Upload;
+        options.remoteRoot = remoteRoot;
+        options.keepTimes = settings.keepTimes;
+        options.setRemoteTimes = settings.keepTimes && features.mfmt;
+        const bool completed = TransferFiles(session, local, options, entries);
+        VerifyRemoteSizes(remote, entries);
+        if (settings.compare == RKTREE_CHECKSUM) {
+            VerifyHashes(remote, local, entries, RKERR_PERFORM);
+        }
+        if (completed) Delete(remote, entries);
+    }
+    remote.Close();
+    return Conclude(session, entries, RKERR_PUT_TREE);
+}
+
+}  // namespace ftp
+}  // namespace rkcurl

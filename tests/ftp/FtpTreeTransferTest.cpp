@@ -1,0 +1,270 @@
+// GetDirectoryTree and PutDirectoryTree against pyftpdlib and vsftpd: round trips, the compare
+// modes, deletion, dry runs, times, a server that limits connections, a broken transfer and
+// hostile listings.
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "TestFtp.h"
+
+namespace {
+
+// Every entry below root: "dir/" for directories, "name=content" for files.
+Lines Tree(const std::string& root) {
+    static Lines* s_found;
+    static std::size_t s_skip;
+    Lines found;
+    s_found = &found;
+    s_skip = root.size() + 1;
+    ::nftw(
+        root.c_str(),
+        [](const char* path, const struct stat* info, int, struct FTW*) {
+            const std::string name(path);
+            if (name.size() < s_skip) return 0;
+            const std::string relative = name.substr(s_skip);
+            s_found->push_back(S_ISDIR(info->st_mode) ? relative + "/"
+                                                      : relative + "=" + rktest::ReadFile(path));
+            return 0;
+        },
+        16, FTW_PHYS);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// The report as "path:action" (and ":code" for failures), in report order.
+Lines Report(const CRFTP& ftp) {
+    Lines lines;
+    for (const CRTreeEntry& e : ftp.GetTreeReport()) {
+        lines.push_back(oru::helper::WideStrToNarStr(e.path) + ":" + std::to_string(e.action) +
+                        (e.code != 0 ? ":" + std::to_string(e.code) : ""));
+    }
+    return lines;
+}
+
+void SetTime(const std::string& path, time_t time) {
+    const struct utimbuf times { time, time };
+    ::utime(path.c_str(), &times);
+}
+
+time_t TimeOf(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mtime;
+}
+
+const Lines kSample = {"a.txt", "d/", "d/b #1.txt", "d/e/", "d/e/c", "empty/"};
+const Lines kSampleTree = {"a.txt=a.txt", "d/",          "d/b #1.txt=d/b #1.txt",
+                           "d/e/",        "d/e/c=d/e/c", "empty/"};
+
+class TreeTransferTest : public PyFtpTest {
+protected:
+    void TearDown() override {
+        PyFtpTest::TearDown();
+        server.ClearScripts();
+    }
+    TestFtp Session(int connections = 1) {
+        TestFtp ftp(&server, remote + "/");
+        ftp.SetTreeConnections(connections);
+        return ftp;
+    }
+    rktest::TempDir target;
+};
+
+// Up with PutDirectoryTree, down with GetDirectoryTree, over 1 and 4 connections: the same tree
+// arrives, the HREF stays, and a second run finds everything unchanged (times were kept).
+TEST_F(TreeTransferTest, RoundTripOverOneAndFourConnections) {
+    for (int connections : {1, 4}) {
+        SCOPED_TRACE(connections);
+        const std::string up = "up" + std::to_string(connections);
+        const std::string source = target.Path("src" + up);
+        Make(source, kSample);
+        TestFtp ftp = Session(connections);
+        ASSERT_EQ(ftp.PutDirectoryTree(rktest::Wide(source).c_str(), rktest::Wide(up).c_str()), 0);
+        EXPECT_EQ(Tree(local + "/" + up), kSampleTree);
+        EXPECT_EQ(Report(ftp),
+                  (Lines{"a.txt:1", "d:4", "d/b #1.txt:1", "d/e:4", "d/e/c:1", "empty:4"}));
+        EXPECT_EQ(ftp.GetTreeReport()[0].bytes, 5u);
+        const std::string back = target.Path("back" + up + "/new");
+        ASSERT_EQ(ftp.GetDirectoryTree(rktest::Wide(up).c_str(), rktest::Wide(back).c_str()), 0);
+        EXPECT_EQ(Tree(back), kSampleTree);
+        EXPECT_EQ(ftp.Href(), rktest::Wide(remote + "/"));
+        ASSERT_EQ(ftp.GetDirectoryTree(rktest::Wide(up).c_str(), rktest::Wide(back).c_str()), 0);
+        ASSERT_EQ(ftp.PutDirectoryTree(rktest::Wide(back).c_str(), rktest::Wide(up).c_str()), 0);
+        for (const std::string& line : Report(ftp)) EXPECT_EQ(line.back(), '0') << line;
+    }
+}
+
+// The compare modes against a target holding an identical file (same time), a same-size file
+// changed on the server (same time), and lacking a third.
+TEST_F(TreeTransferTest, CompareModes) {
+    server.ScriptHashes();
+    const struct {
+        const char* name;
+        int mode;
+        Lines report;
+    } cases[] = {
+        {"size and time", RKTREE_SIZE_AND_TIME, {"changed:0", "missing:1", "same:0"}},
+        {"missing", RKTREE_MISSING, {"changed:0", "missing:1", "same:0"}},
+        {"always", RKTREE_ALWAYS, {"changed:2", "missing:1", "same:2"}},
+        {"checksum", RKTREE_CHECKSUM, {"changed:2", "missing:1", "same:0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string down = target.Path(std::to_string(c.mode));
+        Make(local, {"same", "changed", "missing"});
+        Make(down, {"same", "changed"});
+        rktest::WriteFile(local + "/changed", "CHANGED");
+        for (const std::string& path :
+             {local + "/same", local + "/changed", down + "/same", down + "/changed"}) {
+            SetTime(path, 1700000000);
+        }
+        TestFtp ftp = Session();
+        ftp.SetTreeCompare(c.mode);
+        ASSERT_EQ(ftp.GetDirectoryTree(L"", rktest::Wide(down).c_str()), 0);
+        EXPECT_EQ(Report(ftp), c.report);
+        EXPECT_EQ(rktest::ReadFile(down + "/changed"),
+                  c.report[0] == "changed:2" ? "CHANGED" : "changed");
+    }
+}
+
+// A server without a checksum command fails a checksum tree before anything is transferred.
+TEST_F(TreeTransferTest, ChecksumNeedsTheServersHash) {
+    Make(local, {"f"});
+    TestFtp ftp = Session();
+    ftp.SetTreeCompare(RKTREE_CHECKSUM);
+    EXPECT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("t").c_str()), 2521);
+    EXPECT_EQ(ftp.Validate(), 2521);
+    EXPECT_NE(std::wstring(ftp.m_error.GetMessageW()).find(L"checksum"), std::wstring::npos);
+    EXPECT_FALSE(rktest::Exists(target.Path("t/f")));
+}
+
+// Deletion after a complete listing of the source, deepest first; none after a failed one.
+TEST_F(TreeTransferTest, DeleteOnlyAfterCompleteListing) {
+    Make(local, {"keep", "sub/x"});
+    for (bool broken : {false, true}) {
+        SCOPED_TRACE(broken);
+        const std::string down = target.Path(broken ? "broken" : "whole");
+        Make(down, {"keep", "extra", "old/deep/y", "sub/x"});
+        if (broken) server.ScriptReply("CWD sub", "550 No such directory.");
+        TestFtp ftp = Session();
+        ftp.SetTreeDelete(1);
+        ftp.SetTreeCompare(RKTREE_MISSING);
+        rktest::LogCapture log;
+        const Codes outcome = Outcome(ftp.GetDirectoryTree(L"", rktest::Wide(down).c_str()), log);
+        if (!broken) {
+            EXPECT_EQ(outcome, Codes{0});
+            EXPECT_EQ(Report(ftp), (Lines{"extra:3", "keep:0", "old:3", "old/deep:3",
+                                          "old/deep/y:3", "sub:0", "sub/x:0"}));
+            EXPECT_EQ(Tree(down), (Lines{"keep=keep", "sub/", "sub/x=sub/x"}));
+        } else {
+            EXPECT_EQ(outcome, (Codes{2521, 2517, 2521}));  // one record for the failed entry
+            EXPECT_EQ(Report(ftp), (Lines{"keep:0", "sub:5:2517"}));
+            EXPECT_TRUE(rktest::Exists(down + "/old/deep/y"));
+        }
+    }
+}
+
+// A dry run reports the plan and changes nothing on either side.
+TEST_F(TreeTransferTest, DryRunChangesNothing) {
+    Make(local, {"f", "d/g"});
+    const std::string source = target.Path("src");
+    Make(source, {"f", "n/h"});
+    rktest::WriteFile(source + "/f", "longer");
+    TestFtp ftp = Session(4);
+    ftp.SetTreeDryRun(1);
+    ftp.SetTreeDelete(1);
+    ASSERT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("down").c_str()), 0);
+    EXPECT_EQ(Report(ftp), (Lines{"d:4", "d/g:1", "f:1"}));
+    EXPECT_FALSE(rktest::Exists(target.Path("down")));
+    server.ClearCommands();
+    ASSERT_EQ(ftp.PutDirectoryTree(rktest::Wide(source).c_str(), L""), 0);
+    EXPECT_EQ(Report(ftp), (Lines{"d:3", "d/g:3", "f:2", "n:4", "n/h:1"}));
+    EXPECT_EQ(Only(server.Commands(), {"STOR", "MKD", "DELE", "RMD", "MFMT"}), Lines{});
+    EXPECT_EQ(Tree(local), (Lines{"d/", "d/g=d/g", "f=f"}));
+}
+
+// Times: a downloaded file gets the MLSD time, an uploaded one the local time through MFMT.
+TEST_F(TreeTransferTest, TimesKept) {
+    Make(local, {"old"});
+    SetTime(local + "/old", 1500000000);
+    TestFtp ftp = Session();
+    ASSERT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("down").c_str()), 0);
+    EXPECT_EQ(TimeOf(target.Path("down/old")), 1500000000);
+    SetTime(target.Path("down/old"), 1600000000);
+    rktest::WriteFile(target.Path("down/old"), "newer");
+    SetTime(target.Path("down/old"), 1600000000);
+    ASSERT_EQ(ftp.PutDirectoryTree(target.WidePath("down").c_str(), L"up"), 0);
+    EXPECT_EQ(TimeOf(local + "/up/old"), 1600000000);
+    ftp.SetTreeKeepTimes(0);
+    ASSERT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("plain").c_str()), 0);
+    EXPECT_GT(TimeOf(target.Path("plain/old")), 1600000000);
+}
+
+// A server that takes 2 connections from us, asked for 4: the tree still completes.
+TEST_F(TreeTransferTest, ServerLimitedToTwoConnections) {
+    Lines files;
+    for (int i = 0; i < 24; ++i) files.push_back("f" + std::to_string(i));
+    Make(local, files);
+    server.ScriptMaxConnections(2);
+    TestFtp ftp = Session(4);
+    EXPECT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("down").c_str()), 0);
+    EXPECT_EQ(Tree(target.Path("down")).size(), 24u);
+}
+
+// A transfer broken off by the server leaves no partial file; the rerun fetches only it.
+TEST_F(TreeTransferTest, BrokenTransferThenRerun) {
+    Make(local, {"a", "b", "c"});
+    rktest::WriteFile(local + "/b", std::string(100000, 'b'));
+    server.ScriptDrop(remote + "/b", "part");
+    TestFtp ftp = Session(2);
+    EXPECT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("down").c_str()), 2521);
+    EXPECT_EQ(Report(ftp), (Lines{"a:1", "b:5:2517", "c:1"}));
+    EXPECT_EQ(Tree(target.Path("down")), (Lines{"a=a", "c=c"})) << "no partial file";
+    server.ClearScripts();
+    ASSERT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("down").c_str()), 0);
+    EXPECT_EQ(Report(ftp), (Lines{"a:0", "b:1", "c:0"}));
+}
+
+// Hostile names are refused and never written; "." and ".." are passed over; a tree 70 levels
+// deep ends at the depth limit; nothing lands outside the target.
+TEST_F(TreeTransferTest, HostileListingWritesNothingOutside) {
+    std::string deepest = "loop";
+    for (int i = 0; i < 69; ++i) deepest += "/loop";
+    Make(local, {"h/con", "h/ok", "h/" + deepest + "/"});
+    const std::string facts = "type=file;size=4; ";
+    server.ScriptMachineListing(remote + "/h", facts + "../x\r\n" + facts + "a/b\r\n" + facts +
+                                                   "C:x\r\ntype=file;size=5; con\r\n" + facts +
+                                                   "ok\r\ntype=dir; ..\r\ntype=dir; loop\r\n");
+    TestFtp ftp = Session();
+    EXPECT_EQ(ftp.GetDirectoryTree(L"h", target.WidePath("in/down").c_str()), 2521);
+    const Lines report = Report(ftp);
+    EXPECT_EQ(Lines(report.begin(), report.begin() + 5),
+              (Lines{"../x:6:2521", "C:x:6:2521", "a/b:6:2521", "con:1", "loop:4"}));
+    EXPECT_EQ(report.back(), "ok:1");
+    EXPECT_EQ(report.size(), 5u + CRFTP::kRemoveTreeMaxDepth + 1);
+
+    deepest.resize((CRFTP::kRemoveTreeMaxDepth + 1) * 5 - 1);  // the first level not entered
+    EXPECT_NE(std::find(report.begin(), report.end(), deepest + ":6:2521"), report.end());
+    EXPECT_EQ(Tree(target.Path("in")).front(), "down/");
+    EXPECT_FALSE(rktest::Exists(target.Path("x")) || rktest::Exists(target.Path("in/x")));
+}
+
+using VsftpdTreeTest = VsftpdFixture<>;
+
+// vsftpd lists with LIST (no MLSD) and has no MFMT: the round trip still ends unchanged.
+TEST_F(VsftpdTreeTest, RoundTripWithListTimes) {
+    rktest::TempDir work;
+    Make(work.Path("src"), kSample);
+    TestFtp ftp;
+    Open(ftp);
+    ftp.SetTreeConnections(4);
+    ASSERT_EQ(ftp.PutDirectoryTree(work.WidePath("src").c_str(), L"up"), 0);
+    ASSERT_EQ(ftp.GetDirectoryTree(L"up", work.WidePath("back").c_str()), 0);
+    EXPECT_EQ(Tree(work.Path("back")), kSampleTree);
+    ASSERT_EQ(ftp.GetDirectoryTree(L"up", work.WidePath("back").c_str()), 0);
+    ASSERT_EQ(ftp.PutDirectoryTree(work.WidePath("back").c_str(), L"up"), 0);
+    for (const std::string& line : Report(ftp)) EXPECT_EQ(line.back(), '0') << line;
+}
+
+}  // namespace
