@@ -109,7 +109,7 @@ void TakeModeOf(std::FILE* file, const std::wstring& target) {
 #endif
 }
 
-bool ReplaceFile(const std::wstring& from, const std::wstring& to) {
+bool MoveOver(const std::wstring& from, const std::wstring& to) {
 #if defined(_WIN32)
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 #else

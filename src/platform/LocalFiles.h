@@ -21,7 +21,7 @@ std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created);
 void TakeModeOf(std::FILE* file, const std::wstring& target);
 
 // Moves from over to in one step, replacing a file that to names. True on success.
-bool ReplaceFile(const std::wstring& from, const std::wstring& to);
+bool MoveOver(const std::wstring& from, const std::wstring& to);
 
 // Removes the file; true when it is gone.
 bool RemoveFile(const std::wstring& path);

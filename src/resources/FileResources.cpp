@@ -45,7 +45,7 @@ bool PendingFile::Commit() {
     rkplatform::TakeModeOf(m_file, m_target);  // private while it filled; now as the target
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
-    m_committed = flushed && closed && rkplatform::ReplaceFile(m_name, m_target);
+    m_committed = flushed && closed && rkplatform::MoveOver(m_name, m_target);
     return m_committed;
 }
 
