@@ -19,21 +19,12 @@
 #include "FtpTestServers.h"
 #include "RKCurl/RKCurl.h"
 #include "ResidentSet.h"
+#include "Timing.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using rkbench::Median;
+using rkbench::Seconds;
 
 void Check(bool ok, const std::string& what) {
     if (!ok) {
