@@ -1,10 +1,11 @@
 // Where a tree's time goes inside libcurl: preloaded into tree_bench (or any program), this
 // times every curl_multi_perform call, per multi handle, and when a multi handle that made
 // more than 100 calls is cleaned up prints its wall time, the time spent inside the calls, and
-// the part of it in calls longer than 1 ms. A call that only does work returns well within
-// 1 ms on this machine; a longer one is waiting for a reply (libcurl's FTP code reads a
-// transfer's final reply, and the replies to the commands after it, blocking), and while it
-// waits no other connection of the multi handle moves.
+// the part of it in calls longer than 1 ms. On a tree of small files a call that only does
+// work returns well within 1 ms on this machine; a longer one is waiting for a reply
+// (libcurl's FTP code reads a transfer's final reply, and the replies to the commands after
+// it, blocking), and while it waits no other connection of the multi handle moves. Large
+// files make long calls of work too.
 //
 //   LD_PRELOAD=build/default/bench/tree/libperform_clock.so build/default/bench/tree/tree_bench
 #include <curl/curl.h>
