@@ -26,8 +26,9 @@ EPSV = re.compile(rb"^229 .*?\((.)\1\1(\d+)\1\)")
 class End(asyncio.Protocol):
     """One socket of a relayed pair; what it receives goes out of its peer after the delay."""
 
-    def __init__(self, delay, rewrite=None, peer=None):
+    def __init__(self, delay, rewrite=None, peer=None, on_made=None):
         self.loop = asyncio.get_running_loop()
+        self.on_made = on_made  # called with this end once its socket is there
         self.delay = delay
         self.rewrite = rewrite  # control replies: whole lines, rewritten before they queue
         self.lines = b""
@@ -41,6 +42,8 @@ class End(asyncio.Protocol):
 
     def connection_made(self, transport):
         self.transport = transport
+        if self.on_made is not None:
+            self.on_made(self)
 
     def data_received(self, data):
         if self.rewrite is not None:
@@ -107,20 +110,12 @@ class Relay:
     def accept(self, port, rewrite=None, on_accept=None):
         """A factory for the client's end; the server's end connects a round trip later."""
 
-        def made():
-            client = End(self.delay)
-            original = client.connection_made
+        def made(client):
+            if on_accept is not None:
+                on_accept()
+            self.loop.call_later(2 * self.delay, self.connect, client, port, rewrite)
 
-            def connection_made(transport):
-                original(transport)
-                if on_accept is not None:
-                    on_accept()
-                self.loop.call_later(2 * self.delay, self.connect, client, port, rewrite)
-
-            client.connection_made = connection_made
-            return client
-
-        return made
+        return lambda: End(self.delay, on_made=made)
 
     def connect(self, client, port, rewrite):
         async def run():
