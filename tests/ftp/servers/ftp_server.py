@@ -186,6 +186,10 @@ def main():
     ScriptedHandler.script_dir = args.script
     ScriptedHandler.banner = "RKCurl test server ready."
     ScriptedHandler.permit_foreign_addresses = False
+    # Passive ports bound with SO_REUSEADDR (pyftpdlib sets it for a configured range only):
+    # each file's data connection leaves its port in TIME_WAIT, and thousands of files a
+    # minute would exhaust the ephemeral ports that a bind to port 0 may pick.
+    ScriptedHandler.passive_ports = range(30000, 32768)
 
     ScriptedServer.script_dir = args.script
     server = ScriptedServer(("127.0.0.1", 0), ScriptedHandler)
