@@ -9,7 +9,7 @@
 #include "ftp/tree/RemoteTree.h"
 #include "ftp/tree/SafeNames.h"
 #include "ftp/tree/TreeAccess.h"
-#include "ftp/tree/TreeJobs.h"
+#include "ftp/tree/TreeTransfers.h"
 #include "ftp/tree/TreeWalk.h"
 
 using oru::shared::error::RKERR_CREATE_DIR;
@@ -83,19 +83,16 @@ void MakeDirectories(TreeSide& destination, std::vector<PlannedEntry>& entries) 
 // The files over parallel connections; false when the host's progress callback stopped them.
 bool TransferFiles(CRFTP& session, const LocalTree& local, const JobOptions& options,
                    std::vector<PlannedEntry>& entries) {
-    std::vector<PlannedEntry*> files;
-    for (PlannedEntry& entry : entries) {
-        if (entry.Transfers()) files.push_back(&entry);
-    }
-    if (files.empty()) return true;
     const int connections = TreeAccess::State(session).settings.connections;
-    TreeJobs jobs(session, local, options, files, connections);
-    {
-        ParallelTransfers driver(connections);  // its connections close before the jobs go
-        driver.Run(jobs, jobs.Count());
+    auto performer = std::make_unique<MultiPerformer>();
+    TreeTransfers transfers(session, local, options, *performer, connections);
+    for (PlannedEntry& entry : entries) {
+        if (entry.Transfers()) transfers.Add(entry);
     }
-    jobs.FailUnfinished();
-    return !jobs.Aborted();
+    performer->Run();
+    performer.reset();  // its connections close before the sessions go
+    transfers.FailUnfinished();
+    return !transfers.Aborted();
 }
 
 // Equal hashes on both sides; false with failure when a hash cannot be had.
