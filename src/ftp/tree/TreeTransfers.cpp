@@ -31,10 +31,6 @@ namespace {
 
 // libcurl's default receive buffer of 16 KiB costs a file download about a fifth of its speed.
 constexpr long kDownloadBufferBytes = 512L * 1024;
-// libcurl can park a transfer on a reused connection without a socket or timer to wake it (see
-// PolledPerform.h); a tree meets that for most of its files, so the performer's wait is short:
-// a millisecond per file rather than the 20 ms a single transfer can afford.
-constexpr int kTreePollCapMs = 1;
 
 // MFMT's time: YYYYMMDDHHMMSS in UTC.
 std::string MfmtTime(std::int64_t seconds) {
@@ -219,8 +215,6 @@ TreeTransfers::TreeTransfers(const CRFTP& origin, const LocalTree& local, const 
       m_options(options),
       m_performer(performer),
       m_progress(TreeAccess::Progress(origin)) {
-    m_performer.LimitConnections(connections);
-    m_performer.SetPollCap(kTreePollCapMs);
     for (int i = 0; i < connections; ++i) {
         m_slots.push_back(std::make_unique<Slot>());
         m_slots.back()->index = static_cast<std::size_t>(i);

@@ -5,7 +5,7 @@
 //
 // Files run on N slots, each a session of the tree's own that carries one file at a time; the
 // sessions keep no connection cache, so the connections (logged in once, carrying many files)
-// are the multi handle's, capped at N by the performer.
+// are the multi handle's, capped at N by the performer, which the tree's listings share.
 #pragma once
 
 #include <deque>
@@ -32,7 +32,7 @@ struct JobOptions {
 
 class TreeTransfers {
 public:
-    // Caps the performer at connections, the number of slots.
+    // connections: the number of slots, the performer's cap.
     TreeTransfers(const CRFTP& origin, const LocalTree& local, const JobOptions& options,
                   MultiPerformer& performer, int connections);
     ~TreeTransfers();

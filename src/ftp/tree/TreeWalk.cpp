@@ -91,6 +91,7 @@ bool TreeWalk::WalkDirectory(const std::string& directory, int depth, bool desti
                 continue;
             }
             entries[index].action = there != nullptr ? RKTREE_UNCHANGED : RKTREE_CREATED_DIRECTORY;
+            if (there == nullptr && m_rules.planned) m_rules.planned(entries[index]);
             WalkDirectory(path, depth + 1, there != nullptr, static_cast<long>(index), rootFailure);
             continue;
         }
@@ -103,6 +104,7 @@ bool TreeWalk::WalkDirectory(const std::string& directory, int depth, bool desti
         entries[index].action =
             CompareFile(item, there, settings.compare, m_rules.timesSettable, compareHashes);
         entries[index].compareHashes = compareHashes;
+        if (entries[index].Transfers() && m_rules.planned) m_rules.planned(entries[index]);
     }
     if (!settings.remove) return true;
     for (const TreeItem& item : destinationItems) {
