@@ -36,16 +36,17 @@ constexpr int kTreePollCapMs = 1;
 constexpr wchar_t kNoChecksum[] =
     L"the server offers no checksum command (HASH, XSHA256, XSHA1, XMD5, XCRC)";
 
-// The call fails as a whole: why (when known) and the tree's own code go to the record.
+// The call fails as a whole: why (when known), then the tree's own code with why's code as the
+// extended one.
 int FailTree(CRFTP& session, const Failure& why, int treeCode, const wchar_t* message = nullptr) {
     if (why.code != 0) TreeAccess::Record(session, why);
-    TreeAccess::Record(session, Failure{treeCode, why.extendedCode, why.detail});
+    TreeAccess::Record(session, Failure{treeCode, why.code, why.detail});
     if (message != nullptr) TreeAccess::SetMessage(session, message);
     return treeCode;
 }
 
 // The plan becomes the report, sorted by path; one record per failed or refused entry, then
-// the tree's code with the first failure's extended code.
+// the tree's code with the first failed entry's code as the extended one.
 int Conclude(CRFTP& session, const Entries& entries, int treeCode) {
     std::vector<CRTreeEntry> report;
     std::vector<const Failure*> failures;
@@ -77,7 +78,7 @@ int Conclude(CRFTP& session, const Entries& entries, int treeCode) {
         if (first == nullptr) first = failures[i];
     }
     if (first == nullptr) return 0;
-    TreeAccess::Record(session, Failure{treeCode, first->extendedCode, first->detail});
+    TreeAccess::Record(session, Failure{treeCode, first->code, first->detail});
     return treeCode;
 }
 

@@ -22,6 +22,7 @@ Test hooks, all read again at every command so a running server can be re-script
                       DIR/idle-timeout: a number of seconds; a control connection opened while
                       it exists that stays idle that long is sent "421 Control connection timed
                       out." and closed (pyftpdlib's own idle timeout, normally 300 s).
+                      DIR/slow: while it exists, data connections send 1 MiB a second at most.
 """
 import argparse
 import binascii
@@ -30,12 +31,16 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
 def hex_name(prefix, text):
     return prefix + binascii.hexlify(text.encode("utf-8", "surrogateescape")).decode("ascii")
+
+
+class SlowDTPHandler(ThrottledDTPHandler):
+    write_limit = 1 << 20
 
 
 class ScriptedHandler(FTPHandler):
@@ -52,6 +57,10 @@ class ScriptedHandler(FTPHandler):
             return None
         path = os.path.join(self.script_dir, hex_name(prefix, text))
         return path if os.path.exists(path) else None
+
+    @property
+    def dtp_handler(self):
+        return SlowDTPHandler if self._script_file("slow", "") else FTPHandler.dtp_handler
 
     @property
     def timeout(self):
