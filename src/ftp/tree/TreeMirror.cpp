@@ -102,10 +102,10 @@ bool FinishTransfers(MultiPerformer& performer, TreeTransfers& transfers) {
     return !transfers.Aborted();
 }
 
-// Files whose hashes were compared after the walk and differ.
-void TransferUpdated(TreeTransfers& transfers, Entries& entries) {
+// The files not handed over during the walk: those whose hashes, compared after it, differ.
+void TransferRest(TreeTransfers& transfers, Entries& entries) {
     for (PlannedEntry& entry : entries) {
-        if (entry.compareHashes && entry.Transfers()) transfers.Add(entry);
+        if (entry.Transfers()) transfers.Add(entry);
     }
 }
 
@@ -247,7 +247,7 @@ int MirrorRemoteToLocal(CRFTP& session, const std::string& remoteRoot,
     Entries& entries = walk.entries;
     if (settings.compare == RKTREE_CHECKSUM) DecideByHashes(remote, local, entries);
     if (!settings.dryRun) {
-        TransferUpdated(transfers, entries);
+        TransferRest(transfers, entries);
         const bool completed = FinishTransfers(performer, transfers);
         if (settings.compare == RKTREE_CHECKSUM) {
             VerifyHashes(remote, local, entries, RKERR_GET_FILE);
@@ -304,7 +304,7 @@ int MirrorLocalToRemote(CRFTP& session, const std::wstring& localRoot,
         DecideByHashes(remote, local, entries);
     }
     if (!settings.dryRun) {
-        TransferUpdated(transfers, entries);
+        TransferRest(transfers, entries);
         const bool completed = FinishTransfers(performer, transfers);
         VerifyRemoteSizes(remote, entries);
         if (settings.compare == RKTREE_CHECKSUM) {

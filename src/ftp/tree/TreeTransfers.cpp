@@ -224,6 +224,8 @@ TreeTransfers::TreeTransfers(const CRFTP& origin, const LocalTree& local, const 
 TreeTransfers::~TreeTransfers() = default;
 
 void TreeTransfers::Add(PlannedEntry& entry) {
+    if (entry.queued) return;
+    entry.queued = true;
     if (entry.source.sizeKnown) m_plannedBytes += static_cast<double>(entry.source.size);
     m_queued.push_back(&entry);
     Feed();

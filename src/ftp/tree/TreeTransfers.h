@@ -39,7 +39,7 @@ public:
     TreeTransfers(const TreeTransfers&) = delete;
     TreeTransfers& operator=(const TreeTransfers&) = delete;
 
-    // Queues the entry's file; it starts on the performer as soon as a slot is free. The
+    // Queues the entry's file (once); it starts on the performer as soon as a slot is free. The
     // entry must stay in place until the performer has run; it gets its bytes or its failure.
     void Add(PlannedEntry& entry);
     // Files queued that never ran (the host's progress callback stopped the tree) fail as
