@@ -17,7 +17,7 @@ namespace {
 // on a fresh connection is the request the host asked for. A transfer that opened a connection
 // of its own, or moved any data, is never run again. (libcurl retries a dropped HTTP connection
 // itself.)
-bool MetDroppedConnection(CURL* handle, CURLcode result) {
+bool MetDroppedCachedConnection(CURL* handle, CURLcode result) {
     const char* scheme = nullptr;
     if (curl_easy_getinfo(handle, CURLINFO_SCHEME, &scheme) != CURLE_OK || scheme == nullptr ||
         (std::strcmp(scheme, "FTP") != 0 && std::strcmp(scheme, "FTPS") != 0)) {
@@ -62,11 +62,9 @@ int Request::Run() {
         return polled ? PerformPolled(*owner) : curl_easy_perform(Handle());
     };
     CURLcode result = perform();
-    if (reused && result != CURLE_OK && MetDroppedConnection(Handle(), result)) {
-        std::memset(ConnectionAccess::ErrorBuffer(m_channel), 0,
-                    sizeof ConnectionAccess::ErrorBuffer(m_channel));
+    if (reused && result != CURLE_OK && MetDroppedConnection(result)) {
         // The fresh connection goes into the cache for the requests after this one.
-        if (SetOption(m_channel, CURLOPT_FRESH_CONNECT, 1L)) {
+        if (UseFreshConnection()) {
             result = perform();
             SetOption(m_channel, CURLOPT_FRESH_CONNECT, 0L);
         }
@@ -119,6 +117,16 @@ void Request::Finish(int curlResult) {
     }
     Release();
     End(code);
+}
+
+bool Request::MetDroppedConnection(int curlResult) const {
+    return MetDroppedCachedConnection(Handle(), static_cast<CURLcode>(curlResult));
+}
+
+bool Request::UseFreshConnection() {
+    std::memset(ConnectionAccess::ErrorBuffer(m_channel), 0,
+                sizeof ConnectionAccess::ErrorBuffer(m_channel));
+    return SetOption(m_channel, CURLOPT_FRESH_CONNECT, 1L);
 }
 
 CURL* Request::Handle() const {

@@ -97,6 +97,12 @@ public:
     // the request built. Result() holds the outcome afterwards.
     void Finish(int curlResult);
 
+    // For performers between Start and Finish: whether the failed transfer met a cached FTP
+    // connection that the server had dropped before anything moved (the same request may then
+    // run again), and the switch of the started request to a fresh connection for that run.
+    bool MetDroppedConnection(int curlResult) const;
+    bool UseFreshConnection();
+
     int Result() const { return m_result; }
     CURL* Handle() const;
     CConnection& Channel() const { return m_channel; }

@@ -16,11 +16,10 @@ set(RKCURL_FTP_SOURCES
     ftp/CRFTPTree.cpp
     ftp/tree/FileHashes.cpp
     ftp/tree/LocalTree.cpp
-    ftp/tree/ParallelTransfers.cpp
     ftp/tree/RemoteListing.cpp
     ftp/tree/RemoteTree.cpp
     ftp/tree/SafeNames.cpp
     ftp/tree/TreeCompare.cpp
-    ftp/tree/TreeJobs.cpp
+    ftp/tree/TreeTransfers.cpp
     ftp/tree/TreeMirror.cpp
     ftp/tree/TreeWalk.cpp)

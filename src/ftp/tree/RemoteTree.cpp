@@ -155,12 +155,14 @@ ServerFeatures ParseFeatures(const std::string& replies) {
     return features;
 }
 
-RemoteTree::RemoteTree(const CRFTP& origin, const std::string& root)
-    : m_origin(origin), m_root(root) {}
+RemoteTree::RemoteTree(const CRFTP& origin, const std::string& root, MultiPerformer& performer)
+    : m_origin(origin), m_root(root), m_performer(performer) {}
 
 bool RemoteTree::Open(bool create, Failure& failure) {
-    m_session = TreeAccess::Session(m_origin, true);
+    m_session = TreeAccess::Session(m_origin, false);
     if (create) {
+        // Before any request of the tree runs: its connection goes with the session's next
+        // request.
         TreeAccess::SetHref(*m_session, m_root);
         if (m_session->CreateDirectoryW(L"") == 0) return true;
         failure = FailureOf(*m_session, RKERR_CREATE_DIR);
@@ -172,14 +174,15 @@ bool RemoteTree::Open(bool create, Failure& failure) {
     return m_haveRootListing;
 }
 
-CRFTP* RemoteTree::Session(Failure& failure) {
-    if (m_session) return m_session.get();
-    m_session = TreeAccess::Session(m_origin, true);
-    TreeAccess::SetHref(*m_session, m_root);
-    if (m_session->CreateDirectoryW(L"") == 0) return m_session.get();  // enters the root
-    failure = FailureOf(*m_session, RKERR_COMMAND);
-    m_session.reset();
-    return nullptr;
+CRFTP& RemoteTree::Session() {
+    if (!m_session) m_session = TreeAccess::Session(m_origin, false);
+    return *m_session;
+}
+
+void RemoteTree::Perform(Request& request) {
+    bool over = false;
+    m_performer.AddFirst(request, [&over](Request&) { over = true; });
+    m_performer.RunUntil([&over] { return over; });
 }
 
 bool RemoteTree::List(const std::string& directory, std::vector<TreeItem>& items,
@@ -189,8 +192,7 @@ bool RemoteTree::List(const std::string& directory, std::vector<TreeItem>& items
         m_haveRootListing = false;
         return true;
     }
-    if (!m_session) m_session = TreeAccess::Session(m_origin, true);
-    CRFTP& session = *m_session;
+    CRFTP& session = Session();
     const std::string href = m_root + (directory.empty() ? "" : directory + "/");
     // MLSD first: a server that does not know it (500, 502) is asked with LIST from then on,
     // one that refuses it otherwise for this directory only; "LIST -a" so that servers that
@@ -216,18 +218,18 @@ bool RemoteTree::List(const std::string& directory, std::vector<TreeItem>& items
 CURLcode RemoteTree::Fetch(const std::string& href, const char* command, long& reply) {
     TreeAccess::SetHref(*m_session, href);
     TreeRequest listing(*m_session, command);
-    listing.Run();
+    Perform(listing);
     reply = listing.Reply();
     return listing.CurlResult();
 }
 
 bool RemoteTree::Run(const std::vector<std::string>& commands, int code, Failure& failure) {
-    CRFTP* session = Session(failure);
-    if (session == nullptr) return false;
-    TreeAccess::SetHref(*session, m_root);
-    TreeRequest request(*session, commands);
-    if (request.Run() == 0) return true;
-    failure = FailureOf(*session, code);
+    CRFTP& session = Session();
+    TreeAccess::SetHref(session, m_root);
+    TreeRequest request(session, commands);
+    Perform(request);
+    if (request.Result() == 0) return true;
+    failure = FailureOf(session, code);
     return false;
 }
 

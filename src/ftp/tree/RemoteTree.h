@@ -1,5 +1,7 @@
-// The remote side of a tree transfer: a directory on the server, reached through one session
-// of the tree's own that logs in once and keeps its connection until Close.
+// The remote side of a tree transfer: a directory on the server, reached through a session of
+// the tree's own whose requests run on the tree's MultiPerformer, ahead of the files waiting
+// there: they share its connections (logged in once), so the server sees no connection beyond
+// the tree's N, and the transfers under way go on while a directory is listed.
 #pragma once
 
 #include <curl/curl.h>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "RKCurl/CRFTP.h"
+#include "connection/MultiPerformer.h"
 #include "ftp/tree/FileHashes.h"
 #include "ftp/tree/TreeItem.h"
 
@@ -34,7 +37,7 @@ ServerFeatures ParseFeatures(const std::string& replies);
 class RemoteTree : public TreeSide {
 public:
     // root: the tree's directory as an FTP path ending in "/".
-    RemoteTree(const CRFTP& origin, const std::string& root);
+    RemoteTree(const CRFTP& origin, const std::string& root, MultiPerformer& performer);
 
     // Connects and lists the root (kept for the first List of it). With create, the root and
     // its missing parents are made first instead.
@@ -49,7 +52,7 @@ public:
     const ServerFeatures& Features();
     // The server's hash of the file; false with failure when it gave none.
     bool Hash(const std::string& path, std::string& hex, Failure& failure);
-    // Logs out: the next call connects again.
+    // Lets go of the session (its connection stays the performer's).
     void Close() { m_session.reset(); }
 
     // The FTP path of a tree path.
@@ -57,8 +60,9 @@ public:
     const std::string& Root() const { return m_root; }
 
 private:
-    // The session, connected to the root (which must exist) when there was none.
-    CRFTP* Session(Failure& failure);
+    CRFTP& Session();
+    // Runs the request on the performer, first of those waiting, until it is over.
+    void Perform(Request& request);
     // Sends the commands on the session, in the root; false with (code, libcurl's result).
     bool Run(const std::vector<std::string>& commands, int code, Failure& failure);
     // The listing of the directory href with command (MLSD or LIST) into the session's body;
@@ -68,6 +72,7 @@ private:
 
     const CRFTP& m_origin;
     const std::string m_root;
+    MultiPerformer& m_performer;
     std::unique_ptr<CRFTP> m_session;
     bool m_haveRootListing = false;
     std::vector<TreeItem> m_rootListing;

@@ -1,6 +1,8 @@
 #include "ftp/tree/TreeMirror.h"
 
 #include <algorithm>
+#include <deque>
+#include <functional>
 #include <map>
 
 #include "RKCurl/TextConversion.h"
@@ -9,7 +11,7 @@
 #include "ftp/tree/RemoteTree.h"
 #include "ftp/tree/SafeNames.h"
 #include "ftp/tree/TreeAccess.h"
-#include "ftp/tree/TreeJobs.h"
+#include "ftp/tree/TreeTransfers.h"
 #include "ftp/tree/TreeWalk.h"
 
 using oru::shared::error::RKERR_CREATE_DIR;
@@ -24,20 +26,28 @@ namespace ftp {
 
 namespace {
 
+using Entries = std::deque<PlannedEntry>;
+
+// libcurl can park a transfer on a reused connection without a socket or timer to wake it (see
+// PolledPerform.h); a tree meets that for most of its files, so its performer waits at most a
+// millisecond per step rather than the 20 ms a single transfer can afford.
+constexpr int kTreePollCapMs = 1;
+
 constexpr wchar_t kNoChecksum[] =
     L"the server offers no checksum command (HASH, XSHA256, XSHA1, XMD5, XCRC)";
 
-// The call fails as a whole: why (when known) and the tree's own code go to the record.
+// The call fails as a whole: why (when known), then the tree's own code with why's code as the
+// extended one.
 int FailTree(CRFTP& session, const Failure& why, int treeCode, const wchar_t* message = nullptr) {
     if (why.code != 0) TreeAccess::Record(session, why);
-    TreeAccess::Record(session, Failure{treeCode, why.extendedCode, why.detail});
+    TreeAccess::Record(session, Failure{treeCode, why.code, why.detail});
     if (message != nullptr) TreeAccess::SetMessage(session, message);
     return treeCode;
 }
 
 // The plan becomes the report, sorted by path; one record per failed or refused entry, then
-// the tree's code with the first failure's extended code.
-int Conclude(CRFTP& session, const std::vector<PlannedEntry>& entries, int treeCode) {
+// the tree's code with the first failed entry's code as the extended one.
+int Conclude(CRFTP& session, const Entries& entries, int treeCode) {
     std::vector<CRTreeEntry> report;
     std::vector<const Failure*> failures;
     report.reserve(entries.size());
@@ -68,34 +78,35 @@ int Conclude(CRFTP& session, const std::vector<PlannedEntry>& entries, int treeC
         if (first == nullptr) first = failures[i];
     }
     if (first == nullptr) return 0;
-    TreeAccess::Record(session, Failure{treeCode, first->extendedCode, first->detail});
+    TreeAccess::Record(session, Failure{treeCode, first->code, first->detail});
     return treeCode;
 }
 
-void MakeDirectories(TreeSide& destination, std::vector<PlannedEntry>& entries) {
-    Failure failure;
-    for (PlannedEntry& entry : entries) {  // parents come before their children
-        if (entry.action != RKTREE_CREATED_DIRECTORY) continue;
+// The planned files go to the transfers at once; a planned directory is made before anything
+// is planned below it.
+std::function<void(PlannedEntry&)> StartPlanned(TreeSide& destination, TreeTransfers& transfers) {
+    return [&destination, &transfers](PlannedEntry& entry) {
+        if (!entry.directory) {
+            transfers.Add(entry);
+            return;
+        }
+        Failure failure;
         if (!destination.MakeDirectory(entry.path, failure)) entry.Fail(failure);
-    }
+    };
 }
 
-// The files over parallel connections; false when the host's progress callback stopped them.
-bool TransferFiles(CRFTP& session, const LocalTree& local, const JobOptions& options,
-                   std::vector<PlannedEntry>& entries) {
-    std::vector<PlannedEntry*> files;
+// The files still running or waiting; false when the host's progress callback stopped them.
+bool FinishTransfers(MultiPerformer& performer, TreeTransfers& transfers) {
+    performer.Run();
+    transfers.FailUnfinished();
+    return !transfers.Aborted();
+}
+
+// The files not handed over during the walk: those whose hashes, compared after it, differ.
+void TransferRest(TreeTransfers& transfers, Entries& entries) {
     for (PlannedEntry& entry : entries) {
-        if (entry.Transfers()) files.push_back(&entry);
+        if (entry.Transfers()) transfers.Add(entry);
     }
-    if (files.empty()) return true;
-    const int connections = TreeAccess::State(session).settings.connections;
-    TreeJobs jobs(session, local, options, files, connections);
-    {
-        ParallelTransfers driver(connections);  // its connections close before the jobs go
-        driver.Run(jobs, jobs.Count());
-    }
-    jobs.FailUnfinished();
-    return !jobs.Aborted();
 }
 
 // Equal hashes on both sides; false with failure when a hash cannot be had.
@@ -113,8 +124,7 @@ bool SameHashes(RemoteTree& remote, const LocalTree& local, const PlannedEntry& 
 }
 
 // Before the transfers: files of equal size whose hashes differ are updated.
-void DecideByHashes(RemoteTree& remote, const LocalTree& local,
-                    std::vector<PlannedEntry>& entries) {
+void DecideByHashes(RemoteTree& remote, const LocalTree& local, Entries& entries) {
     for (PlannedEntry& entry : entries) {
         if (!entry.compareHashes || entry.action != RKTREE_UNCHANGED) continue;
         bool same = false;
@@ -128,8 +138,7 @@ void DecideByHashes(RemoteTree& remote, const LocalTree& local,
 }
 
 // After the transfers: a transferred file counts only when the hashes agree.
-void VerifyHashes(RemoteTree& remote, const LocalTree& local, std::vector<PlannedEntry>& entries,
-                  int failureCode) {
+void VerifyHashes(RemoteTree& remote, const LocalTree& local, Entries& entries, int failureCode) {
     for (PlannedEntry& entry : entries) {
         if (!entry.Transfers()) continue;
         bool same = false;
@@ -146,7 +155,7 @@ void VerifyHashes(RemoteTree& remote, const LocalTree& local, std::vector<Planne
 // After the uploads: a file counts only when the server lists it with the local size. One
 // listing per directory that received files, rather than a SIZE after each STOR, which
 // libcurl would wait for while every other transfer stands still.
-void VerifyRemoteSizes(RemoteTree& remote, std::vector<PlannedEntry>& entries) {
+void VerifyRemoteSizes(RemoteTree& remote, Entries& entries) {
     std::map<std::string, std::vector<PlannedEntry*>> byDirectory;
     for (PlannedEntry& entry : entries) {
         if (!entry.Transfers()) continue;
@@ -176,7 +185,7 @@ void VerifyRemoteSizes(RemoteTree& remote, std::vector<PlannedEntry>& entries) {
     }
 }
 
-void Delete(TreeSide& destination, std::vector<PlannedEntry>& entries) {
+void Delete(TreeSide& destination, Entries& entries) {
     Failure failure;
     for (PlannedEntry& entry : entries) {  // deepest first, as planned
         if (entry.action != RKTREE_DELETED) continue;
@@ -202,7 +211,10 @@ int MirrorRemoteToLocal(CRFTP& session, const std::string& remoteRoot,
     TreeAccess::State(session).report.clear();
     if (localRoot.empty())
         return FailTree(session, Failure{RKERR_FILE_OPEN, 0, ""}, RKERR_GET_TREE);
-    RemoteTree remote(session, remoteRoot);
+    MultiPerformer performer;  // every request of the tree, listings first
+    performer.LimitConnections(settings.connections);
+    performer.SetPollCap(kTreePollCapMs);
+    RemoteTree remote(session, remoteRoot, performer);
     LocalTree local(localRoot);
     Failure failure;
     if (!remote.Open(false, failure)) return FailTree(session, failure, RKERR_GET_TREE);
@@ -214,6 +226,11 @@ int MirrorRemoteToLocal(CRFTP& session, const std::string& remoteRoot,
         return FailTree(session, Failure{RKERR_FILE_OPEN, 0, ""}, RKERR_GET_TREE);
     }
 
+    JobOptions options;
+    options.direction = TreeDirection::Download;
+    options.remoteRoot = remoteRoot;
+    options.keepTimes = settings.keepTimes;
+    TreeTransfers transfers(session, local, options, performer, settings.connections);
     WalkRules rules;
     rules.settings = &settings;
     rules.isSafeName = &IsSafeRemoteSourceName;
@@ -221,26 +238,23 @@ int MirrorRemoteToLocal(CRFTP& session, const std::string& remoteRoot,
     rules.refusedCode = RKERR_GET_TREE;
     rules.directoryFailureCode = RKERR_FILE_OPEN;
     rules.maxDepth = CRFTP::kRemoveTreeMaxDepth;
+    if (!settings.dryRun) rules.planned = StartPlanned(local, transfers);
     TreeWalk walk(remote, local, rules);
     if (!walk.Run(localExists || !settings.dryRun, failure)) {
+        FinishTransfers(performer, transfers);
         return FailTree(session, failure, RKERR_GET_TREE);
     }
-    std::vector<PlannedEntry>& entries = walk.entries;
+    Entries& entries = walk.entries;
     if (settings.compare == RKTREE_CHECKSUM) DecideByHashes(remote, local, entries);
-    remote.Close();  // the listing connection is not one of the N
     if (!settings.dryRun) {
-        MakeDirectories(local, entries);
-        JobOptions options;
-        options.direction = TreeDirection::Download;
-        options.remoteRoot = remoteRoot;
-        options.keepTimes = settings.keepTimes;
-        const bool completed = TransferFiles(session, local, options, entries);
+        TransferRest(transfers, entries);
+        const bool completed = FinishTransfers(performer, transfers);
         if (settings.compare == RKTREE_CHECKSUM) {
             VerifyHashes(remote, local, entries, RKERR_GET_FILE);
         }
         if (completed) Delete(local, entries);
-        remote.Close();
     }
+    remote.Close();
     return Conclude(session, entries, RKERR_GET_TREE);
 }
 
@@ -252,7 +266,10 @@ int MirrorLocalToRemote(CRFTP& session, const std::wstring& localRoot,
     if (localRoot.empty() || !local.RootExists()) {
         return FailTree(session, Failure{RKERR_FILE_OPEN, 0, ""}, RKERR_PUT_TREE);
     }
-    RemoteTree remote(session, remoteRoot);
+    MultiPerformer performer;  // every request of the tree, listings first
+    performer.LimitConnections(settings.connections);
+    performer.SetPollCap(kTreePollCapMs);
+    RemoteTree remote(session, remoteRoot, performer);
     Failure failure;
     // The root and its parents are made unless this is a dry run, which only looks.
     const bool remoteExists = remote.Open(!settings.dryRun, failure);
@@ -263,6 +280,12 @@ int MirrorLocalToRemote(CRFTP& session, const std::wstring& localRoot,
         return FailTree(session, Failure{}, RKERR_PUT_TREE, kNoChecksum);
     }
 
+    JobOptions options;
+    options.direction = TreeDirection::Upload;
+    options.remoteRoot = remoteRoot;
+    options.keepTimes = settings.keepTimes;
+    options.setRemoteTimes = settings.keepTimes && features.mfmt;
+    TreeTransfers transfers(session, local, options, performer, settings.connections);
     WalkRules rules;
     rules.settings = &settings;
     rules.isSafeName = &IsSafeLocalSourceName;
@@ -270,21 +293,19 @@ int MirrorLocalToRemote(CRFTP& session, const std::wstring& localRoot,
     rules.refusedCode = RKERR_PUT_TREE;
     rules.directoryFailureCode = RKERR_CREATE_DIR;
     rules.maxDepth = CRFTP::kRemoveTreeMaxDepth;
+    if (!settings.dryRun) rules.planned = StartPlanned(remote, transfers);
     TreeWalk walk(local, remote, rules);
-    if (!walk.Run(remoteExists, failure)) return FailTree(session, failure, RKERR_PUT_TREE);
-    std::vector<PlannedEntry>& entries = walk.entries;
+    if (!walk.Run(remoteExists, failure)) {
+        FinishTransfers(performer, transfers);
+        return FailTree(session, failure, RKERR_PUT_TREE);
+    }
+    Entries& entries = walk.entries;
     if (remoteExists && settings.compare == RKTREE_CHECKSUM) {
         DecideByHashes(remote, local, entries);
     }
     if (!settings.dryRun) {
-        MakeDirectories(remote, entries);
-        remote.Close();  // the listing connection is not one of the N
-        JobOptions options;
-        options.direction = TreeDirection::Upload;
-        options.remoteRoot = remoteRoot;
-        options.keepTimes = settings.keepTimes;
-        options.setRemoteTimes = settings.keepTimes && features.mfmt;
-        const bool completed = TransferFiles(session, local, options, entries);
+        TransferRest(transfers, entries);
+        const bool completed = FinishTransfers(performer, transfers);
         VerifyRemoteSizes(remote, entries);
         if (settings.compare == RKTREE_CHECKSUM) {
             VerifyHashes(remote, local, entries, RKERR_PERFORM);

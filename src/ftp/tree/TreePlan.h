@@ -19,6 +19,7 @@ struct PlannedEntry {
     int action = RKTREE_UNCHANGED;
     TreeItem source;             // what the source listed (for deletions: the destination)
     bool compareHashes = false;  // RKTREE_CHECKSUM: equal sizes, the hashes decide
+    bool queued = false;         // handed to the transfers
     std::uint64_t bytes = 0;
     Failure failure;
 

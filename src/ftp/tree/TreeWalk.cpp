@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "ftp/tree/SafeNames.h"
 #include "ftp/tree/TreeCompare.h"
@@ -63,6 +64,9 @@ bool TreeWalk::WalkDirectory(const std::string& directory, int depth, bool desti
 
     const TreeSettings& settings = *m_rules.settings;
     std::set<std::string> seen;
+    // The directory's files are planned (and handed over) before any directory below it is
+    // listed, so that they start while the walk goes on.
+    std::vector<std::pair<std::size_t, bool>> below;  // entry, present at the destination
     for (const TreeItem& item : sourceItems) {
         // "." and ".." are no entries; a name listed twice counts once.
         if (IsDotName(item.name) || !seen.insert(item.name).second) continue;
@@ -91,7 +95,8 @@ bool TreeWalk::WalkDirectory(const std::string& directory, int depth, bool desti
                 continue;
             }
             entries[index].action = there != nullptr ? RKTREE_UNCHANGED : RKTREE_CREATED_DIRECTORY;
-            WalkDirectory(path, depth + 1, there != nullptr, static_cast<long>(index), rootFailure);
+            if (there == nullptr && m_rules.planned) m_rules.planned(entries[index]);
+            below.emplace_back(index, there != nullptr);
             continue;
         }
         if (there != nullptr && there->kind == ItemKind::Directory) {
@@ -103,6 +108,11 @@ bool TreeWalk::WalkDirectory(const std::string& directory, int depth, bool desti
         entries[index].action =
             CompareFile(item, there, settings.compare, m_rules.timesSettable, compareHashes);
         entries[index].compareHashes = compareHashes;
+        if (entries[index].Transfers() && m_rules.planned) m_rules.planned(entries[index]);
+    }
+    for (const auto& [index, present] : below) {
+        WalkDirectory(entries[index].path, depth + 1, present, static_cast<long>(index),
+                      rootFailure);
     }
     if (!settings.remove) return true;
     for (const TreeItem& item : destinationItems) {

@@ -1,7 +1,11 @@
 // The walk of a tree transfer: lists the source and the destination directory by directory
-// and plans an action for every entry below the root.
+// and plans an action for every entry below the root, handing each file to transfer and each
+// directory to create to the caller as soon as it is planned (before what lies below it), so
+// that the work starts while later directories are still being listed.
 #pragma once
 
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +22,9 @@ struct WalkRules {
     int refusedCode = 0;           // RKERR_GET_TREE or RKERR_PUT_TREE
     int directoryFailureCode = 0;  // a file stands where the source has a directory
     int maxDepth = 64;             // directories listed below the root at most
+    // A file planned for transfer (without a hash to compare first) or a directory planned
+    // for creation; the entry stays in place until the walk is destroyed.
+    std::function<void(PlannedEntry& entry)> planned;
 };
 
 class TreeWalk {
@@ -33,7 +40,7 @@ public:
     // Every entry the source has, parents before children; then, with SetTreeDelete and
     // every listing of the source successful, what only the destination has (RKTREE_DELETED),
     // deepest first.
-    std::vector<PlannedEntry> entries;
+    std::deque<PlannedEntry> entries;
     bool sourceListingFailed = false;
 
 private:

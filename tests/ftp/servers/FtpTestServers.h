@@ -82,6 +82,8 @@ public:
     void ScriptHashes() { Script("hash", "", ""); }
     // Control connections beyond limit from one address are refused with 421.
     void ScriptMaxConnections(int limit) { Script("max-cons", "", std::to_string(limit)); }
+    // Data connections opened from now on send 1 MiB a second at most.
+    void ScriptSlowData() { Script("slow", "", ""); }
     void ClearScripts();
 
 private:

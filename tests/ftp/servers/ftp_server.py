@@ -22,6 +22,7 @@ Test hooks, all read again at every command so a running server can be re-script
                       DIR/idle-timeout: a number of seconds; a control connection opened while
                       it exists that stays idle that long is sent "421 Control connection timed
                       out." and closed (pyftpdlib's own idle timeout, normally 300 s).
+                      DIR/slow: while it exists, data connections send 1 MiB a second at most.
 """
 import argparse
 import binascii
@@ -30,12 +31,16 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
 def hex_name(prefix, text):
     return prefix + binascii.hexlify(text.encode("utf-8", "surrogateescape")).decode("ascii")
+
+
+class SlowDTPHandler(ThrottledDTPHandler):
+    write_limit = 1 << 20
 
 
 class ScriptedHandler(FTPHandler):
@@ -52,6 +57,10 @@ class ScriptedHandler(FTPHandler):
             return None
         path = os.path.join(self.script_dir, hex_name(prefix, text))
         return path if os.path.exists(path) else None
+
+    @property
+    def dtp_handler(self):
+        return SlowDTPHandler if self._script_file("slow", "") else FTPHandler.dtp_handler
 
     @property
     def timeout(self):
@@ -186,6 +195,10 @@ def main():
     ScriptedHandler.script_dir = args.script
     ScriptedHandler.banner = "RKCurl test server ready."
     ScriptedHandler.permit_foreign_addresses = False
+    # Passive ports bound with SO_REUSEADDR (pyftpdlib sets it for a configured range only):
+    # each file's data connection leaves its port in TIME_WAIT, and thousands of files a
+    # minute would exhaust the ephemeral ports that a bind to port 0 may pick.
+    ScriptedHandler.passive_ports = range(30000, 32768)
 
     ScriptedServer.script_dir = args.script
     server = ScriptedServer(("127.0.0.1", 0), ScriptedHandler)
