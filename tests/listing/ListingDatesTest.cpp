@@ -6,7 +6,7 @@
 #include <string>
 #include <tuple>
 
-#include "ListingTestClock.h"
+#include "ListingTestSupport.h"
 #include "ftp/listing/ListingDates.h"
 
 namespace {
