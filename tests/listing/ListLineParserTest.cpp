@@ -131,15 +131,12 @@ TEST(ParseListLine, FieldsAreFoundWhereverBlockEdgesFall) {
     }
 }
 
+// The sizes of the lines above drive the digits, 2^31 and the wrap at 2^32; these the rest.
 TEST(ReadDecimal, SignedBytesAndWrapping) {
     const std::pair<const char*, std::int32_t> cases[] = {
-        {"4821", 4821},
         {"007", 7},
         {"13,", 126} /* ',' counts as -4 */,
         {"\xFF", -49} /* a byte above 127 is negative */,
-        {"2147483648", INT32_MIN},
-        {"4294967295", -1},
-        {"4294967296", 0},
         {"99999999999", 1215752191}};
     for (const auto& [field, expected] : cases) {
         EXPECT_EQ(ReadDecimal(field, static_cast<int>(std::strlen(field))), expected) << field;
