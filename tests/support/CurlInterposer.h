@@ -14,8 +14,7 @@ struct SetoptCall {
     CURL* handle;
     int option;
     long number;          // options below 10000, and curl_off_t ones
-    const void* pointer;  // object, string and blob options
-    bool isFunction;      // function-pointer options (the pointer is not kept)
+    const void* pointer;  // object, string and blob options (function pointers are not kept)
 };
 
 class CurlInterposer {

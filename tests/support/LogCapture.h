@@ -12,43 +12,27 @@ namespace rktest {
 class LogCapture {
 public:
     LogCapture() {
-        LOGGER::CRKLog::SetSink([this](const LOGGER::LogRecord& record) {
+        LOGGER::CRKLog::SetSink([this](const LOGGER::LogRecord& r) {
+            std::string text;
+            if (r.kind == LOGGER::LogKind::Write) {
+                text = "W|" + r.text + "|" + std::to_string(r.severity) + "|" + r.file + "|" +
+                       std::to_string(r.line);
+            }
+            if (r.kind == LOGGER::LogKind::Message) text = "M|" + r.text;
+            if (r.kind == LOGGER::LogKind::Enter) text = ">" + r.text;
+            if (r.kind == LOGGER::LogKind::Exit) text = "<" + r.text;
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_records.push_back(record);
+            m_records.push_back(text);
         });
     }
     ~LogCapture() { LOGGER::CRKLog::SetSink(nullptr); }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    std::vector<LOGGER::LogRecord> Records() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_records;
-    }
-
     // Only the WriteLog and Log records, as "W|text|severity|file|line" and "M|text".
-    std::vector<std::string> Failures() const {
-        std::vector<std::string> out;
-        for (const LOGGER::LogRecord& r : Records()) {
-            if (r.kind == LOGGER::LogKind::Write) {
-                out.push_back("W|" + r.text + "|" + std::to_string(r.severity) + "|" + r.file +
-                              "|" + std::to_string(r.line));
-            } else if (r.kind == LOGGER::LogKind::Message) {
-                out.push_back("M|" + r.text);
-            }
-        }
-        return out;
-    }
-
+    std::vector<std::string> Failures() const { return Select("WM"); }
     // Enter and exit records as ">name" and "<name".
-    std::vector<std::string> Traces() const {
-        std::vector<std::string> out;
-        for (const LOGGER::LogRecord& r : Records()) {
-            if (r.kind == LOGGER::LogKind::Enter) out.push_back(">" + r.text);
-            if (r.kind == LOGGER::LogKind::Exit) out.push_back("<" + r.text);
-        }
-        return out;
-    }
+    std::vector<std::string> Traces() const { return Select("><"); }
 
     void Clear() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -56,8 +40,17 @@ public:
     }
 
 private:
+    std::vector<std::string> Select(const char* kinds) const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::vector<std::string> out;
+        for (const std::string& r : m_records) {
+            if (!r.empty() && (r[0] == kinds[0] || r[0] == kinds[1])) out.push_back(r);
+        }
+        return out;
+    }
+
     mutable std::mutex m_mutex;
-    std::vector<LOGGER::LogRecord> m_records;
+    std::vector<std::string> m_records;
 };
 
 }  // namespace rktest

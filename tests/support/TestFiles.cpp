@@ -1,28 +1,17 @@
 #include "TestFiles.h"
 
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+namespace fs = std::filesystem;
+
 namespace rktest {
-namespace {
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-    return ::remove(path);
-}
-
-void Run(const std::string& command) {
-    if (std::system((command + " > /dev/null 2>&1").c_str()) != 0) {
-        throw std::runtime_error("failed: " + command);
-    }
-}
-
-}  // namespace
 
 TempDir::TempDir() {
     std::string pattern = "/tmp/rkcurl-test-XXXXXX";
@@ -32,7 +21,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    ::nftw(m_path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    std::error_code ignored;
+    fs::remove_all(m_path, ignored);
 }
 
 std::wstring TempDir::WidePath(const std::string& name) const {
@@ -44,22 +34,19 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 
 bool Exists(const std::string& path) {
-    struct stat info;
-    return ::lstat(path.c_str(), &info) == 0;
+    std::error_code ignored;
+    return fs::exists(fs::symlink_status(path, ignored));
 }
 
 void MakeDirs(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        ::mkdir(path.substr(0, slash).c_str(), 0755);
-        if (slash == std::string::npos) break;
-    }
+    std::error_code ignored;
+    fs::create_directories(path, ignored);
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -75,9 +62,11 @@ std::wstring Wide(const std::string& ascii) {
 
 void MakeCertificate(const std::string& dir, const std::string& commonName) {
     // An elliptic-curve key: made in a moment, where an RSA key costs every test program time.
-    Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "
-        "/CN=" +
-        commonName + " -keyout " + dir + "/key.pem -out " + dir + "/cert.pem");
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+        "-subj /CN=" +
+        commonName + " -keyout " + dir + "/key.pem -out " + dir + "/cert.pem > /dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
 }
 
 }  // namespace rktest

@@ -62,7 +62,6 @@ class CommandLine(unittest.TestCase):
             (2, ["ls"], "missing operand"),
             (2, ["get", "-o", "a", "-o", "b", "ftp://h/a"], "more -o options than URLs"),
             (2, ["get", "-O", "ftp://h/"], "-O finds no file name"),
-            (2, ["ls", "-m", "soon", "ftp://h/"], "--max-time wants seconds"),
             (2, ["ls", "ftp://u:" + PASSWORD + "@[::1/"], "bad URL"),
             (2, ["ls", "http://h/"], "needs an ftp:// or ftps:// URL"),
             (2, ["get", "-o", "", "ftp://h/f"], "-o needs a file name"),
@@ -211,9 +210,8 @@ class Transfers(ServerCase):
         port = self.http.rsplit(":", 1)[1]
         closed = "http://127.0.0.1:9"  # a proxy that refuses: a request through it fails
         cases = [  # (--noproxy, URL host, reached directly)
-            (None, "127.0.0.1", False), ("127.0.0.1", "127.0.0.1", True), ("*", "localhost", True),
-            ("other, localhost", "localhost", True), (".localhost", "localhost", True),
-            ("calhost", "localhost", False), ("www.localhost", "localhost", False),
+            (None, "127.0.0.1", False), ("*", "localhost", True),
+            ("other, .localhost", "localhost", True), ("calhost", "localhost", False),
         ]
         for noproxy, host, direct in cases:
             args = ["--noproxy", noproxy] if noproxy is not None else []

@@ -16,20 +16,29 @@ int Progress(void*, double, double, double, double) {
     return 0;
 }
 
-const std::vector<int> kPlainOptions = {
-    CURLOPT_VERBOSE,   CURLOPT_ERRORBUFFER,    CURLOPT_URL,        CURLOPT_WRITEFUNCTION,
-    CURLOPT_WRITEDATA, CURLOPT_HEADERFUNCTION, CURLOPT_HEADERDATA, CURLOPT_FAILONERROR};
-// With a progress callback and authentication.
-const std::vector<int> kAllOptions = {
-    CURLOPT_VERBOSE,          CURLOPT_ERRORBUFFER,    CURLOPT_URL,        CURLOPT_WRITEFUNCTION,
-    CURLOPT_WRITEDATA,        CURLOPT_HEADERFUNCTION, CURLOPT_HEADERDATA, CURLOPT_NOPROGRESS,
-    CURLOPT_PROGRESSFUNCTION, CURLOPT_FAILONERROR,    CURLOPT_USERPWD};
-
-// The first recorded call that set the option; option 0 when there is none.
-rktest::SetoptCall Find(int option) {
-    const auto calls = CurlInterposer::SetoptsOf(option);
-    return calls.empty() ? rktest::SetoptCall{} : calls[0];
+int Debug(void*, int, const char*, std::size_t) {
+    return 0;
 }
+
+// The options set since the last reset, in call order, as "NAME=value": numbers and texts with
+// their value, objects and functions by name alone.
+std::string Recorded() {
+    std::string text;
+    for (const rktest::SetoptCall& call : CurlInterposer::Setopts()) {
+        const curl_easyoption* o = curl_easy_option_by_id(static_cast<CURLoption>(call.option));
+        text += (text.empty() ? "" : " ") + std::string(o->name);
+        if (o->type == CURLOT_LONG || o->type == CURLOT_VALUES) {
+            text += "=" + std::to_string(call.number);
+        } else if (o->type == CURLOT_STRING) {
+            text += "=" + std::string(static_cast<const char*>(call.pointer));
+        }
+    }
+    return text;
+}
+
+const std::string kShared =
+    "VERBOSE=0 ERRORBUFFER URL=ftp:// WRITEFUNCTION WRITEDATA "
+    "HEADERFUNCTION HEADERDATA FAILONERROR=1";
 
 class PrepareTest : public ::testing::Test {
     void SetUp() override { CurlInterposer::Reset(); }
@@ -37,17 +46,16 @@ class PrepareTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(PrepareTest, SetsTheOptionsInOrderWithTheUrlAndCredentials) {
+TEST_F(PrepareTest, SharedOptionsInOrderWithTheUrlAndCredentials) {
     TestConnection c;
     c.SetServer(L"h\u00F4te:2121");
     ASSERT_EQ(c.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(CurlInterposer::SetoptOptions(), kPlainOptions);
-    EXPECT_STREQ(c.m_urlBuffer, "ftp://h\xC3\xB4te:2121");
-    EXPECT_EQ(Find(CURLOPT_ERRORBUFFER).pointer, c.m_curlErrorBuffer);
-    EXPECT_EQ(Find(CURLOPT_URL).pointer, c.m_urlBuffer);
-    EXPECT_EQ(Find(CURLOPT_WRITEDATA).pointer, &c.m_response);
-    EXPECT_EQ(Find(CURLOPT_HEADERDATA).pointer, &c.m_header);
-    EXPECT_EQ(Find(CURLOPT_FAILONERROR).number, 1);
+    EXPECT_EQ(Recorded(),
+              "VERBOSE=0 ERRORBUFFER URL=ftp://h\xC3\xB4te:2121 WRITEFUNCTION WRITEDATA "
+              "HEADERFUNCTION HEADERDATA FAILONERROR=1");
+    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_ERRORBUFFER)[0].pointer, c.m_curlErrorBuffer);
+    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_WRITEDATA)[0].pointer, &c.m_response);
+    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_HEADERDATA)[0].pointer, &c.m_header);
 
     CurlInterposer::Reset();
     c.SetDebug(1);
@@ -57,39 +65,42 @@ TEST_F(PrepareTest, SetsTheOptionsInOrderWithTheUrlAndCredentials) {
     c.SetPassword(L"p:w");
     c.SetHREF(L"/d\u00E9p\u00F4t/a%20b/s?q=x+y&r=%41#top");  // the base takes URL text as given
     ASSERT_EQ(c.Prepare(L"http://"), 0);
-    EXPECT_EQ(CurlInterposer::SetoptOptions(), kAllOptions);
-    EXPECT_STREQ(c.m_urlBuffer,
-                 "http://h\xC3\xB4te:2121/d\xC3\xA9p\xC3\xB4t/a%20b/s?q=x+y&r=%41#top");
-    EXPECT_EQ(Find(CURLOPT_VERBOSE).number, 1);
-    EXPECT_EQ(Find(CURLOPT_NOPROGRESS).number, 0);
-    EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_USERPWD).pointer), "j\xC3\xBCrgen:p:w");
+    EXPECT_EQ(Recorded(),
+              "VERBOSE=1 ERRORBUFFER "
+              "URL=http://h\xC3\xB4te:2121/d\xC3\xA9p\xC3\xB4t/a%20b/s?q=x+y&r=%41#top "
+              "WRITEFUNCTION WRITEDATA HEADERFUNCTION HEADERDATA NOPROGRESS=0 PROGRESSFUNCTION "
+              "FAILONERROR=1 USERPWD=j\xC3\xBCrgen:p:w");
 
     CurlInterposer::Reset();
     c.SetNeedAuthentication(0);  // off: the old text stays and libcurl is not given it
     c.SetProgressCallback(nullptr);
+    c.SetDebug(0);
     const std::wstring href = L"/" + std::wstring(20000, L'x');  // longer than the URL buffer
     c.SetHREF(href.c_str());
-    ASSERT_EQ(c.Prepare(L"http://"), 0);
-    EXPECT_EQ(CurlInterposer::SetoptOptions(), kPlainOptions);
+    ASSERT_EQ(c.Prepare(L"ftp://"), 0);
+    EXPECT_EQ(CurlInterposer::SetoptOptions().size(), 8u);
     EXPECT_EQ(c.m_userPassword, "j\xC3\xBCrgen:p:w");
-    EXPECT_EQ(std::strlen(c.m_urlBuffer), std::strlen("http://h\xC3\xB4te:2121") + href.size());
+    EXPECT_EQ(std::strlen(c.m_urlBuffer), std::strlen("ftp://h\xC3\xB4te:2121") + href.size());
 
     CurlInterposer::Reset();  // authentication with empty texts still sends the separator
     TestConnection empty;
     empty.SetNeedAuthentication(1);
     ASSERT_EQ(empty.Prepare(L"ftp://"), 0);
-    EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_USERPWD).pointer), ":");
+    EXPECT_EQ(Recorded(), kShared + " USERPWD=:");
 }
 
 TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
+    TestConnection all;
+    all.SetProgressCallback(&Progress);
+    all.SetNeedAuthentication(1);
+    ASSERT_EQ(all.Prepare(L"ftp://"), 0);
+    const std::vector<int> options = CurlInterposer::SetoptOptions();
     const std::string description = curl_easy_strerror(CURLE_UNKNOWN_OPTION);
-    for (std::size_t position = 0; position < kAllOptions.size(); ++position) {
+    for (std::size_t position = 0; position < options.size(); ++position) {
         SCOPED_TRACE(position);
         CurlInterposer::Reset();
-        TestConnection c;
-        c.SetProgressCallback(&Progress);
-        c.SetNeedAuthentication(1);
-        CurlInterposer::FailSetopt(kAllOptions[position], CURLE_UNKNOWN_OPTION);
+        TestConnection c(all);
+        CurlInterposer::FailSetopt(options[position], CURLE_UNKNOWN_OPTION);
         rktest::LogCapture capture;
         EXPECT_EQ(c.Prepare(L"ftp://"), 2506);
         EXPECT_EQ(c.m_error.whatEx(), CURLE_UNKNOWN_OPTION);
@@ -124,54 +135,38 @@ TEST_F(PrepareTest, NoHandleGives2505AndSuccessClearsTheFailure) {
 }
 
 // Not secure: nothing. Secure: the checks, off unless SetVerifyPeer asked; the CA file only
-// when one is named.
+// when one is named; the version range last. Copied with the object.
 TEST_F(PrepareTest, PrepareSecurity) {
     const struct {
         const char* what;
-        int secure, verify;
-        const wchar_t* caFile;
-        std::vector<int> options;
-        long peer, host;
-    } cases[] = {
-        {"not secure", 0, 1, L"/ca.pem", {}, 0, 0},
-        {"secure", 1, 0, nullptr, {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST}, 0, 0},
-        {"verified", 1, 1, L"", {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST}, 1, 2},
+        std::function<void(TestConnection&)> set;
+        std::string options;
+    } rows[] = {
+        {"not secure", [](TestConnection& c) { c.SetVerifyPeer(1), c.SetSecure(0); }, ""},
+        {"secure", [](TestConnection& c) { c.SetSecure(1); }, "SSL_VERIFYPEER=0 SSL_VERIFYHOST=0"},
+        {"verified, empty CA file",
+         [](TestConnection& c) { c.SetSecure(1), c.SetVerifyPeer(1), c.SetCACertificateFile(L""); },
+         "SSL_VERIFYPEER=1 SSL_VERIFYHOST=2"},
         {"CA file",
-         1,
-         0,
-         L"/c\u00E4.pem",
-         {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_CAINFO},
-         0,
-         0},
+         [](TestConnection& c) { c.SetSecure(1), c.SetCACertificateFile(L"/c\u00E4.pem"); },
+         "SSL_VERIFYPEER=0 SSL_VERIFYHOST=0 CAINFO=/c\xC3\xA4.pem"},
+        {"TLS versions", [](TestConnection& c) { c.SetSecure(1), c.SetTlsVersions(12, 13); },
+         "SSL_VERIFYPEER=0 SSL_VERIFYHOST=0 SSLVERSION=" +
+             std::to_string(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_3)},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         TestConnection source;
-        source.SetSecure(c.secure);
-        source.SetVerifyPeer(c.verify);
-        source.SetCACertificateFile(c.caFile);
-        TestConnection copy(source);  // copied with the object
+        row.set(source);
+        TestConnection copy(source);
         ASSERT_EQ(copy.Prepare(L"https://"), 0);
         CurlInterposer::Reset();
         EXPECT_EQ(copy.PrepareSecurity(), 0);
-        EXPECT_EQ(CurlInterposer::SetoptOptions(), c.options);
-        EXPECT_EQ(Find(CURLOPT_SSL_VERIFYPEER).number, c.peer);
-        EXPECT_EQ(Find(CURLOPT_SSL_VERIFYHOST).number, c.host);
-        if (c.options.size() == 3) {
-            EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_CAINFO).pointer), "/c\xC3\xA4.pem");
-        }
+        EXPECT_EQ(Recorded(), row.options);
     }
     TestConnection c;
     c.SetSecure(1);
-    c.SetTlsVersions(12, 13);  // the range last, after the checks
     ASSERT_EQ(c.Prepare(L"https://"), 0);
-    CurlInterposer::Reset();
-    EXPECT_EQ(c.PrepareSecurity(), 0);
-    EXPECT_EQ(
-        CurlInterposer::SetoptOptions(),
-        (std::vector<int>{CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_SSLVERSION}));
-    EXPECT_EQ(Find(CURLOPT_SSLVERSION).number,
-              CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_3);
     CurlInterposer::Reset();
     CurlInterposer::FailSetopt(CURLOPT_SSL_VERIFYHOST, CURLE_NOT_BUILT_IN);
     EXPECT_EQ(c.PrepareSecurity(), 2506);
@@ -192,8 +187,7 @@ TEST_F(PrepareTest, CopiesShareTheHandleAndReleaseItOnce) {
     EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 0);  // the first handle: still held by copy
     CurlInterposer::Reset();
     delete source;
-    EXPECT_EQ(CurlInterposer::SetoptOptions(),
-              (std::vector<int>{CURLOPT_WRITEDATA, CURLOPT_HEADERDATA, CURLOPT_ERRORBUFFER}));
+    EXPECT_EQ(Recorded(), "WRITEDATA HEADERDATA ERRORBUFFER");
     for (const auto& call : CurlInterposer::Setopts()) {
         EXPECT_TRUE(call.handle == copy.m_curl && call.pointer == nullptr);
     }
@@ -202,87 +196,52 @@ TEST_F(PrepareTest, CopiesShareTheHandleAndReleaseItOnce) {
     EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 2);  // the first handle, now held by nobody
 }
 
-TEST_F(PrepareTest, ReuseAddsOneSharedCacheAndOffAddsNothing) {
-    TestConnection c;
-    c.SetReuseConnections(1);
-    ASSERT_EQ(c.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(CurlInterposer::SetoptOptions().size(), kPlainOptions.size() + 1);
-    EXPECT_EQ(CurlInterposer::SetoptOptions().back(), CURLOPT_SHARE);  // after the shared ones
-    TestConnection copy(c);
-    ASSERT_EQ(copy.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(CurlInterposer::Setopts().back().pointer, Find(CURLOPT_SHARE).pointer);  // one cache
-    CurlInterposer::Reset();
-    c.SetReuseConnections(0);
-    ASSERT_EQ(c.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(CurlInterposer::SetoptOptions(), kPlainOptions);
-}
-
-int Debug(void*, int, const char*, std::size_t) {
-    return 0;
-}
-
-// Each opt-in setter of the connection adds its options after the shared ones, for every
-// protocol, and only while it is set; value: the number given with the first one.
+// Each opt-in setter adds its options after the shared ones, and only while it is set; copies
+// of the object carry it.
 TEST_F(PrepareTest, OptInSettersAddTheirOptionsOnlyWhenSet) {
-    struct Row {
+    int data = 0;
+    const struct {
         const char* name;
         std::function<void(TestConnection&)> set;
-        std::vector<int> added;
-        long value = 0;
-    };
-    int data = 0;
-    const std::vector<Row> rows = {
-        {"netrc",
-         [](TestConnection& c) { c.SetNetrcFile(L"/n"); },
-         {CURLOPT_NETRC, CURLOPT_NETRC_FILE},
-         CURL_NETRC_OPTIONAL},
-        {"netrc empty", [](TestConnection& c) { c.SetNetrcFile(L""); }, {}},
-        {"netrc null", [](TestConnection& c) { c.SetNetrcFile(nullptr); }, {}},
-        {"no proxy", [](TestConnection& c) { c.SetNoProxy(L""); }, {CURLOPT_NOPROXY}},
-        {"no proxy null", [](TestConnection& c) { c.SetNoProxy(nullptr); }, {}},
-        {"debug",
-         [&](TestConnection& c) { c.SetDebugCallback(&Debug, &data); },
-         {CURLOPT_DEBUGFUNCTION, CURLOPT_DEBUGDATA, CURLOPT_VERBOSE}},
-        {"debug null", [&](TestConnection& c) { c.SetDebugCallback(nullptr, &data); }, {}},
-        {"connect timeout",
-         [](TestConnection& c) { c.SetConnectTimeout(700); },
-         {CURLOPT_CONNECTTIMEOUT_MS},
-         700},
-        {"timeout", [](TestConnection& c) { c.SetTimeout(900); }, {CURLOPT_TIMEOUT_MS}, 900},
-        {"low speed",
-         [](TestConnection& c) { c.SetLowSpeedLimit(10, 3); },
-         {CURLOPT_LOW_SPEED_LIMIT, CURLOPT_LOW_SPEED_TIME},
-         10},
-        {"zero limits",
-         [](TestConnection& c) {
+        const char* added;
+    } rows[] = {
+        {"netrc", [](TestConnection& c) { c.SetNetrcFile(L"/n\u00E9"); },
+         " NETRC=1 NETRC_FILE=/n\xC3\xA9"},
+        {"no proxy", [](TestConnection& c) { c.SetNoProxy(L"localhost,.ex"); },
+         " NOPROXY=localhost,.ex"},
+        {"no proxy at all", [](TestConnection& c) { c.SetProxy(L""); }, " PROXY="},
+        {"debug", [&](TestConnection& c) { c.SetDebugCallback(&Debug, &data); },
+         " DEBUGFUNCTION DEBUGDATA VERBOSE=1"},
+        {"connect timeout", [](TestConnection& c) { c.SetConnectTimeout(700); },
+         " CONNECTTIMEOUT_MS=700"},
+        {"timeout", [](TestConnection& c) { c.SetTimeout(900); }, " TIMEOUT_MS=900"},
+        {"low speed", [](TestConnection& c) { c.SetLowSpeedLimit(10, 3); },
+         " LOW_SPEED_LIMIT=10 LOW_SPEED_TIME=3"},
+        {"reuse", [](TestConnection& c) { c.SetReuseConnections(1); }, " SHARE"},
+        {"unset, empty, zero or only for TLS",
+         [&](TestConnection& c) {
+             c.SetNetrcFile(L""), c.SetNoProxy(nullptr), c.SetProxy(nullptr);
+             c.SetDebugCallback(nullptr, &data), c.SetReuseConnections(0);
              c.SetConnectTimeout(0), c.SetTimeout(0), c.SetLowSpeedLimit(0, 0);
+             c.SetCACertificateFile(L"/ca.pem"), c.SetTlsVersions(0, 12);
          },
-         {}},
-        {"no proxy at all", [](TestConnection& c) { c.SetProxy(L""); }, {CURLOPT_PROXY}},
-        {"proxy null", [](TestConnection& c) { c.SetProxy(nullptr); }, {}},
-        {"CA file, plain", [](TestConnection& c) { c.SetCACertificateFile(L"/ca.pem"); }, {}},
-        {"TLS versions, plain", [](TestConnection& c) { c.SetTlsVersions(0, 12); }, {}},
+         ""},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         TestConnection c;
         row.set(c);
         CurlInterposer::Reset();
-        const TestConnection copy(c);  // copied with the object
-        TestConnection prepared(copy);
+        TestConnection prepared(c);
         ASSERT_EQ(prepared.Prepare(L"ftp://"), 0);
-        std::vector<int> expected = kPlainOptions;
-        expected.insert(expected.end(), row.added.begin(), row.added.end());
-        EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
-        if (!row.added.empty() && row.added[0] < CURLOPTTYPE_OBJECTPOINT) {
-            EXPECT_EQ(Find(row.added[0]).number, row.value);
-        }
+        EXPECT_EQ(Recorded(), kShared + row.added);
+        EXPECT_EQ(prepared.GetLastResponseCode(), 0);
     }
-    TestConnection c;
-    c.SetNetrcFile(L"/home/n\u00E9trc");
-    c.SetNoProxy(L"localhost,.example");
-    ASSERT_EQ(c.Prepare(L"ftp://"), 0);
-    EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_NETRC_FILE).pointer), "/home/n\xC3\xA9trc");
-    EXPECT_STREQ(static_cast<const char*>(Find(CURLOPT_NOPROXY).pointer), "localhost,.example");
-    EXPECT_EQ(c.GetLastResponseCode(), 0);
+    TestConnection reused;  // one cache for the copies
+    reused.SetReuseConnections(1);
+    ASSERT_EQ(reused.Prepare(L"ftp://"), 0);
+    TestConnection copy(reused);
+    ASSERT_EQ(copy.Prepare(L"ftp://"), 0);
+    const auto shares = CurlInterposer::SetoptsOf(CURLOPT_SHARE);
+    EXPECT_EQ(shares.front().pointer, shares.back().pointer);
 }
