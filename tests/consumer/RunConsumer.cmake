@@ -1,8 +1,9 @@
 # Builds a consumer project in WORK_DIR and runs it. With BUILD_DIR, the build tree is first
 # installed into a scratch prefix that the project finds with find_package; with
 # RKCURL_SOURCE_DIR, the project adds that source tree itself (add_subdirectory) and its
-# installation must hold nothing of RKCurl.
-file(REMOVE_RECURSE ${WORK_DIR})
+# installation must hold nothing of RKCurl. The build directory is kept between runs, so a
+# rerun after a change rebuilds only what changed; what is installed is always made anew.
+file(REMOVE_RECURSE ${WORK_DIR}/prefix ${WORK_DIR}/installed)
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
     if(NOT result EQUAL 0)
