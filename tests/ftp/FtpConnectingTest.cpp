@@ -1,5 +1,5 @@
-// How a session reaches its server: a cached connection that the server dropped, implicit
-// TLS, active mode and the extended passive and active commands.
+// How a session reaches its server: a cached connection that the server dropped, TLS, active
+// mode and the extended passive and active commands.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,32 +12,28 @@
 
 namespace {
 
-// With connection reuse on, an operation that finds its cached connection dropped by the
-// server (421 on idle timeout, then closed) runs again on a fresh one.
+// With connection reuse on, a download or an upload that finds its cached connection dropped
+// by the server (421 on idle timeout, then closed) runs again on a fresh one.
 TEST_F(PyFtpTest, DroppedCachedConnectionIsReplaced) {
     server.ScriptIdleTimeout(0.5);
     rktest::TempDir tmp;
     rktest::WriteFile(tmp.Path("up"), "uploaded");
     rktest::WriteFile(local + "/f", "fetched");
-    const std::pair<const char*, std::function<int(TestFtp&)>> rows[] = {
-        {"download", [](TestFtp& f) { return f.GetFile(); }},
-        {"upload",
-         [&](TestFtp& f) {
-             f.SetHREF(rktest::Wide(remote + "/up").c_str());
-             return f.PutFile(tmp.WidePath("up").c_str());
-         }},
-    };
-    for (const auto& [name, operation] : rows) {
-        SCOPED_TRACE(name);
-        TestFtp ftp(&server, remote + "/f");
-        ftp.SetReuseConnections(1);
-        ASSERT_EQ(ftp.GetFile(), 0);
+    TestFtp ftp(&server, remote + "/f");
+    ftp.SetReuseConnections(1);
+    ASSERT_EQ(ftp.GetFile(), 0);
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload);
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // the server drops it
         server.ClearCommands();
-        EXPECT_EQ(Outcome([&] { return operation(ftp); }), Codes{0});
+        EXPECT_EQ(Outcome([&] {
+                      return upload ? ftp.PutFile(tmp.WidePath("up").c_str()) : ftp.GetFile();
+                  }),
+                  Codes{0});
         EXPECT_EQ(Only(server.Commands(), {"USER"}).size(), 1u);  // logged in again
     }
-    EXPECT_EQ(rktest::ReadFile(local + "/up"), "uploaded");
+    EXPECT_EQ(ftp.Response(), "fetched");
+    EXPECT_EQ(rktest::ReadFile(local + "/f"), "uploaded");
 }
 
 int CollectText(void* text, int type, const char* data, std::size_t size) {
@@ -58,31 +54,19 @@ TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
         Lines shown;   // command prefixes that must be there
         Lines absent;  // and those that must not
     } rows[] = {
-        {"explicit TLS",
-         Variant::kStandard,
-         [](TestFtp& f) { f.SetSecure(1); },
-         {"AUTH ", "PBSZ 0", "PROT P", "EPSV"},
-         {}},
-        {"implicit TLS",
-         Variant::kImplicitTls,
-         [](TestFtp& f) { f.SetImplicitTls(1); },
-         {"PBSZ 0", "PROT P", "EPSV"},
-         {"AUTH"}},
-        {"active, EPRT",
-         Variant::kActiveOnly,
-         [](TestFtp& f) { f.SetActivePort(L"-"); },
-         {"EPRT |1|127.0.0.1|"},
-         {"EPSV", "PASV", "PORT"}},
-        {"active, PORT",
-         Variant::kActiveOnly,
+        // clang-format off
+        {"explicit TLS", Variant::kStandard, [](TestFtp& f) { f.SetSecure(1); },
+         {"AUTH ", "PBSZ 0", "PROT P", "EPSV"}, {}},
+        {"implicit TLS", Variant::kImplicitTls, [](TestFtp& f) { f.SetImplicitTls(1); },
+         {"PBSZ 0", "PROT P", "EPSV"}, {"AUTH"}},
+        {"active, EPRT", Variant::kActiveOnly, [](TestFtp& f) { f.SetActivePort(L"-"); },
+         {"EPRT |1|127.0.0.1|"}, {"EPSV", "PASV", "PORT"}},
+        {"active, PORT", Variant::kActiveOnly,
          [](TestFtp& f) { f.SetActivePort(L"127.0.0.1"), f.SetUseEprt(0); },
-         {"PORT 127,0,0,1,"},
-         {"EPRT", "EPSV", "PASV"}},
-        {"passive, PASV",
-         Variant::kStandard,
-         [](TestFtp& f) { f.SetUseEpsv(0); },
-         {"PASV"},
+         {"PORT 127,0,0,1,"}, {"EPRT", "EPSV", "PASV"}},
+        {"passive, PASV", Variant::kStandard, [](TestFtp& f) { f.SetUseEpsv(0); }, {"PASV"},
          {"EPSV"}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -218,17 +218,3 @@ TEST_F(FileTransferTest, DownloadPutsTheBodySinkBack) {
     EXPECT_EQ(ftp.Response(), remoteBytes);
     EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
 }
-
-TEST_F(FileTransferTest, PutFileWithoutResumeSetsTheOptionsOfThePlainPutFile) {
-    const std::wstring source = rktest::Wide(downloads.Path() + "/source.bin");
-    rktest::WriteFile(downloads.Path() + "/source.bin", "abc");
-    std::vector<std::vector<int>> sequences;
-    for (int form : {0, 1}) {
-        TestFtp ftp;
-        Point(ftp);
-        CurlInterposer::Reset();
-        ASSERT_EQ(form == 0 ? ftp.PutFile(source.c_str()) : ftp.PutFile(source.c_str(), 0), 0);
-        sequences.push_back(CurlInterposer::SetoptOptions());
-    }
-    EXPECT_EQ(sequences[0], sequences[1]);
-}

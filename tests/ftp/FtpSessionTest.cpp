@@ -169,10 +169,7 @@ TEST_F(PyFtpTest, LoggedInSession) {
     EXPECT_EQ(log.Traces(), (Lines{">CRFTP::GetFile", ">CRFTP::Connect", ">CRFTP::Prepare",
                                    ">CConnection::Prepare", "<CConnection::Prepare",
                                    "<CRFTP::Prepare", "<CRFTP::Connect", "<CRFTP::GetFile"}));
-    char body[64];
-    std::size_t length = 0;
-    ASSERT_EQ(ftp.GetResponse(body, sizeof body, length), 0);
-    EXPECT_EQ(std::string(body, length), "hello, world\n");
+    EXPECT_EQ(ftp.Response(), "hello, world\n");
     log.Clear();
     EXPECT_EQ(ftp.Close() + ftp.Close() + ftp.Validate(), 0);  // twice, and no trace
     EXPECT_EQ(ftp.m_curl, nullptr);
