@@ -49,10 +49,7 @@ protected:
         target = downloads.Path() + "/" + kName;
     }
     // A session whose HREF names the test's remote file.
-    void Point(TestFtp& ftp) {
-        ftp.SetServer(server.HostPort().c_str());
-        ftp.SetHREF(rktest::Wide(remote + "/" + kName).c_str());
-    }
+    TestFtp Session() { return TestFtp(&server, remote + "/" + kName); }
     std::wstring Target() const { return rktest::Wide(target); }
 
     rktest::TempDir downloads;  // the client's side
@@ -101,8 +98,7 @@ TEST_F(FileTransferTest, DownloadReplacesTheLocalFileOnlyWhenComplete) {
         }
         server.ClearScripts();
         if (c.server == kDrops) server.ScriptDrop(remote + "/" + kName, part);
-        TestFtp ftp;
-        Point(ftp);
+        TestFtp ftp = Session();
         if (c.server == kMissing) ftp.SetHREF(rktest::Wide(remote + "/missing " + kName).c_str());
         if (c.server == kStopped) ftp.SetProgressCallback(&StopAtOnce);
         server.ClearCommands();
@@ -164,8 +160,7 @@ TEST_F(FileTransferTest, ResumedTransfersContinueFromTheTargetsSize) {
                                    : c.targetBytes <= kWhole ? remoteBytes.substr(0, c.targetBytes)
                                                              : remoteBytes + "extra..";
         if (c.targetBytes >= 0) rktest::WriteFile(file, before);
-        TestFtp ftp;
-        Point(ftp);
+        TestFtp ftp = Session();
         server.ClearCommands();
 
         EXPECT_EQ(Outcome([&] {
@@ -191,8 +186,7 @@ TEST_F(FileTransferTest, UnusableLocalPathIsRefusedBeforeAnythingIsSent) {
     for (int resume : {0, 1}) {
         for (const std::wstring& path : paths) {
             SCOPED_TRACE(std::to_string(resume) + " " + std::string(path.begin(), path.end()));
-            TestFtp ftp;
-            Point(ftp);
+            TestFtp ftp = Session();
             server.ClearCommands();
             CurlInterposer::Reset();
             EXPECT_EQ(Outcome([&] { return ftp.GetFileTo(path.c_str(), resume); }),
@@ -203,16 +197,14 @@ TEST_F(FileTransferTest, UnusableLocalPathIsRefusedBeforeAnythingIsSent) {
             EXPECT_TRUE(Entries(dir).empty());
         }
     }
-    TestFtp ftp;
-    Point(ftp);
+    TestFtp ftp = Session();
     EXPECT_EQ(ftp.GetFileTo(nullptr, 0), 2507);
 }
 
 // The body sink and the resume offset go back: a later GetFile delivers the whole file to memory.
 TEST_F(FileTransferTest, DownloadPutsTheBodySinkBack) {
     rktest::WriteFile(target, remoteBytes.substr(0, 10));
-    TestFtp ftp;
-    Point(ftp);
+    TestFtp ftp = Session();
     ASSERT_EQ(ftp.GetFileTo(Target().c_str(), 1), 0);
     ASSERT_EQ(ftp.GetFile(), 0);
     EXPECT_EQ(ftp.Response(), remoteBytes);
