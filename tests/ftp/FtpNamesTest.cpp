@@ -41,8 +41,7 @@ TEST_F(FtpNamesTest, EveryOperationSendsTheNameAsItIs) {
         const std::wstring file = directory + wide + L"/" + wide;  // the name inside the name
         const std::string content = "content of " + awkward;
         rktest::WriteFile(source, content);
-        TestFtp ftp;
-        Open(ftp);
+        TestFtp ftp = Opened();
 
         ASSERT_EQ(ftp.CreateDirectoryW(wide.c_str()), 0);
         EXPECT_TRUE(rktest::Exists(local + "/" + awkward));

@@ -127,8 +127,7 @@ TEST_F(PyFtpTest, RefusedOptions) {
     rktest::WriteFile(local + "/x", "");
     for (const auto& [option, occurrence, op, arg, outcome] : cases) {
         SCOPED_TRACE(testing::Message() << option << " #" << occurrence << " " << arg);
-        TestFtp ftp;
-        Open(ftp);
+        TestFtp ftp = Opened();
         CurlInterposer::Reset();
         CurlInterposer::FailSetopt(option, CURLE_BAD_FUNCTION_ARGUMENT, occurrence);
         EXPECT_EQ(Outcome(ftp, op, arg), outcome);
@@ -139,8 +138,7 @@ TEST_F(PyFtpTest, RefusedOptions) {
 // The command list never stays on the handle after the call, not even after a failure (and
 // the clean-up does not mask the failure's result).
 TEST_F(PyFtpTest, PerCallSourcesAreTakenOffTheHandle) {
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     for (int post : {0, 1}) {
         CurlInterposer::Reset();
         CurlInterposer::FailPerform(CURLE_QUOTE_ERROR);

@@ -163,6 +163,11 @@ protected:
         ASSERT_EQ(ftp.Connect(), 0);
         server.ClearCommands();
     }
+    TestFtp Opened() {
+        TestFtp ftp;
+        Open(ftp);
+        return ftp;
+    }
 
     rktest::PyFtpServer& server = rktest::SharedPyFtpServer();
     std::string name;
