@@ -10,8 +10,7 @@ using rktest::LogCapture;
 namespace {
 
 TEST_F(PyFtpTest, CommandsGoBeforeOrAfterTheRequestInListOrder) {
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     ASSERT_EQ(ftp.Command({"NOOP", "MKD one", "MKD two"}, 0), 0);
     EXPECT_TRUE(rktest::Exists(local + "/one") && rktest::Exists(local + "/two"));
     EXPECT_NE(ftp.m_header.find("257"), std::string::npos);  // this call's replies only
@@ -64,8 +63,7 @@ TEST_F(PyFtpTest, RefusedCommands) {
         {&TestFtp::Pwd, L"", {2515, 2513, 2515}},
         {&TestFtp::Cmd, L"BOGUS", {2513, 2513}},
     };
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     for (const auto& [op, arg, outcome] : cases) {
         SCOPED_TRACE(arg);
         LogCapture log;
@@ -82,8 +80,7 @@ TEST_F(PyFtpTest, RemoveDirectoryAcceptsOnlyTheConfirmationText) {
     rktest::MakeDirs(local + "/empty");
     server.ScriptReply("RMD confirmed", "550-250 Directory deleted successfully\r\n550 failed.");
     server.ScriptReply("RMD worded", "550-250 RMD command successful.\r\n550 failed.");
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     EXPECT_EQ(Outcome([&] { return ftp.RemoveDirectoryW(L"empty"); }), Codes{0});
     EXPECT_FALSE(rktest::Exists(local + "/empty"));
     EXPECT_EQ(Outcome([&] { return ftp.RemoveDirectoryW(L"confirmed"); }), (Codes{0, 2513}));
@@ -101,8 +98,7 @@ TEST_F(PyFtpTest, GetCurrentDirectoryReportsTheHrefWithinTheCapacity) {
         {L"/pub/data/", 1, L"", 1, L"/pub/data/"},
         {L"/pub/data/", 0, L"", 0, L"/pub/data/"},  // nothing written, and success
     };
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     for (const auto& [href, capacity, text, written, hrefAfter] : cases) {
         SCOPED_TRACE(testing::Message() << capacity);
         ftp.SetHREF(href);

@@ -1,5 +1,5 @@
-// How a session reaches its server: a cached connection that the server dropped, implicit
-// TLS, active mode and the extended passive and active commands.
+// How a session reaches its server: a cached connection that the server dropped, TLS, active
+// mode and the extended passive and active commands.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,32 +12,28 @@
 
 namespace {
 
-// With connection reuse on, an operation that finds its cached connection dropped by the
-// server (421 on idle timeout, then closed) runs again on a fresh one.
+// With connection reuse on, a download or an upload that finds its cached connection dropped
+// by the server (421 on idle timeout, then closed) runs again on a fresh one.
 TEST_F(PyFtpTest, DroppedCachedConnectionIsReplaced) {
     server.ScriptIdleTimeout(0.5);
     rktest::TempDir tmp;
-    rktest::WriteFile(tmp.Path() + "/up", "uploaded");
+    rktest::WriteFile(tmp.Path("up"), "uploaded");
     rktest::WriteFile(local + "/f", "fetched");
-    const std::pair<const char*, std::function<int(TestFtp&)>> rows[] = {
-        {"download", [](TestFtp& f) { return f.GetFile(); }},
-        {"upload",
-         [&](TestFtp& f) {
-             f.SetHREF(rktest::Wide(remote + "/up").c_str());
-             return f.PutFile(rktest::Wide(tmp.Path() + "/up").c_str());
-         }},
-    };
-    for (const auto& [name, operation] : rows) {
-        SCOPED_TRACE(name);
-        TestFtp ftp(&server, remote + "/f");
-        ftp.SetReuseConnections(1);
-        ASSERT_EQ(ftp.GetFile(), 0);
+    TestFtp ftp(&server, remote + "/f");
+    ftp.SetReuseConnections(1);
+    ASSERT_EQ(ftp.GetFile(), 0);
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload);
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // the server drops it
         server.ClearCommands();
-        EXPECT_EQ(Outcome([&] { return operation(ftp); }), Codes{0});
+        EXPECT_EQ(Outcome([&] {
+                      return upload ? ftp.PutFile(tmp.WidePath("up").c_str()) : ftp.GetFile();
+                  }),
+                  Codes{0});
         EXPECT_EQ(Only(server.Commands(), {"USER"}).size(), 1u);  // logged in again
     }
-    EXPECT_EQ(rktest::ReadFile(local + "/up"), "uploaded");
+    EXPECT_EQ(ftp.Response(), "fetched");
+    EXPECT_EQ(rktest::ReadFile(local + "/f"), "uploaded");
 }
 
 int CollectText(void* text, int type, const char* data, std::size_t size) {
@@ -45,25 +41,11 @@ int CollectText(void* text, int type, const char* data, std::size_t size) {
     return 0;
 }
 
-// A directory of this test's own on a variant of vsftpd, handed over to the server's user.
-struct VsftpdPlace {
-    explicit VsftpdPlace(rktest::VsftpdServer::Variant variant)
-        : server(rktest::SharedVsftpdServer(variant)) {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        local = server.Pub() + "/" + name;
-        remote = "/pub/" + name + "/";
-        rktest::MakeDirs(local);
-        server.HandOver(local);
-        server.ClearCommands();
-    }
-    rktest::VsftpdServer& server;
-    std::string local, remote;
-};
+using VsftpdConnectingTest = VsftpdFixture<>;
 
 // Each connection choice against a vsftpd that needs it: a listing, an upload and a download,
 // and the commands that show the choice at work.
-TEST(VsftpdConnectingTest, ImplicitTlsActiveModeAndTheExtendedCommands) {
-    if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
+TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
     using Variant = rktest::VsftpdServer::Variant;
     const struct {
         const char* what;
@@ -72,45 +54,39 @@ TEST(VsftpdConnectingTest, ImplicitTlsActiveModeAndTheExtendedCommands) {
         Lines shown;   // command prefixes that must be there
         Lines absent;  // and those that must not
     } rows[] = {
-        {"implicit TLS",
-         Variant::kImplicitTls,
-         [](TestFtp& f) { f.SetImplicitTls(1); },
-         {"PBSZ 0", "PROT P", "EPSV"},
-         {"AUTH"}},
-        {"active, EPRT",
-         Variant::kActiveOnly,
-         [](TestFtp& f) { f.SetActivePort(L"-"); },
-         {"EPRT |1|127.0.0.1|"},
-         {"EPSV", "PASV", "PORT"}},
-        {"active, PORT",
-         Variant::kActiveOnly,
+        // clang-format off
+        {"explicit TLS", Variant::kStandard, [](TestFtp& f) { f.SetSecure(1); },
+         {"AUTH ", "PBSZ 0", "PROT P", "EPSV"}, {}},
+        {"implicit TLS", Variant::kImplicitTls, [](TestFtp& f) { f.SetImplicitTls(1); },
+         {"PBSZ 0", "PROT P", "EPSV"}, {"AUTH"}},
+        {"active, EPRT", Variant::kActiveOnly, [](TestFtp& f) { f.SetActivePort(L"-"); },
+         {"EPRT |1|127.0.0.1|"}, {"EPSV", "PASV", "PORT"}},
+        {"active, PORT", Variant::kActiveOnly,
          [](TestFtp& f) { f.SetActivePort(L"127.0.0.1"), f.SetUseEprt(0); },
-         {"PORT 127,0,0,1,"},
-         {"EPRT", "EPSV", "PASV"}},
-        {"passive, PASV",
-         Variant::kStandard,
-         [](TestFtp& f) { f.SetUseEpsv(0); },
-         {"PASV"},
+         {"PORT 127,0,0,1,"}, {"EPRT", "EPSV", "PASV"}},
+        {"passive, PASV", Variant::kStandard, [](TestFtp& f) { f.SetUseEpsv(0); }, {"PASV"},
          {"EPSV"}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        VsftpdPlace place(row.variant);
-        rktest::WriteFile(place.local + "/down", "down");
-        place.server.HandOver(place.local);
+        Use(row.variant);
+        ::unlink((local + "/up").c_str());  // left by an earlier row
+        rktest::WriteFile(local + "/down", "down");
+        server->HandOver(local);
         rktest::TempDir tmp;
-        rktest::WriteFile(tmp.Path() + "/up", "up");
-        TestFtp ftp(&place.server, place.remote);
+        rktest::WriteFile(tmp.Path("up"), "up");
+        TestFtp ftp(server, remote + "/");
         row.set(ftp);
         ASSERT_EQ(ftp.Connect(), 0);
         EXPECT_NE(ftp.Response().find("down"), std::string::npos);
-        ftp.SetHREF(rktest::Wide(place.remote + "up").c_str());
-        EXPECT_EQ(ftp.PutFile(rktest::Wide(tmp.Path() + "/up").c_str()), 0);
-        ftp.SetHREF(rktest::Wide(place.remote + "down").c_str());
+        ftp.SetHREF(rktest::Wide(remote + "/up").c_str());
+        EXPECT_EQ(ftp.PutFile(tmp.WidePath("up").c_str()), 0);
+        ftp.SetHREF(rktest::Wide(remote + "/down").c_str());
         EXPECT_EQ(ftp.GetFile(), 0);
         EXPECT_EQ(ftp.Response(), "down");
-        EXPECT_EQ(rktest::ReadFile(place.local + "/up"), "up");
-        const Lines commands = place.server.Commands();
+        EXPECT_EQ(rktest::ReadFile(local + "/up"), "up");
+        const Lines commands = server->Commands();
         for (const std::string& prefix : row.shown)
             EXPECT_FALSE(Only(commands, {prefix}).empty()) << prefix;
         for (const std::string& prefix : row.absent)
@@ -121,28 +97,28 @@ TEST(VsftpdConnectingTest, ImplicitTlsActiveModeAndTheExtendedCommands) {
 // vsftpd as Debian runs it (TLS 1.3, TLS session reuse required on data connections): with the
 // TLS versions capped at 1.2 uploads arrive whole, STOR and APPE, reuse off and on. (Left at
 // TLS 1.3 a good part of them is cut short; bench/ftp counts how many.)
-TEST(VsftpdConnectingTest, CappedTlsVersionUploadsToASessionReuseServer) {
-    if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
-    VsftpdPlace place(rktest::VsftpdServer::kSessionReuse);
+TEST_F(VsftpdConnectingTest, CappedTlsVersionUploadsToASessionReuseServer) {
+    Use(rktest::VsftpdServer::kSessionReuse);
+    server->HandOver(local);
     rktest::TempDir tmp;
     std::string content(1 << 20, 'x');
     for (std::size_t i = 0; i < content.size(); i += 11)
         content[i] = static_cast<char>('a' + i % 26);
-    rktest::WriteFile(tmp.Path() + "/up", content);
+    rktest::WriteFile(tmp.Path("up"), content);
     for (int reuse : {0, 1}) {
         SCOPED_TRACE(reuse);
-        TestFtp ftp(&place.server);
+        TestFtp ftp(server);
         ftp.SetSecure(1);
         ftp.SetReuseConnections(reuse);
         ftp.SetTlsVersions(0, 12);
         std::string text;
         ftp.SetDebugCallback(&CollectText, &text);
         const std::string name = "up" + std::to_string(reuse);
-        ftp.SetHREF(rktest::Wide(place.remote + name).c_str());
-        ASSERT_EQ(ftp.PutFile(rktest::Wide(tmp.Path() + "/up").c_str()), 0);  // STOR
-        rktest::WriteFile(tmp.Path() + "/longer", content + content);
-        ASSERT_EQ(ftp.PutFile(rktest::Wide(tmp.Path() + "/longer").c_str(), 1), 0);  // APPE
-        EXPECT_EQ(rktest::ReadFile(place.local + "/" + name), content + content);
+        ftp.SetHREF(rktest::Wide(remote + "/" + name).c_str());
+        ASSERT_EQ(ftp.PutFile(tmp.WidePath("up").c_str()), 0);  // STOR
+        rktest::WriteFile(tmp.Path("longer"), content + content);
+        ASSERT_EQ(ftp.PutFile(tmp.WidePath("longer").c_str(), 1), 0);  // APPE
+        EXPECT_EQ(rktest::ReadFile(local + "/" + name), content + content);
         EXPECT_NE(text.find("using TLSv1.2"), std::string::npos);
         EXPECT_EQ(text.find("using TLSv1.3"), std::string::npos);
     }

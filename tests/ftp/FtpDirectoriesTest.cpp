@@ -33,8 +33,7 @@ TEST(ComposeDirectoryTest, JoinsNormalisesAndEndsInSlash) {
 
 TEST_F(PyFtpTest, SetCurrentDirectoryTestsTheDirectory) {
     Make(local, {"sub/inside.txt"});
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     ASSERT_EQ(ftp.SetCurrentDirectoryW(L"sub"), 0);
     EXPECT_EQ(ftp.m_href, remote + "/sub/");
     EXPECT_NE(ftp.Response().find("inside.txt"), std::string::npos);  // its listing
@@ -55,8 +54,7 @@ TEST_F(PyFtpTest, SetCurrentDirectoryTestsTheDirectory) {
 
 TEST_F(PyFtpTest, CreateDirectoryMakesTheWholePath) {
     rktest::MakeDirs(local + "/a");
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     ASSERT_EQ(ftp.CreateDirectoryW(L"a/b/c"), 0);
     EXPECT_TRUE(rktest::Exists(local + "/a/b/c"));
     EXPECT_EQ(ftp.m_href, remote + "/a/b/c/");
@@ -73,8 +71,7 @@ TEST_F(PyFtpTest, CreateDirectoryMakesTheWholePath) {
 
 TEST_F(PyFtpTest, CreateDirectoryFailures) {
     rktest::WriteFile(local + "/file", "");
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     EXPECT_EQ(Outcome([&] { return ftp.CreateDirectoryW(L"file/sub"); }), (Codes{2516, 2516}));
     EXPECT_NE(ftp.m_error.whatEx(), 0);
     EXPECT_EQ(ftp.m_href, remote + "/file/sub/");

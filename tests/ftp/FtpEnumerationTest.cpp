@@ -62,25 +62,16 @@ TEST_F(EnumerationTest, NoAcceptedLine) {
     EXPECT_EQ(List(ftp, "-rw-r--r-- 1 u g 5 Mar  2 09:15 x\n", data), 0);
 }
 
-// 259 characters fit (also as 518 bytes of UTF-8), 260 do not; a zero byte cuts the name.
-TEST_F(EnumerationTest, NamesThatDoNotFitAreNotHandedOut) {
+// Lines that give no record are kept, raw and in order, until the next listing replaces
+// them; a copy carries them. A name of 259 characters fits (also as 518 bytes of UTF-8), one
+// of 260 does not; a zero byte cuts a name. Sizes of 2^32 and more fill the high part.
+TEST_F(EnumerationTest, RejectedLinesNamesAndLargeSizes) {
     std::string accented;
     for (int i = 0; i < 259; ++i) accented += "\xC3\xA9";
-    const std::string listing = FileLine(std::string(259, 'a')) + FileLine(std::string(260, 'b')) +
-                                FileLine(accented) + FileLine(std::string("nul\0byte", 8));
-    TestFtp ftp;
-    WIN32_FIND_DATAW data;
-    ASSERT_EQ(List(ftp, listing, data), 0);
-    ASSERT_EQ(ftp.Names(), (std::vector<std::wstring>{std::wstring(259, L'a'),
-                                                      std::wstring(259, L'\u00E9'), L"nul"}));
-}
-
-// Lines that give no record are kept, raw and in order, until the next listing replaces
-// them; a copy carries them. Sizes of 2^32 and more fill the high part of the record's size.
-TEST_F(EnumerationTest, RejectedLinesAndLargeSizes) {
-    const std::string tooLong(260, 'b');
-    const std::string listing = "total 12\r\n" + FileLine("a") + "garbage here\r\n" +
-                                FileLine(tooLong) +
+    const std::string tooLong = FileLine(std::string(260, 'b'));
+    const std::string listing = "total 12\r\n" + FileLine(std::string(259, 'a')) +
+                                "garbage here\r\n" + tooLong + FileLine(accented) +
+                                FileLine(std::string("nul\0byte", 8)) +
                                 "-rw-r--r-- 1 u g 5368709120 Nov 30  2024 unix.iso\r\n"
                                 "03-02-26  09:15AM           6442450944 dos.iso\r\n"
                                 "+s4294967296,r,\tep.iso\r\n"
@@ -90,18 +81,19 @@ TEST_F(EnumerationTest, RejectedLinesAndLargeSizes) {
     EXPECT_TRUE(ftp.FindRejectedLines().empty());
     WIN32_FIND_DATAW data;
     ASSERT_EQ(List(ftp, listing, data), 0);
-    const std::vector<std::string> rejected{
-        "total 12", "garbage here", FileLine(tooLong).substr(0, FileLine(tooLong).size() - 2), "",
-        "-rw-r--r-- 1 u g 1 Nov 30  2024 unfinished"};
+    const Lines rejected{"total 12", "garbage here", tooLong.substr(0, tooLong.size() - 2), "",
+                         "-rw-r--r-- 1 u g 1 Nov 30  2024 unfinished"};
     EXPECT_EQ(ftp.FindRejectedLines(), rejected);
     std::vector<std::pair<std::wstring, std::uint64_t>> sizes;
     for (const Row& row : RowsFrom(ftp, data))
         sizes.emplace_back(std::get<0>(row), std::get<2>(row));
-    EXPECT_EQ(sizes,
-              (std::vector<std::pair<std::wstring, std::uint64_t>>{{L"a", 1},
-                                                                   {L"unix.iso", 5368709120},
-                                                                   {L"dos.iso", 6442450944},
-                                                                   {L"ep.iso", 4294967296}}));
+    EXPECT_EQ(sizes, (std::vector<std::pair<std::wstring, std::uint64_t>>{
+                         {std::wstring(259, L'a'), 1},
+                         {std::wstring(259, L'\u00E9'), 1},
+                         {L"nul", 1},
+                         {L"unix.iso", 5368709120},
+                         {L"dos.iso", 6442450944},
+                         {L"ep.iso", 4294967296}}));
     const TestFtp copy(ftp);
     EXPECT_EQ(copy.FindRejectedLines(), rejected);
     ASSERT_EQ(List(ftp, FileLine("only"), data), 0);

@@ -49,10 +49,7 @@ protected:
         target = downloads.Path() + "/" + kName;
     }
     // A session whose HREF names the test's remote file.
-    void Point(TestFtp& ftp) {
-        ftp.SetServer(server.HostPort().c_str());
-        ftp.SetHREF(rktest::Wide(remote + "/" + kName).c_str());
-    }
+    TestFtp Session() { return TestFtp(&server, remote + "/" + kName); }
     std::wstring Target() const { return rktest::Wide(target); }
 
     rktest::TempDir downloads;  // the client's side
@@ -60,37 +57,54 @@ protected:
     std::string target;
 };
 
-TEST_F(FileTransferTest, WholeDownloadTouchesTheLocalFileOnlyWhenComplete) {
+// A whole download touches the local file only when complete, and a replaced file keeps its
+// permission bits; a resumed one that breaks off keeps what arrived.
+TEST_F(FileTransferTest, DownloadReplacesTheLocalFileOnlyWhenComplete) {
+    namespace fs = std::filesystem;
     enum Server { kServes, kDrops, kMissing, kStopped };
+    const std::string part = remoteBytes.substr(0, 70001);
     const struct {
         const char* name;
         const char* before;  // the local file before the call; null: none
         Server server;
+        int resume;
         Codes outcome;
         int extended;
     } cases[] = {
-        {"new file", nullptr, kServes, {0}, 0},
-        {"existing file replaced", "old", kServes, {0}, 0},
-        {"server drops mid-file", "old", kDrops, {2517, 2509, 2517}, -1},
-        {"drops, no earlier file", nullptr, kDrops, {2517, 2509, 2517}, -1},
-        {"remote file missing", "old", kMissing, {2517, 2509, 2517}, CURLE_REMOTE_FILE_NOT_FOUND},
-        {"progress callback stops", "old", kStopped, {2517, 2509, 2517}, CURLE_ABORTED_BY_CALLBACK},
+        {"new file", nullptr, kServes, 0, {0}, 0},
+        {"existing file replaced", "old", kServes, 0, {0}, 0},
+        {"server drops mid-file", "old", kDrops, 0, {2517, 2509, 2517}, -1},
+        {"drops, no earlier file", nullptr, kDrops, 0, {2517, 2509, 2517}, -1},
+        {"resumed, drops", nullptr, kDrops, 1, {2517, 2509, 2517}, -1},
+        {"remote file missing",
+         "old",
+         kMissing,
+         0,
+         {2517, 2509, 2517},
+         CURLE_REMOTE_FILE_NOT_FOUND},
+        {"progress callback stops",
+         "old",
+         kStopped,
+         0,
+         {2517, 2509, 2517},
+         CURLE_ABORTED_BY_CALLBACK},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove(target);
-        if (c.before != nullptr) rktest::WriteFile(target, c.before);
+        fs::remove(target);
+        if (c.before != nullptr) {
+            rktest::WriteFile(target, c.before);
+            fs::permissions(target, fs::perms(0400));  // read-only, kept when replaced
+        }
         server.ClearScripts();
-        if (c.server == kDrops)
-            server.ScriptDrop(remote + "/" + kName, remoteBytes.substr(0, 70000));
-        TestFtp ftp;
-        Point(ftp);
+        if (c.server == kDrops) server.ScriptDrop(remote + "/" + kName, part);
+        TestFtp ftp = Session();
         if (c.server == kMissing) ftp.SetHREF(rktest::Wide(remote + "/missing " + kName).c_str());
         if (c.server == kStopped) ftp.SetProgressCallback(&StopAtOnce);
         server.ClearCommands();
 
         LogCapture log;
-        EXPECT_EQ(Outcome(ftp.GetFileTo(Target().c_str(), 0), log), c.outcome);
+        EXPECT_EQ(Outcome(ftp.GetFileTo(Target().c_str(), c.resume), log), c.outcome);
         EXPECT_EQ(log.Traces().front(), ">CRFTP::GetFileTo");
         if (c.extended >= 0) {
             EXPECT_EQ(ftp.m_error.m_extendedCode, c.extended);
@@ -99,28 +113,16 @@ TEST_F(FileTransferTest, WholeDownloadTouchesTheLocalFileOnlyWhenComplete) {
         if (c.outcome == Codes{0}) {
             EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
             EXPECT_EQ(Only(server.Commands(), {"RETR"}), Lines{"RETR " + kName});
-        } else if (c.before != nullptr) {
-            EXPECT_EQ(rktest::ReadFile(target), c.before);
+        } else if (c.before != nullptr || c.resume != 0) {
+            EXPECT_EQ(rktest::ReadFile(target), c.resume != 0 ? part : c.before);
+        }
+        if (c.before != nullptr) {
+            EXPECT_EQ(fs::status(target).permissions(), fs::perms(0400));
         }
         // Nothing beside the target: no temporary file survives, on any path.
-        EXPECT_EQ(Entries(downloads.Path()),
-                  c.before != nullptr || c.outcome == Codes{0} ? Lines{kName} : Lines{});
-    }
-}
-
-// A replaced file keeps its permission bits, a read-only or private one included.
-TEST_F(FileTransferTest, ReplacedFileKeepsItsPermissionBits) {
-    namespace fs = std::filesystem;
-    for (const fs::perms mode : {fs::perms(0600), fs::perms(0755), fs::perms(0400)}) {
-        SCOPED_TRACE(static_cast<int>(mode));
-        fs::remove(target);
-        rktest::WriteFile(target, "old");
-        fs::permissions(target, mode);
-        TestFtp ftp;
-        Point(ftp);
-        ASSERT_EQ(ftp.GetFileTo(Target().c_str(), 0), 0);
-        EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
-        EXPECT_EQ(fs::status(target).permissions(), mode);
+        EXPECT_EQ(
+            Entries(downloads.Path()),
+            c.before != nullptr || c.resume != 0 || c.outcome == Codes{0} ? Lines{kName} : Lines{});
     }
 }
 
@@ -158,8 +160,7 @@ TEST_F(FileTransferTest, ResumedTransfersContinueFromTheTargetsSize) {
                                    : c.targetBytes <= kWhole ? remoteBytes.substr(0, c.targetBytes)
                                                              : remoteBytes + "extra..";
         if (c.targetBytes >= 0) rktest::WriteFile(file, before);
-        TestFtp ftp;
-        Point(ftp);
+        TestFtp ftp = Session();
         server.ClearCommands();
 
         EXPECT_EQ(Outcome([&] {
@@ -178,23 +179,6 @@ TEST_F(FileTransferTest, ResumedTransfersContinueFromTheTargetsSize) {
     }
 }
 
-TEST_F(FileTransferTest, InterruptedDownloadResumesByteIdentical) {
-    const std::size_t arrived = 70001;
-    server.ScriptDrop(remote + "/" + kName, remoteBytes.substr(0, arrived));
-    TestFtp ftp;
-    Point(ftp);
-    EXPECT_EQ(Outcome([&] { return ftp.GetFileTo(Target().c_str(), 1); }),
-              (Codes{2517, 2509, 2517}));
-    EXPECT_EQ(rktest::ReadFile(target), remoteBytes.substr(0, arrived));  // kept for the resume
-
-    server.ClearScripts();
-    server.ClearCommands();
-    EXPECT_EQ(ftp.GetFileTo(Target().c_str(), 1), 0);
-    EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
-    EXPECT_EQ(Only(server.Commands(), {"REST", "RETR"}),
-              (Lines{"REST " + std::to_string(arrived), "RETR " + kName}));
-}
-
 TEST_F(FileTransferTest, UnusableLocalPathIsRefusedBeforeAnythingIsSent) {
     const std::string dir = downloads.Path();
     const std::wstring paths[] = {L"", rktest::Wide(dir), rktest::Wide(dir + "/"),
@@ -202,8 +186,7 @@ TEST_F(FileTransferTest, UnusableLocalPathIsRefusedBeforeAnythingIsSent) {
     for (int resume : {0, 1}) {
         for (const std::wstring& path : paths) {
             SCOPED_TRACE(std::to_string(resume) + " " + std::string(path.begin(), path.end()));
-            TestFtp ftp;
-            Point(ftp);
+            TestFtp ftp = Session();
             server.ClearCommands();
             CurlInterposer::Reset();
             EXPECT_EQ(Outcome([&] { return ftp.GetFileTo(path.c_str(), resume); }),
@@ -214,32 +197,16 @@ TEST_F(FileTransferTest, UnusableLocalPathIsRefusedBeforeAnythingIsSent) {
             EXPECT_TRUE(Entries(dir).empty());
         }
     }
-    TestFtp ftp;
-    Point(ftp);
+    TestFtp ftp = Session();
     EXPECT_EQ(ftp.GetFileTo(nullptr, 0), 2507);
 }
 
 // The body sink and the resume offset go back: a later GetFile delivers the whole file to memory.
 TEST_F(FileTransferTest, DownloadPutsTheBodySinkBack) {
     rktest::WriteFile(target, remoteBytes.substr(0, 10));
-    TestFtp ftp;
-    Point(ftp);
+    TestFtp ftp = Session();
     ASSERT_EQ(ftp.GetFileTo(Target().c_str(), 1), 0);
     ASSERT_EQ(ftp.GetFile(), 0);
     EXPECT_EQ(ftp.Response(), remoteBytes);
     EXPECT_EQ(rktest::ReadFile(target), remoteBytes);
-}
-
-TEST_F(FileTransferTest, PutFileWithoutResumeSetsTheOptionsOfThePlainPutFile) {
-    const std::wstring source = rktest::Wide(downloads.Path() + "/source.bin");
-    rktest::WriteFile(downloads.Path() + "/source.bin", "abc");
-    std::vector<std::vector<int>> sequences;
-    for (int form : {0, 1}) {
-        TestFtp ftp;
-        Point(ftp);
-        CurlInterposer::Reset();
-        ASSERT_EQ(form == 0 ? ftp.PutFile(source.c_str()) : ftp.PutFile(source.c_str(), 0), 0);
-        sequences.push_back(CurlInterposer::SetoptOptions());
-    }
-    EXPECT_EQ(sequences[0], sequences[1]);
 }

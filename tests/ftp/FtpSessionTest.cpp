@@ -10,42 +10,9 @@ using rktest::LogCapture;
 
 namespace {
 
-const std::vector<int> kTlsOptions = {CURLOPT_USE_SSL, CURLOPT_SSLVERSION, CURLOPT_FTPSSLAUTH,
-                                      CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST};
-
-std::vector<int> After(const std::vector<int>& options, int last) {
-    const auto at = std::find(options.begin(), options.end(), last);
-    return at == options.end() ? std::vector<int>{} : std::vector<int>(at + 1, options.end());
-}
-
-TEST_F(PyFtpTest, TlsOptionsOnlyWhenSecure) {
-    TestFtp ftp;
-    ftp.SetServer(L"host");
-    ASSERT_EQ(ftp.Prepare(L"http://"), 0);
-    EXPECT_STREQ(ftp.m_urlBuffer, "ftp://host");  // whatever the prefix
-    EXPECT_TRUE(After(CurlInterposer::SetoptOptions(), CURLOPT_FAILONERROR).empty());
-
-    CurlInterposer::Reset();
-    ftp.SetSecure(1);
-    ASSERT_EQ(ftp.Prepare(L""), 0);
-    EXPECT_EQ(After(CurlInterposer::SetoptOptions(), CURLOPT_FAILONERROR), kTlsOptions);
-    const auto calls = CurlInterposer::Setopts();
-    EXPECT_EQ(calls[calls.size() - 5].number, CURLUSESSL_ALL);
-    for (std::size_t i = calls.size() - 4; i < calls.size(); ++i) EXPECT_EQ(calls[i].number, 0);
-
-    for (std::size_t i = 0; i < kTlsOptions.size(); ++i) {
-        SCOPED_TRACE(kTlsOptions[i]);
-        CurlInterposer::Reset();
-        CurlInterposer::FailSetopt(kTlsOptions[i], CURLE_UNKNOWN_OPTION);
-        EXPECT_EQ(Outcome([&] { return ftp.Prepare(L""); }), (Codes{2506, 2506}));
-        EXPECT_EQ(ftp.m_error.whatEx(), CURLE_UNKNOWN_OPTION);
-        EXPECT_EQ(After(CurlInterposer::SetoptOptions(), CURLOPT_FAILONERROR),
-                  std::vector<int>(kTlsOptions.begin(), kTlsOptions.begin() + i + 1));
-    }
-}
-
 // Each connection setter adds only its own options, after the described ones, copied with the
-// object; none called, a request sets exactly the described options.
+// object; none called, a request sets exactly the described options, with "ftp://" whatever
+// the prefix asked for.
 TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
     using Added = std::vector<std::pair<int, long>>;  // option, number (0 for a text)
     const Added tls = {{CURLOPT_USE_SSL, CURLUSESSL_ALL},
@@ -65,6 +32,7 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
     } rows[] = {
         // clang-format off
         {"nothing", [](TestFtp&) {}, "ftp://", {}},
+        {"secure", [](TestFtp& f) { f.SetSecure(1); }, "ftp://", tls},
         {"TLS versions, plain", [](TestFtp& f) { f.SetTlsVersions(0, 12); }, "ftp://", {}},
         {"TLS versions, secure", [](TestFtp& f) { f.SetSecure(1), f.SetTlsVersions(0, 12); },
          "ftp://", with(tls, CURLOPT_SSLVERSION, CURL_SSLVERSION_MAX_TLSv1_2)},
@@ -90,7 +58,7 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
         row.set(source);
         TestFtp ftp(source);  // copied with the object
         CurlInterposer::Reset();
-        ASSERT_EQ(ftp.Prepare(L""), 0);
+        ASSERT_EQ(ftp.Prepare(L"http://"), 0);
         EXPECT_EQ(std::string(ftp.m_urlBuffer), std::string(row.scheme) + "host");
         Added added;  // what follows the eight shared options
         const auto calls = CurlInterposer::Setopts();
@@ -99,6 +67,17 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
                                calls[i].option < CURLOPTTYPE_OBJECTPOINT ? calls[i].number : 0);
         }
         EXPECT_EQ(added, row.added);
+    }
+    // A refused TLS option ends the preparation there.
+    for (std::size_t i = 0; i < tls.size(); ++i) {
+        SCOPED_TRACE(tls[i].first);
+        TestFtp ftp;
+        ftp.SetSecure(1);
+        CurlInterposer::Reset();
+        CurlInterposer::FailSetopt(tls[i].first, CURLE_UNKNOWN_OPTION);
+        EXPECT_EQ(Outcome([&] { return ftp.Prepare(L""); }), (Codes{2506, 2506}));
+        EXPECT_EQ(ftp.m_error.whatEx(), CURLE_UNKNOWN_OPTION);
+        EXPECT_EQ(CurlInterposer::Setopts().size(), 9 + i);
     }
     TestFtp ftp;
     ftp.SetActivePort(L"192.0.2.1:5000-5010");
@@ -148,8 +127,7 @@ TEST_F(PyFtpTest, RefusedOptions) {
     rktest::WriteFile(local + "/x", "");
     for (const auto& [option, occurrence, op, arg, outcome] : cases) {
         SCOPED_TRACE(testing::Message() << option << " #" << occurrence << " " << arg);
-        TestFtp ftp;
-        Open(ftp);
+        TestFtp ftp = Opened();
         CurlInterposer::Reset();
         CurlInterposer::FailSetopt(option, CURLE_BAD_FUNCTION_ARGUMENT, occurrence);
         EXPECT_EQ(Outcome(ftp, op, arg), outcome);
@@ -160,8 +138,7 @@ TEST_F(PyFtpTest, RefusedOptions) {
 // The command list never stays on the handle after the call, not even after a failure (and
 // the clean-up does not mask the failure's result).
 TEST_F(PyFtpTest, PerCallSourcesAreTakenOffTheHandle) {
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     for (int post : {0, 1}) {
         CurlInterposer::Reset();
         CurlInterposer::FailPerform(CURLE_QUOTE_ERROR);
@@ -190,10 +167,7 @@ TEST_F(PyFtpTest, LoggedInSession) {
     EXPECT_EQ(log.Traces(), (Lines{">CRFTP::GetFile", ">CRFTP::Connect", ">CRFTP::Prepare",
                                    ">CConnection::Prepare", "<CConnection::Prepare",
                                    "<CRFTP::Prepare", "<CRFTP::Connect", "<CRFTP::GetFile"}));
-    char body[64];
-    std::size_t length = 0;
-    ASSERT_EQ(ftp.GetResponse(body, sizeof body, length), 0);
-    EXPECT_EQ(std::string(body, length), "hello, world\n");
+    EXPECT_EQ(ftp.Response(), "hello, world\n");
     log.Clear();
     EXPECT_EQ(ftp.Close() + ftp.Close() + ftp.Validate(), 0);  // twice, and no trace
     EXPECT_EQ(ftp.m_curl, nullptr);
@@ -213,11 +187,24 @@ TEST_F(PyFtpTest, ConnectEmptiesTheBodyAndPostFileAppends) {
     EXPECT_NE(ftp.m_header.find("226"), std::string::npos);  // replies pile up
 }
 
-// Each transfer failure is recorded by every operation it passes through.
+int CollectDebug(void* text, int type, const char* data, std::size_t size) {
+    if (type == CURLINFO_HEADER_OUT) static_cast<std::string*>(text)->append(data, size);
+    return 0;
+}
+
+// Each transfer failure is recorded by every operation it passes through; the host reads the
+// record, the replies and the reply code, and gets libcurl's verbose output.
 TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
     TestFtp ftp(&server, remote + "/missing.txt");
+    std::string sent;
+    ftp.SetDebugCallback(&CollectDebug, &sent);
+    EXPECT_EQ(ftp.GetLastResponseCode(), 0);
     LogCapture log;
     EXPECT_EQ(Outcome(ftp.GetFile(), log), (Codes{2517, 2509, 2517}));
+    EXPECT_EQ(ftp.GetError().whatEx(), CURLE_REMOTE_FILE_NOT_FOUND);
+    EXPECT_EQ(ftp.GetLastResponseCode(), 550);
+    EXPECT_NE(ftp.GetHeaderText().find("550 "), std::string::npos);
+    EXPECT_NE(sent.find("SIZE missing.txt"), std::string::npos);
     EXPECT_EQ(Logged(log, "Extended Error "),
               (Codes{CURLE_REMOTE_FILE_NOT_FOUND, CURLE_REMOTE_FILE_NOT_FOUND}));
     const Lines failures = log.Failures();
@@ -236,27 +223,6 @@ TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
     absent.SetServer(L"127.0.0.1:1");  // nothing listens there
     EXPECT_EQ(absent.GetFile(), 2517);
     EXPECT_EQ(absent.m_error.whatEx(), CURLE_COULDNT_CONNECT);
-}
-
-int CollectDebug(void* text, int type, const char* data, std::size_t size) {
-    if (type == CURLINFO_HEADER_OUT) static_cast<std::string*>(text)->append(data, size);
-    return 0;
-}
-
-// A host reads the record, the replies and the reply code without deriving a class, and
-// gets libcurl's verbose output through its callback.
-TEST_F(PyFtpTest, HostsReadTheRecordTheRepliesAndTheDebugOutput) {
-    CRFTP ftp;
-    ftp.SetServer(server.HostPort().c_str());
-    ftp.SetHREF(rktest::Wide(remote + "/missing.txt").c_str());
-    std::string sent;
-    ftp.SetDebugCallback(&CollectDebug, &sent);
-    EXPECT_EQ(ftp.GetLastResponseCode(), 0);
-    EXPECT_EQ(ftp.GetFile(), 2517);
-    EXPECT_EQ(ftp.GetError().whatEx(), CURLE_REMOTE_FILE_NOT_FOUND);
-    EXPECT_EQ(ftp.GetLastResponseCode(), 550);
-    EXPECT_NE(ftp.GetHeaderText().find("550 "), std::string::npos);
-    EXPECT_NE(sent.find("SIZE missing.txt"), std::string::npos);
 }
 
 // An upload; after it the handle no longer uploads: a command on it only sends the command.

@@ -36,18 +36,9 @@ TEST_F(TreeRemovalTest, WorkedExample) {
     }
 }
 
-TEST_F(TreeRemovalTest, EmptyDirectory) {
-    rktest::MakeDirs(local + "/empty");
-    TestFtp ftp;
-    Open(ftp);
-    ASSERT_EQ(ftp.RemoveDirectoryTree(L"empty"), 0);
-    EXPECT_EQ(Walk(), (Lines{"PWD ", "LIST", "LIST", "LIST", "RMD empty"}));
-}
-
 TEST_F(TreeRemovalTest, HostEnumerationContinuesAfterTheCall) {
     Make(local, {"t1/inner/x", "t2/", "z"});
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     WIN32_FIND_DATAW data;
     ASSERT_EQ(ftp.FindFirstFileW(data), 0);
     ASSERT_EQ(std::wstring(data.cFileName), L"t1");
@@ -72,8 +63,7 @@ TEST_F(TreeRemovalTest, FailuresAndTheirCodes) {
         {L"top", DirLine("deep"), {2518, 2513, 2511, 2511, 2518}, "/top/deep/"},
         {L"top", "total 0\r\n", {2518, 2513, 2518, 2518}, "/"},
     };
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     for (const auto& [path, listing, outcome, stop] : cases) {
         SCOPED_TRACE(stop);
         server.ScriptListing(remote + "/top", listing);
@@ -96,8 +86,7 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
                              "lrwxrwxrwx 1 u g 7 Nov 30  2024 lnk -> ../outside\r\n" +
                              FileLine("f\rDELE ../outside/keep.txt") +
                              FileLine(std::string("lnk\0", 4)));
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     ASSERT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
     EXPECT_FALSE(rktest::Exists(local + "/tree"));
     EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "outside/keep.txt");
@@ -116,29 +105,20 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
     EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "outside/keep.txt");
 }
 
-}  // namespace
-
-namespace {
-
-class TreeLimitsTest : public PyFtpTest {
-protected:
-    Lines Walk() { return Only(server.Commands(), {"PWD ", "CWD", "LIST", "DELE ", "RMD "}); }
-    static std::string Chain(const std::string& name, int levels) {
-        std::string path;
-        for (int i = 0; i < levels; ++i) path += name + "/";
-        return path;
-    }
-};
+std::string Chain(const std::string& name, int levels) {
+    std::string path;
+    for (int i = 0; i < levels; ++i) path += name + "/";
+    return path;
+}
 
 // Paths that name the session's directory, a parent or the root: refused with 2518 and
 // extended code 0 before any command, and everything stays.
-TEST_F(TreeLimitsTest, RefusedPaths) {
+TEST_F(TreeRemovalTest, RefusedPaths) {
     Make(local, {"keep/f"});
     const wchar_t* const refused[] = {L"",      L".",       L"./",        L"/",       L"\\",
                                       L"..",    L"../",     L"//",        L"a/.",     L"a/..",
                                       L"a\\..", L"keep/./", L"keep\\.\\", L"/pub/..", L"../..//"};
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     for (const wchar_t* path : refused) {
         SCOPED_TRACE(std::string(path, TestFtp::End(path)));
         server.ClearCommands();
@@ -154,10 +134,9 @@ TEST_F(TreeLimitsTest, RefusedPaths) {
 
 // A real tree 70 levels deep: the walk enters 64 levels below its path, refuses the 65th
 // and leaves everything from there down, and its neighbour, in place.
-TEST_F(TreeLimitsTest, DeepTreeStopsAt64Levels) {
+TEST_F(TreeRemovalTest, DeepTreeStopsAt64Levels) {
     Make(local, {"deep/" + Chain("d", 70) + "f", "outside/keep"});
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     EXPECT_EQ(ftp.RemoveDirectoryTree(L"deep"), 2518);
     EXPECT_TRUE(rktest::Exists(local + "/deep/" + Chain("d", 65) + "/" + Chain("d", 5) + "f"));
     EXPECT_EQ(rktest::ReadFile(local + "/outside/keep"), "outside/keep");
@@ -169,11 +148,10 @@ TEST_F(TreeLimitsTest, DeepTreeStopsAt64Levels) {
 // Where the directory to return to no longer fits the 260-character saved directory, the walk
 // stops before entering deeper (a cut path would name another directory): the files of the
 // directories it entered go, the rest stays, and no RMD is sent.
-TEST_F(TreeLimitsTest, SavedDirectoryThatDoesNotFitStopsTheWalk) {
+TEST_F(TreeRemovalTest, SavedDirectoryThatDoesNotFitStopsTheWalk) {
     const std::string n(60, 'n');
     Make(local, {"t/" + Chain(n, 4) + "f4", "t/" + Chain(n, 5) + "g", "outside/keep"});
-    TestFtp ftp;
-    Open(ftp);
+    TestFtp ftp = Opened();
     ASSERT_GT(remote.size() + 3 + 4 * 61, 259u);  // the HREF of level 4 does not fit
     ASSERT_LE(remote.size() + 3 + 3 * 61, 259u);
     EXPECT_EQ(ftp.RemoveDirectoryTree(L"t"), 2518);

@@ -1,5 +1,5 @@
-// CRFTP with its protected members opened to the tests, the fixture of the pyftpdlib tests, and
-// helpers shared by the FTP tests.
+// CRFTP with its protected members opened to the tests, the server fixtures and helpers shared
+// by the FTP tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -38,8 +38,7 @@ public:
     using CRFTP::m_urlBuffer;
     using CRFTP::Prepare;
 
-    // A session on the server, standing in href. With RKCURL_TEST_REUSE set, the same tests
-    // run with connection reuse on, to show that it changes none of the outcomes.
+    // A session on the server, standing in href; with RKCURL_TEST_REUSE set, reusing connections.
     explicit TestFtp(const rktest::FtpTestServer* server = nullptr, const std::string& href = "") {
         if (server != nullptr) SetServer(server->HostPort().c_str());
         SetHREF(rktest::Wide(href).c_str());
@@ -49,8 +48,7 @@ public:
     std::string Response() const { return m_response; }
     std::wstring Href() const { return rktest::Wide(m_href); }
 
-    // Command (before and after the request) and GetCurrentDirectoryW in the shape of the
-    // other operations, for tables of cases (PathOp).
+    // Command (before and after the request) and GetCurrentDirectoryW as PathOps.
     int Cmd(const wchar_t* command) { return Command({std::string(command, End(command))}, 0); }
     int PostCmd(const wchar_t* command) { return Command({std::string(command, End(command))}, 1); }
     int Pwd(const wchar_t*) {
@@ -71,8 +69,8 @@ public:
     }
 };
 
-// The numbers of the log's "M|<prefix><n>" records, in order: by default the failure chain
-// ("M|Error Code : <code> -- "), with "Extended Error " the extended codes.
+// The numbers of the log's "M|<prefix><n>" records, in order: by default the failure chain,
+// with "Extended Error " the extended codes.
 inline Codes Logged(const rktest::LogCapture& log, const std::string& prefix = "Error Code : ") {
     Codes codes;
     for (const std::string& line : log.Failures()) {
@@ -81,8 +79,7 @@ inline Codes Logged(const rktest::LogCapture& log, const std::string& prefix = "
     return codes;
 }
 
-// What a call did: its result, then the failure codes it logged, in order. {2511, 2513, 2511}
-// is a call that returned 2511 after logging 2513 and then 2511; {0} one that logged nothing.
+// What a call did: its result, then the failure codes it logged in order ({0}: none).
 inline Codes Outcome(int result, const rktest::LogCapture& log) {
     Codes outcome{result};
     for (int code : Logged(log)) outcome.push_back(code);
@@ -166,6 +163,11 @@ protected:
         ASSERT_EQ(ftp.Connect(), 0);
         server.ClearCommands();
     }
+    TestFtp Opened() {
+        TestFtp ftp;
+        Open(ftp);
+        return ftp;
+    }
 
     rktest::PyFtpServer& server = rktest::SharedPyFtpServer();
     std::string name;
@@ -173,18 +175,21 @@ protected:
     std::string remote;  // the same as an FTP path
 };
 
-// A test in a directory of its own under /pub on the shared vsftpd server, which must start as
-// root (it changes to its own unprivileged user for every session).
+// A test in a directory of its own under /pub on a shared vsftpd, which must start as root (it
+// changes to its own unprivileged user for every session).
 template <class Base = ::testing::Test>
 class VsftpdFixture : public Base {
 protected:
     void SetUp() override {
         if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
-        server = &rktest::SharedVsftpdServer();
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '_');
-        local = server->Pub() + "/" + name;
-        remote = "/pub/" + name;
+        Use(rktest::VsftpdServer::kStandard);
+    }
+    // Moves the test to (its directory on) a variant of the server.
+    void Use(rktest::VsftpdServer::Variant variant) {
+        server = &rktest::SharedVsftpdServer(variant);
+        local =
+            server->Pub() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        remote = "/pub/" + local.substr(local.rfind('/') + 1);
         rktest::MakeDirs(local);
         server->ClearCommands();
     }
