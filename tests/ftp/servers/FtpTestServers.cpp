@@ -19,33 +19,31 @@
 
 namespace rktest {
 
-class ChildProcess {
-public:
-    ChildProcess(const std::vector<std::string>& argv, const std::string& output) {
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        const pid_t parent = ::getpid();
-        m_pid = ::fork();
-        if (m_pid != 0) return;
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test program
-        if (::getppid() != parent) ::_exit(1);
-        const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    ~ChildProcess() {
-        if (m_pid <= 0) return;
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    bool Running() { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& output) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t parent = ::getpid();
+    m_pid = ::fork();
+    if (m_pid != 0) return;
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test program
+    if (::getppid() != parent) ::_exit(1);
+    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+}
 
-private:
-    pid_t m_pid;
-};
+ChildProcess::~ChildProcess() {
+    if (m_pid <= 0) return;
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, nullptr, 0);
+}
+
+bool ChildProcess::Running() {
+    return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0;
+}
 
 namespace {
 
@@ -103,8 +101,7 @@ std::vector<std::string> PyFtpServer::Commands() const {
 void PyFtpServer::Script(const std::string& kind, const std::string& key,
                          const std::string& bytes) {
     std::string name = m_script + "/" + kind;
-    for (unsigned char c : key)
-        name += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+    for (unsigned char c : key) name += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
     WriteFile(name, bytes);
 }
 

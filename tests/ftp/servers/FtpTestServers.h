@@ -9,7 +9,19 @@
 
 namespace rktest {
 
-class ChildProcess;  // killed with its owner, and with the test program if that dies
+// A program run beside the tests, its output in a file: killed with its owner, and with the
+// test program if that dies.
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& argv, const std::string& output);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    bool Running();
+
+private:
+    int m_pid;
+};
 
 class FtpTestServer {
 public:
