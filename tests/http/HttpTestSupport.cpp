@@ -2,38 +2,28 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "CurlInterposer.h"
 
 namespace rktest {
-namespace {
-
-// The plain server starts once for the test program; the TLS one (whose certificate costs an
-// RSA key) on first use, from the test's own thread. Both stop at the program's end.
-class HttpServersEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { Start(false); }
-    void TearDown() override {
-        for (auto& server : servers) server.reset();
-    }
-    void Start(bool tls) {
-        servers[tls].reset(new HttpTestServer(tls));
-        servers[tls]->Start();
-    }
-
-    std::unique_ptr<HttpTestServer> servers[2];
-};
-
-HttpServersEnvironment* const g_servers = static_cast<HttpServersEnvironment*>(
-    ::testing::AddGlobalTestEnvironment(new HttpServersEnvironment));
-
-}  // namespace
 
 HttpTestServer& Server(bool tls) {
-    if (!g_servers->servers[tls]) g_servers->Start(tls);
-    return *g_servers->servers[tls];
+    // Function-local statics, started from the main thread (below, or by a test): a server
+    // dies with the thread that started it.
+    static HttpTestServer plain(false);
+    if (!tls) return plain;
+    static HttpTestServer secure(true);  // its certificate costs an RSA key: only when used
+    return secure;
 }
+
+namespace {
+
+class PlainServerEnvironment : public ::testing::Environment {
+    void SetUp() override { Server(false); }
+};
+const auto* const g_plain = ::testing::AddGlobalTestEnvironment(new PlainServerEnvironment);
+
+}  // namespace
 
 TestHttp ClientFor(const std::wstring& path, bool tls) {
     TestHttp client;
@@ -44,19 +34,6 @@ TestHttp ClientFor(const std::wstring& path, bool tls) {
     // behave the same on a handle that served the previous request.
     if (std::getenv("RKCURL_TEST_REUSE") != nullptr) client.SetReuseConnections(1);
     return client;
-}
-
-std::vector<RecordedRequest> Recorded(bool tls) {
-    return Server(tls).Requests();
-}
-
-std::vector<std::string> Parts(const RecordedRequest& request) {
-    std::vector<std::string> parts;
-    for (const RecordedPart& part : request.parts) {
-        const std::string file = part.fileName.empty() ? "" : "(" + part.fileName + ")";
-        parts.push_back(part.name + file + "=" + part.content);
-    }
-    return parts;
 }
 
 namespace {
@@ -132,7 +109,6 @@ int Operation::Run(TestHttp& client, const TempDir& folder, std::string* body) c
 void HttpServerTest::SetUp() {
     CurlInterposer::Reset();
     Server(false).ClearRequests();
-    if (g_servers->servers[true]) g_servers->servers[true]->ClearRequests();
 }
 
 }  // namespace rktest

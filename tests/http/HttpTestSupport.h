@@ -1,11 +1,10 @@
-// What the HTTP client tests share: the two servers (plain and TLS) started once per test
-// program, a client subclass that opens the protected members, and small helpers.
+// What the HTTP client tests share: the two servers (plain and TLS), a client subclass that
+// opens the protected members, the table of request operations and a fixture.
 #pragma once
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,7 @@ public:
     using CRHTTP::m_curl;
     using CRHTTP::m_error;
     using CRHTTP::m_multiPartFields;
-    using CRHTTP::m_postedFileSize;
-    using CRHTTP::m_postFields;
     using CRHTTP::m_response;
-    using CRHTTP::m_soapHeader;
     using CRHTTP::m_soapPostData;
     using CRHTTP::m_writeCallback;
 };
@@ -33,17 +29,16 @@ using oru::shared::error::RKERR_FILE_OPEN;
 using oru::shared::error::RKERR_PERFORM;
 using oru::shared::error::RKERR_SET_OPTION;
 
-// The plain or the TLS server, started by the test program's environment.
+// The plain or the TLS server, each started on first use and stopped when the program ends.
 HttpTestServer& Server(bool tls = false);
 
 // A client aimed at path on the plain server, or on the TLS one with tls set.
 TestHttp ClientFor(const std::wstring& path, bool tls = false);
 
-// The requests recorded since the fixture started.
-std::vector<RecordedRequest> Recorded(bool tls = false);
-
-// The parts of a multipart request as "name=content", file parts as "name(file name)=content".
-std::vector<std::string> Parts(const RecordedRequest& request);
+// The requests recorded since the fixture started (or the server's last ClearRequests).
+inline std::vector<RecordedRequest> Recorded(bool tls = false) {
+    return Server(tls).Requests();
+}
 
 // A write function that takes every byte.
 inline size_t Sink(char*, size_t size, size_t count, void*) {
@@ -68,7 +63,8 @@ struct Operation {
 };
 extern const std::vector<Operation> kOperations;
 
-// Fixture for tests that talk to the servers: the interposer and both records start empty.
+// Fixture for tests that talk to the servers: the interposer and the plain server's record
+// start empty.
 class HttpServerTest : public ::testing::Test {
 protected:
     void SetUp() override;

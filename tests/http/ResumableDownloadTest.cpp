@@ -52,8 +52,6 @@ TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFile) {
          CURLE_BAD_DOWNLOAD_RESUME, kBody, "bytes=1000-"},
         {"resumed, range ignored", L"/whole/1000", &kPart, 1, RKERR_PERFORM, CURLE_RANGE_ERROR,
          kPart, "bytes=300-"},
-        {"resumed, range ignored, complete already", L"/whole/1000", &kBody, 1, RKERR_PERFORM,
-         CURLE_RANGE_ERROR, kBody, "bytes=1000-"},
         {"resumed, 404 leaves the part", L"/status/404", &kPart, 1, RKERR_PERFORM,
          CURLE_HTTP_RETURNED_ERROR, kPart, "bytes=300-"},
     };
@@ -75,7 +73,7 @@ TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFile) {
 
         const RecordedRequest request = Recorded().at(0);
         EXPECT_EQ(request.method, "GET");
-        EXPECT_EQ(request.Header("Range"), c.range);
+        EXPECT_EQ(request.Header("range"), c.range);
         // After the shared options only the writer and, for a range, the offset: no form.
         std::vector<int> own = {CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA};
         if (*c.range != '\0') own.push_back(CURLOPT_RESUME_FROM_LARGE);
@@ -89,7 +87,6 @@ TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFile) {
         }
         EXPECT_EQ(client.m_multiPartFields.size(), 1u);
         EXPECT_EQ(client.m_writeCallback, &Sink);
-        EXPECT_TRUE(client.m_response.empty());
     }
 }
 
@@ -105,8 +102,7 @@ TEST_F(ResumableDownloadTest, AnUnusableLocalPathFailsBeforeTheRequest) {
             EXPECT_EQ(client.m_curl, nullptr);
         }
     }
-    TestHttp client = ClientFor(L"/bytes/10");
-    EXPECT_EQ(client.GetFileTo(nullptr, 0), RKERR_FILE_OPEN);
+    EXPECT_EQ(ClientFor(L"/bytes/10").GetFileTo(nullptr, 0), RKERR_FILE_OPEN);
     EXPECT_TRUE(Recorded().empty());
 }
 
