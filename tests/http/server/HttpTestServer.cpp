@@ -13,12 +13,9 @@ namespace {
 std::string PercentDecoded(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%') {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
+        const bool escape = text[i] == '%';
+        out += escape ? static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : text[i];
+        i += escape ? 2 : 0;
     }
     return out;
 }

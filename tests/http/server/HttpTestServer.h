@@ -34,6 +34,10 @@ public:
     int Port() const { return m_port; }
     // "127.0.0.1:<port>", the text a client takes as its server.
     std::wstring Host() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
+    // "http://127.0.0.1:<port>", or https.
+    std::string Origin() const {
+        return (m_tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_port);
+    }
     // The PEM certificate of the HTTPS server (its own CA); "" for plain HTTP.
     std::string CertificatePath() const { return m_tls ? m_dir.Path("cert.pem") : ""; }
 

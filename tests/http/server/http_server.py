@@ -1,16 +1,14 @@
 #!/usr/bin/python3
 """HTTP or HTTPS server for the client tests, on 127.0.0.1 and a free port (its first output line).
 
-One named handler per behaviour, each answering GET and POST alike:
-  /page          200, "page body"
-  /status/N      status N with the body "status N"
-  /gzip          200, the gzip-encoded text "decoded by the client" (Content-Encoding: gzip)
+Each path answers GET and POST alike:
+  /page          200, "page body"                /status/N    status N, "status N"
+  /gzip          200, "decoded by the client", gzip-encoded (Content-Encoding: gzip)
   /bytes/N       200, N bytes of 'a'..'z' repeated; "Range: bytes=FIRST-" gets 206 and the
                  rest, or 416 from the end on
   /whole/N       the same bytes, always 200 and chunked: a server that knows nothing of ranges
   /trickle/N     200, N bytes sent one a second (chunked)
-  /goto?url=U    302 to U
-  /chain/N       302 to /chain/N-1; /chain/0 answers 200, "end of chain"; /loop 302 to itself
+  /goto?url=U    302 to U                        /chain/N     302 to /chain/N-1, then 200
   /getonly       200, "get only" to GET; 501 to any other method
   anything else  200, "ok"
 A request for a proxy (the whole URL as its target) is served as this server's own.
@@ -121,9 +119,8 @@ class Handler(BaseHTTPRequestHandler):
             self.reply(302, b"moved", [("Location", parse_qs(url.query)["url"][0])])
         elif path == "/chain/0":
             self.reply(200, b"end of chain")
-        elif path == "/loop" or path.startswith("/chain/"):
-            target = path if path == "/loop" else "/chain/%d" % (number - 1)
-            self.reply(302, b"moved", [("Location", target)])
+        elif path.startswith("/chain/"):
+            self.reply(302, b"moved", [("Location", "/chain/%d" % (number - 1))])
         elif path == "/getonly":
             get = self.command == "GET"
             self.reply(200 if get else 501, b"get only" if get else b"not implemented")
