@@ -1,14 +1,16 @@
-// What the HTTP client tests share: the two servers (plain and TLS), a client subclass that
-// opens the protected members, the table of request operations and a fixture.
+// What the HTTP client tests share: the test server (http_server.py, whose header lists what each
+// path answers) run as a child process, plain and TLS; a client subclass that opens the
+// protected members; the table of request operations and a fixture.
 #pragma once
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "HttpTestServer.h"
+#include "FtpTestServers.h"
 #include "RKCurl/RKCurl.h"
 #include "TestFiles.h"
 
@@ -28,6 +30,49 @@ using oru::shared::error::RKERR_ABORTED;
 using oru::shared::error::RKERR_FILE_OPEN;
 using oru::shared::error::RKERR_PERFORM;
 using oru::shared::error::RKERR_SET_OPTION;
+
+// A request the server received.
+struct RecordedRequest {
+    std::string method;
+    std::string path;  // the request target: the whole URL when sent to a proxy
+    std::string body;
+    std::string headers;             // "name: value" lines, names in lower case
+    std::vector<std::string> parts;  // "name=content", file parts "name(file name)=content"
+
+    // The values of the named header (name in lower case) joined by ", ", or "".
+    std::string Header(const std::string& name) const;
+};
+
+// The bytes that /bytes/<n> serves: n bytes of 'a'..'z' repeated.
+std::string PatternBytes(std::size_t n);
+
+// The server on 127.0.0.1 and an ephemeral port; with tls, HTTPS with a self-signed certificate
+// for 127.0.0.1 made at start-up and removed with the server.
+class HttpTestServer {
+public:
+    explicit HttpTestServer(bool tls);
+
+    int Port() const { return m_port; }
+    // "127.0.0.1:<port>", the text a client takes as its server.
+    std::wstring Host() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
+    // "http://127.0.0.1:<port>", or https.
+    std::string Origin() const {
+        return (m_tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_port);
+    }
+    // The PEM certificate of the HTTPS server (its own CA); "" for plain HTTP.
+    std::string CertificatePath() const { return m_tls ? m_dir.Path("cert.pem") : ""; }
+
+    // The requests received since the last ClearRequests, in order.
+    std::vector<RecordedRequest> Requests() const;
+    void ClearRequests();
+
+private:
+    bool m_tls;
+    int m_port = 0;
+    std::size_t m_seen = 0;  // bytes of the record file already cleared
+    TempDir m_dir;
+    std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
+};
 
 // The plain or the TLS server, each started on first use and stopped when the program ends.
 HttpTestServer& Server(bool tls = false);
