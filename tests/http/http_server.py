@@ -82,11 +82,12 @@ class Handler(BaseHTTPRequestHandler):
 
     def record(self, body):
         headers = "\n".join("%s: %s" % (k.lower(), v) for k, v in self.headers.items())
-        fields = [self.command.encode(), self.path.encode(), body, headers.encode("latin-1")]
+        fields = [s.encode("latin-1") for s in (self.command, self.path)] + [body]
+        fields += [headers.encode("latin-1")]
         fields += parts(self.headers.get("Content-Type", ""), body)
+        line = b"\t".join(quote_from_bytes(f, safe="").encode() for f in fields) + b"\n"
         with LOCK, open(sys.argv[1], "ab") as records:
-            records.write(b"\t".join(quote_from_bytes(f, safe="").encode() for f in fields))
-            records.write(b"\n")
+            records.write(line)
 
     def serve(self, body):
         self.record(body)
