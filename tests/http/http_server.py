@@ -28,14 +28,11 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, quote_from_bytes, urlsplit
 
-PATTERN = b"abcdefghijklmnopqrstuvwxyz" * 2600
 LOCK = threading.Lock()
 
 
-def pattern(first, end, step=65536):
-    """The pattern's bytes first..end-1 in chunks of at most step."""
-    for offset in range(first, end, step):
-        yield PATTERN[offset % 26:offset % 26 + min(step, end - offset)]
+def pattern(n):
+    return (b"abcdefghijklmnopqrstuvwxyz" * (n // 26 + 1))[:n]
 
 
 def parts(content_type, body):
@@ -71,11 +68,11 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
-    def chunked(self, chunks, delay=0):
+    def chunked(self, body, size, delay=0):
         self.send_response(200)
         self.send_header("Transfer-Encoding", "chunked")
         self.end_headers()
-        for chunk in chunks:
+        for chunk in (body[i:i + size] for i in range(0, len(body), size)):
             time.sleep(delay)
             self.wfile.write(b"%x\r\n%s\r\n" % (len(chunk), chunk))
         self.wfile.write(b"0\r\n\r\n")
@@ -102,20 +99,17 @@ class Handler(BaseHTTPRequestHandler):
         elif path.startswith("/bytes/"):
             first = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
             first = int(first.group(1)) if first else None
-            if first is not None and first >= number:
+            if first is None:
+                self.reply(200, pattern(number))
+            elif first >= number:
                 self.reply(416, b"", [("Content-Range", "bytes */%d" % number)])
-                return
-            self.send_response(200 if first is None else 206)
-            if first is not None:
-                self.send_header("Content-Range", "bytes %d-%d/%d" % (first, number - 1, number))
-            self.send_header("Content-Length", str(number - (first or 0)))
-            self.end_headers()
-            for chunk in pattern(first or 0, number):
-                self.wfile.write(chunk)
+            else:
+                ranged = [("Content-Range", "bytes %d-%d/%d" % (first, number - 1, number))]
+                self.reply(206, pattern(number)[first:], ranged)
         elif path.startswith("/whole/"):
-            self.chunked(pattern(0, number))
+            self.chunked(pattern(number), 65536)
         elif path.startswith("/trickle/"):
-            self.chunked(pattern(0, number, 1), delay=1)
+            self.chunked(pattern(number), 1, delay=1)
         elif path == "/goto":
             self.reply(302, b"moved", [("Location", parse_qs(url.query)["url"][0])])
         elif path == "/chain/0":
