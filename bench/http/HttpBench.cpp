@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "HttpTestServer.h"
+#include "BenchServer.h"
 #include "RKCurl/RKCurl.h"
 #include "ResidentSet.h"
 
@@ -188,8 +188,7 @@ int main(int argc, char** argv) {
     const std::size_t upload = (std::size_t(256) << 20) / divisor;
 
     WarmMemory(std::size_t(6) << 30);
-    rktest::HttpTestServer server(false);
-    server.Start();
+    BenchServer server;
     g_host = server.Host();
     g_url = "http://127.0.0.1:" + std::to_string(server.Port());
     const std::string bytes = "/bytes/" + std::to_string(download);
@@ -199,7 +198,7 @@ int main(int argc, char** argv) {
     const std::string uploadFile = std::string(folder) + "/upload.bin";
     {
         std::ofstream out(uploadFile, std::ios::binary);
-        const std::string chunk = rktest::PatternBytes(1 << 20);
+        const std::string chunk(1 << 20, 'u');
         for (std::size_t done = 0; done < upload; done += chunk.size()) {
             out.write(chunk.data(),
                       static_cast<std::streamsize>(std::min(chunk.size(), upload - done)));

@@ -64,21 +64,18 @@ TEST_F(DownloadTest, WithoutAPathTheCallersFunctionServesOneTransferThenTheRespo
     EXPECT_EQ(client.m_writeCallback, &Collect);  // refused, it stays for the next transfer
 }
 
-TEST_F(DownloadTest, AMissingFolderIsAnOpenFailureAndDropsAStoredCallback) {
-    TestHttp client = ClientFor(L"/page");
-    client.SetWriteCallbackFunc(&Sink);
-    const std::wstring path = folder.WidePath("missing/out.bin");
-    EXPECT_EQ(client.GetFile(path.c_str()), RKERR_FILE_OPEN);
-    EXPECT_EQ(client.m_error.whatEx(), 0);
-    EXPECT_EQ(client.m_writeCallback, nullptr);
-    std::uint64_t size = 3;
-    EXPECT_EQ(client.GetBulkFile(path.c_str(), size), RKERR_FILE_OPEN);
-    EXPECT_EQ(size, 3u);
-    EXPECT_TRUE(Recorded().empty());  // nothing was sent
-}
-
 TEST_F(DownloadTest, FailedTransfers) {
     TestHttp client = ClientFor(L"/bytes/200000");
+    client.SetWriteCallbackFunc(&Sink);
+    const std::wstring missing = folder.WidePath("missing/out.bin");  // nothing is sent
+    EXPECT_EQ(client.GetFile(missing.c_str()), RKERR_FILE_OPEN);
+    EXPECT_EQ(client.m_error.whatEx(), 0);
+    EXPECT_EQ(client.m_writeCallback, nullptr);  // dropped all the same
+    std::uint64_t size = 3;
+    EXPECT_EQ(client.GetBulkFile(missing.c_str(), size), RKERR_FILE_OPEN);
+    EXPECT_EQ(size, 3u);
+    EXPECT_TRUE(Recorded().empty());
+
     EXPECT_EQ(client.GetFile(L"/dev/full"), RKERR_PERFORM);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_WRITE_ERROR);
 
@@ -99,7 +96,7 @@ TEST_F(DownloadTest, FailedTransfers) {
 
     client.SetHREF(L"/bytes/4000000");  // a stop counts what reached the file
     client.SetProgressCallback(&StopOnceDataArrived);
-    std::uint64_t size = 10;
+    size = 10;
     WriteFile(folder.Path("part"), "0123456789");
     EXPECT_EQ(client.GetBulkFile(folder.WidePath("part").c_str(), size), RKERR_PERFORM);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_ABORTED_BY_CALLBACK);

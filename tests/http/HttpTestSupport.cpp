@@ -1,39 +1,101 @@
 #include "HttpTestSupport.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
 
 #include "CurlInterposer.h"
 
 namespace rktest {
 namespace {
 
-// The plain server starts once for the test program; the TLS one (whose certificate costs an
-// RSA key) on first use, from the test's own thread. Both stop at the program's end.
-class HttpServersEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { Start(false); }
-    void TearDown() override {
-        for (auto& server : servers) server.reset();
+std::string PercentDecoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool escape = text[i] == '%';
+        out += escape ? static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : text[i];
+        i += escape ? 2 : 0;
     }
-    void Start(bool tls) {
-        servers[tls].reset(new HttpTestServer(tls));
-        servers[tls]->Start();
-    }
-
-    std::unique_ptr<HttpTestServer> servers[2];
-};
-
-HttpServersEnvironment* const g_servers = static_cast<HttpServersEnvironment*>(
-    ::testing::AddGlobalTestEnvironment(new HttpServersEnvironment));
+    return out;
+}
 
 }  // namespace
 
-HttpTestServer& Server(bool tls) {
-    if (!g_servers->servers[tls]) g_servers->Start(tls);
-    return *g_servers->servers[tls];
+std::string PatternBytes(std::size_t n) {
+    std::string bytes(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>('a' + i % 26);
+    return bytes;
 }
+
+std::string RecordedRequest::Header(const std::string& name) const {
+    std::istringstream lines(headers);
+    std::string values;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(name + ": ", 0) != 0) continue;
+        values += (values.empty() ? "" : ", ") + line.substr(name.size() + 2);
+    }
+    return values;
+}
+
+HttpTestServer::HttpTestServer(bool tls) : m_tls(tls) {
+    std::vector<std::string> argv = {"/usr/bin/python3", RKCURL_HTTP_SERVER_SCRIPT,
+                                     m_dir.Path("records")};
+    if (tls) {
+        MakeCertificate(m_dir.Path(), "127.0.0.1");
+        argv.insert(argv.end(), {m_dir.Path("cert.pem"), m_dir.Path("key.pem")});
+    }
+    WriteFile(m_dir.Path("records"), "");
+    const std::string output = m_dir.Path("server.out");
+    m_process.reset(new ChildProcess(argv, output));
+    for (int i = 0; i < 400 && ReadFile(output).find('\n') == std::string::npos; ++i) {
+        if (!m_process->Running()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    m_port = std::atoi(ReadFile(output).c_str());
+    if (m_port <= 0) throw std::runtime_error("test HTTP server: " + ReadFile(output));
+}
+
+std::vector<RecordedRequest> HttpTestServer::Requests() const {
+    std::istringstream lines(ReadFile(m_dir.Path("records")).substr(m_seen));
+    std::vector<RecordedRequest> requests;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::vector<std::string> decoded;
+        for (std::string field; std::getline(fields, field, '\t');) {
+            decoded.push_back(PercentDecoded(field));
+        }
+        decoded.resize(std::max<std::size_t>(decoded.size(), 4));
+        requests.push_back({decoded[0], decoded[1], decoded[2], decoded[3],
+                            std::vector<std::string>(decoded.begin() + 4, decoded.end())});
+    }
+    return requests;
+}
+
+void HttpTestServer::ClearRequests() {
+    m_seen = ReadFile(m_dir.Path("records")).size();
+}
+
+HttpTestServer& Server(bool tls) {
+    // Function-local statics, started from the main thread (below, or by a test): a server
+    // dies with the thread that started it.
+    static HttpTestServer plain(false);
+    if (!tls) return plain;
+    static HttpTestServer secure(true);  // its certificate costs an RSA key: only when used
+    return secure;
+}
+
+namespace {
+
+class PlainServerEnvironment : public ::testing::Environment {
+    void SetUp() override { Server(false); }
+};
+const auto* const g_plain = ::testing::AddGlobalTestEnvironment(new PlainServerEnvironment);
+
+}  // namespace
 
 TestHttp ClientFor(const std::wstring& path, bool tls) {
     TestHttp client;
@@ -46,19 +108,6 @@ TestHttp ClientFor(const std::wstring& path, bool tls) {
     return client;
 }
 
-std::vector<RecordedRequest> Recorded(bool tls) {
-    return Server(tls).Requests();
-}
-
-std::vector<std::string> Parts(const RecordedRequest& request) {
-    std::vector<std::string> parts;
-    for (const RecordedPart& part : request.parts) {
-        const std::string file = part.fileName.empty() ? "" : "(" + part.fileName + ")";
-        parts.push_back(part.name + file + "=" + part.content);
-    }
-    return parts;
-}
-
 namespace {
 
 const std::vector<int> kPage = {CURLOPT_HTTPPOST, CURLOPT_ACCEPT_ENCODING, CURLOPT_USERAGENT,
@@ -67,34 +116,23 @@ const std::vector<int> kDownload = {CURLOPT_HTTPPOST, CURLOPT_WRITEFUNCTION, CUR
 const std::vector<int> kSoap = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_POST,
                                 CURLOPT_POSTFIELDS,     CURLOPT_USERAGENT,      CURLOPT_HTTPHEADER,
                                 CURLOPT_FOLLOWLOCATION};
-const std::string kBufferPart = "file_buffer(file_buffer)=" + std::string("d\0\xFF", 3);
-const std::vector<std::string> kFormParts = {"submit=send", "k=v"};
+const std::vector<int> kPost = {CURLOPT_HTTPPOST};
+const std::vector<std::string> kForm = {"submit=send", "k=v"};
+const std::vector<std::string> kBufferForm = {
+    "file_buffer(file_buffer)=" + std::string("d\0\xFF", 3), "submit=send", "k=v"};
+const std::vector<std::string> kFileForm = {"FileField(upload)=u", "submit=send", "k=v"};
 
 }  // namespace
 
 // name, trace name, options, parts, page headers, consumes fields, a refused form fails, plain
 const std::vector<Operation> kOperations = {
-    {"GetPage", "GetPage", kPage, kFormParts, true, false, false, true},
+    {"GetPage", "GetPage", kPage, kForm, true, false, false, true},
     {"GetSOAPPage", "GetSOAPPage", kSoap, {}, true, false, false, false},
-    {"GetFile", "GetFile", kDownload, kFormParts, false, false, false, true},
-    {"GetBulkFile", "GetBulkFile", kDownload, kFormParts, false, false, false, true},
-    {"GetBuffer", "GetBuffer", kDownload, kFormParts, false, true, false, true},
-    {"PostBuffer",
-     "PostBuffer",
-     {CURLOPT_HTTPPOST},
-     {kBufferPart, "submit=send", "k=v"},
-     false,
-     true,
-     true,
-     false},
-    {"PostFile",
-     "PostPage",
-     kPage,
-     {"FileField(upload)=u", "submit=send", "k=v"},
-     true,
-     true,
-     true,
-     false},
+    {"GetFile", "GetFile", kDownload, kForm, false, false, false, true},
+    {"GetBulkFile", "GetBulkFile", kDownload, kForm, false, false, false, true},
+    {"GetBuffer", "GetBuffer", kDownload, kForm, false, true, false, true},
+    {"PostBuffer", "PostBuffer", kPost, kBufferForm, false, true, true, false},
+    {"PostFile", "PostPage", kPage, kFileForm, true, true, true, false},
 };
 
 int Operation::Run(TestHttp& client, const TempDir& folder, std::string* body) const {
@@ -132,7 +170,6 @@ int Operation::Run(TestHttp& client, const TempDir& folder, std::string* body) c
 void HttpServerTest::SetUp() {
     CurlInterposer::Reset();
     Server(false).ClearRequests();
-    if (g_servers->servers[true]) g_servers->servers[true]->ClearRequests();
 }
 
 }  // namespace rktest

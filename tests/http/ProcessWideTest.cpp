@@ -16,80 +16,79 @@
 
 namespace {
 
+using oru::shared::error::RKERR_GLOBAL_INIT;
+using oru::shared::error::RKERR_PERFORM;
 using rktest::ClientFor;
-using rktest::CurlInterposer;
 
 constexpr int kThreads = 6;
-constexpr int kRoundsPerThread = 8;
 
-// Runs work(thread index) on kThreads threads at once and waits for all of them.
+// Runs work(thread index) rounds times on each of kThreads threads at once; the count of wrong
+// outcomes it reported.
 template <typename Work>
-void OnThreads(Work work) {
+int WrongOnThreads(int rounds, Work work) {
+    std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < rounds; ++round) wrong += work(t) ? 0 : 1;
+        });
+    }
     for (std::thread& thread : threads) thread.join();
+    return wrong.load();
 }
 
 TEST(ProcessWide, InitFailureIsReportedOnceWhileOtherThreadsFail) {
-    CurlInterposer::Reset();
-    CurlInterposer::FailGlobalInit(CURLE_FAILED_INIT);
+    rktest::CurlInterposer::FailGlobalInit(CURLE_FAILED_INIT);
     std::atomic<int> records{0};
     LOGGER::CRKLog::SetSink([&records](const LOGGER::LogRecord&) { ++records; });
-
     std::atomic<int> initFailures{0};
-    std::atomic<int> otherCodes{0};
-    OnThreads([&](int) {
-        for (int round = 0; round < kRoundsPerThread; ++round) {
-            TestHttp client = ClientFor(L"/status/500");
-            const int code = client.GetPage();
-            if (code == oru::shared::error::RKERR_GLOBAL_INIT) {
-                ++initFailures;
-            } else if (code != oru::shared::error::RKERR_PERFORM) {
-                ++otherCodes;
-            }
-        }
+    const int wrong = WrongOnThreads(8, [&](int) {
+        const int code = ClientFor(L"/status/500").GetPage();
+        initFailures += code == RKERR_GLOBAL_INIT ? 1 : 0;
+        return code == RKERR_GLOBAL_INIT || code == RKERR_PERFORM;
     });
     LOGGER::CRKLog::SetSink(nullptr);
+    EXPECT_EQ(wrong, 0);
     EXPECT_EQ(initFailures.load(), 1);
-    EXPECT_EQ(otherCodes.load(), 0);
-    EXPECT_GT(records.load(), kThreads * kRoundsPerThread);
+    EXPECT_GT(records.load(), kThreads * 8);
 }
 
 // Each sink misbehaves in its own way on every record; the operations report exactly what they
 // report with no sink, on every thread.
 TEST(ProcessWide, HostileSinksChangeNothingAnOperationDoes) {
-    const std::vector<LOGGER::Sink> sinks = {
-        [](const LOGGER::LogRecord&) { throw std::runtime_error("sink failed"); },
-        [](const LOGGER::LogRecord& record) {
-            if (record.kind == LOGGER::LogKind::Exit) throw 42;  // from a destructor's record
-        },
-        [](const LOGGER::LogRecord& record) {
-            LOGGER::g_RKLog.WriteLog(record.text.c_str(), LOGGER::SEV_INFO, "sink", 1, nullptr);
-            LOGGER::g_RKLog.Log(L"%s", L"from the sink");
-            LOGGER::CRKFuncLog nested(LOGGER::g_RKLog, "nested", nullptr);
-        },
-        [](const LOGGER::LogRecord& record) {
-            // Replacing the sink from inside it, then putting a plain one back.
-            LOGGER::CRKLog::SetSink([](const LOGGER::LogRecord&) {});
-            if (record.kind == LOGGER::LogKind::Enter) throw std::bad_alloc();
-        },
+    const struct {
+        const char* what;
+        LOGGER::Sink sink;
+    } sinks[] = {
+        {"throws", [](const LOGGER::LogRecord&) { throw std::runtime_error("sink failed"); }},
+        {"throws a non-exception from a destructor's record",
+         [](const LOGGER::LogRecord& record) {
+             if (record.kind == LOGGER::LogKind::Exit) throw 42;
+         }},
+        {"logs from inside",
+         [](const LOGGER::LogRecord& record) {
+             LOGGER::g_RKLog.WriteLog(record.text.c_str(), LOGGER::SEV_INFO, "sink", 1, nullptr);
+             LOGGER::g_RKLog.Log(L"%s", L"from the sink");
+             LOGGER::CRKFuncLog nested(LOGGER::g_RKLog, "nested", nullptr);
+         }},
+        {"replaces itself, then throws bad_alloc",
+         [](const LOGGER::LogRecord& record) {
+             LOGGER::CRKLog::SetSink([](const LOGGER::LogRecord&) {});
+             if (record.kind == LOGGER::LogKind::Enter) throw std::bad_alloc();
+         }},
     };
-    for (std::size_t s = 0; s < sinks.size(); ++s) {
-        SCOPED_TRACE(s);
-        LOGGER::CRKLog::SetSink(sinks[s]);
-        std::atomic<int> wrong{0};
-        OnThreads([&](int t) {
-            for (int round = 0; round < 3; ++round) {
-                TestHttp ok = ClientFor(L"/page");
-                TestHttp failing = ClientFor(L"/status/404");
-                if (ok.GetPage() != 0 || ok.m_response != "page body") ++wrong;
-                if (failing.GetPage() != oru::shared::error::RKERR_PERFORM) ++wrong;
-                if (failing.m_error.whatEx() != CURLE_HTTP_RETURNED_ERROR) ++wrong;
-                (void)t;
-            }
-        });
+    for (const auto& s : sinks) {
+        SCOPED_TRACE(s.what);
+        LOGGER::CRKLog::SetSink(s.sink);
+        const auto pageAndFailure = [](int) {
+            TestHttp ok = ClientFor(L"/page");
+            TestHttp failing = ClientFor(L"/status/404");
+            return ok.GetPage() == 0 && ok.m_response == "page body" &&
+                   failing.GetPage() == RKERR_PERFORM &&
+                   failing.m_error.whatEx() == CURLE_HTTP_RETURNED_ERROR;
+        };
+        EXPECT_EQ(WrongOnThreads(3, pageAndFailure), 0);
         LOGGER::CRKLog::SetSink(nullptr);
-        EXPECT_EQ(wrong.load(), 0);
     }
 }
 
@@ -98,17 +97,13 @@ TEST(ProcessWide, CopiesWithReusedConnectionsRunOnSeveralThreads) {
     TestHttp original = ClientFor(L"/page");
     original.SetReuseConnections(1);
     ASSERT_EQ(original.GetPage(), 0);  // makes the cache that the copies take over
-
     std::vector<TestHttp> copies(kThreads, original);
-    std::atomic<int> wrong{0};
-    OnThreads([&](int t) {
+    const auto page = [&copies](int t) {
         TestHttp& copy = copies[static_cast<std::size_t>(t)];
-        for (int round = 0; round < kRoundsPerThread; ++round) {
-            copy.ClearResponse();
-            if (copy.GetPage() != 0 || copy.m_response != "page body") ++wrong;
-        }
-    });
-    EXPECT_EQ(wrong.load(), 0);
+        copy.ClearResponse();
+        return copy.GetPage() == 0 && copy.m_response == "page body";
+    };
+    EXPECT_EQ(WrongOnThreads(8, page), 0);
 }
 
 }  // namespace

@@ -55,9 +55,9 @@ TEST_F(RequestSequenceTest, EachOperationOnTheWireAndInItsOptions) {
 
             const RecordedRequest request = Recorded(tls).at(0);
             EXPECT_EQ(request.method, "POST");
-            EXPECT_EQ(Parts(request), op.parts);
-            EXPECT_EQ(request.Header("User-Agent"), op.pageHeaders ? kUserAgent : "");
-            EXPECT_EQ(request.Header("Connection"), op.pageHeaders ? "Keep-Alive" : "");
+            EXPECT_EQ(request.parts, op.parts);
+            EXPECT_EQ(request.Header("user-agent"), op.pageHeaders ? kUserAgent : "");
+            EXPECT_EQ(request.Header("connection"), op.pageHeaders ? "Keep-Alive" : "");
             EXPECT_EQ(client.m_multiPartFields.size(), op.consumesFields ? 0u : 1u);
             EXPECT_EQ(client.m_writeCallback, Writes(op) ? nullptr : &Sink);
         }
