@@ -80,6 +80,13 @@ mode_t CurrentUmask() {
     std::fclose(status);
     return mask;
 }
+
+// The umask an UmaskSnapshot of this thread holds; -1 while none lives.
+thread_local int t_umaskSnapshot = -1;
+
+mode_t NewFileUmask() {
+    return t_umaskSnapshot >= 0 ? static_cast<mode_t>(t_umaskSnapshot) : CurrentUmask();
+}
 #endif
 
 }  // namespace
@@ -104,8 +111,24 @@ void TakeModeOf(std::FILE* file, const std::wstring& target) {
 #else
     struct stat info {};
     const bool replaces = ::stat(Narrow(target).c_str(), &info) == 0 && S_ISREG(info.st_mode);
-    const mode_t mode = replaces ? info.st_mode & 07777 : 0666 & ~CurrentUmask();
+    const mode_t mode = replaces ? info.st_mode & 07777 : 0666 & ~NewFileUmask();
     (void)::fchmod(::fileno(file), mode);
+#endif
+}
+
+UmaskSnapshot::UmaskSnapshot() {
+#if !defined(_WIN32)
+    if (t_umaskSnapshot >= 0) return;
+    t_umaskSnapshot = static_cast<int>(CurrentUmask());
+    m_taken = true;
+#else
+    (void)m_taken;
+#endif
+}
+
+UmaskSnapshot::~UmaskSnapshot() {
+#if !defined(_WIN32)
+    if (m_taken) t_umaskSnapshot = -1;
 #endif
 }
 

@@ -20,6 +20,19 @@ std::FILE* CreateFileBeside(const std::wstring& target, std::wstring& created);
 // private. Nothing on Windows, where the file already has the default attributes.
 void TakeModeOf(std::FILE* file, const std::wstring& target);
 
+// While one lives, TakeModeOf on this thread uses the umask read when it was made instead of
+// reading it for each file: for a run of many downloads (a tree). Nested ones keep the first.
+class UmaskSnapshot {
+public:
+    UmaskSnapshot();
+    ~UmaskSnapshot();
+    UmaskSnapshot(const UmaskSnapshot&) = delete;
+    UmaskSnapshot& operator=(const UmaskSnapshot&) = delete;
+
+private:
+    bool m_taken = false;
+};
+
 // Moves from over to in one step, replacing a file that to names. True on success.
 bool MoveOver(const std::wstring& from, const std::wstring& to);
 

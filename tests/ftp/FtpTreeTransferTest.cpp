@@ -167,10 +167,12 @@ TEST_F(TreeTransferTest, TimesKept) {
     TestFtp ftp = Session();
     ASSERT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("down").c_str()), 0);
     EXPECT_EQ(Mtime(target.Path("down/old")), 1500000000);
-    rktest::WriteFile(target.Path("down/old"), "newer");
     Mtime(target.Path("down/old"), 1600000000);
+    Make(target.Path("down"), {"new"});  // its STOR carries the MFMT of old
+    Mtime(target.Path("down/new"), 1650000000);
     ASSERT_EQ(ftp.PutDirectoryTree(target.WidePath("down").c_str(), L"up"), 0);
     EXPECT_EQ(Mtime(local + "/up/old"), 1600000000);
+    EXPECT_EQ(Mtime(local + "/up/new"), 1650000000);
     ftp.SetTreeKeepTimes(0);
     ASSERT_EQ(ftp.GetDirectoryTree(L"", target.WidePath("plain").c_str()), 0);
     EXPECT_GT(Mtime(target.Path("plain/old")), 1600000000);

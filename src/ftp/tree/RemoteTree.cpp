@@ -62,9 +62,11 @@ public:
     // A listing with command (MLSD, "LIST -a") into the session's body.
     TreeRequest(CRFTP& session, const char* command)
         : Request(session, TransferShape(nullptr)), m_command(command) {}
-    // The commands, in the HREF's directory, with no transfer; their replies in the header.
-    TreeRequest(CRFTP& session, const std::vector<std::string>& commands)
-        : Request(session, TransferShape(nullptr)), m_commands(&commands) {}
+    // The commands with no transfer, their replies in the header: sent first (CURLOPT_QUOTE),
+    // or once the connection is in the HREF's directory (CURLOPT_PREQUOTE), when their replies
+    // must be the last ones.
+    TreeRequest(CRFTP& session, const std::vector<std::string>& commands, CURLoption option)
+        : Request(session, TransferShape(nullptr)), m_commands(&commands), m_option(option) {}
 
     // libcurl's result of the transfer (CURLE_FAILED_INIT when it never ran) and the server's
     // last reply code.
@@ -81,9 +83,9 @@ protected:
         } else {
             for (const std::string& command : *m_commands) m_list.Append(command.c_str());
             ConnectionAccess::Header(session).clear();
-            m_quoteRemover.emplace(Handle(), CURLOPT_QUOTE);
+            m_quoteRemover.emplace(Handle(), m_option);
             if (SetOption(session, CURLOPT_NOBODY, 1L) &&
-                SetOption(session, CURLOPT_QUOTE, m_list.Get()))
+                SetOption(session, m_option, m_list.Get()))
                 return 0;
         }
         m_curlResult = static_cast<CURLcode>(LastCurlCode());
@@ -103,6 +105,7 @@ protected:
 private:
     const char* m_command = nullptr;
     const std::vector<std::string>* m_commands = nullptr;
+    const CURLoption m_option = CURLOPT_QUOTE;
     CurlStringList m_list{FailedLine::Throw};
     std::optional<QuoteListRemover> m_quoteRemover;  // after the list it takes off the handle
     std::optional<ListingCommandRemover> m_listingRemover;
@@ -223,10 +226,11 @@ CURLcode RemoteTree::Fetch(const std::string& href, const char* command, long& r
     return listing.CurlResult();
 }
 
-bool RemoteTree::Run(const std::vector<std::string>& commands, int code, Failure& failure) {
+bool RemoteTree::Run(const std::vector<std::string>& commands, int code, Failure& failure,
+                     CURLoption option) {
     CRFTP& session = Session();
     TreeAccess::SetHref(session, m_root);
-    TreeRequest request(session, commands);
+    TreeRequest request(session, commands, option);
     Perform(request);
     if (request.Result() == 0) return true;
     failure = FailureOf(session, code);
@@ -260,7 +264,8 @@ bool RemoteTree::Hash(const std::string& path, std::string& hex, Failure& failur
     std::vector<std::string> commands;
     if (features.hashSelect) commands.push_back("OPTS HASH " + features.hashAlgorithm);
     commands.push_back(features.hashCommand + " " + AbsolutePath(path));
-    if (!Run(commands, RKERR_COMMAND, failure)) return false;
+    // After the CWDs that a connection last used for a file in another directory needs.
+    if (!Run(commands, RKERR_COMMAND, failure, CURLOPT_PREQUOTE)) return false;
     // The hash is the word of the last reply that has the length of the algorithm's hex.
     const std::string& replies = TreeAccess::Header(*m_session);
     std::size_t end = replies.find_last_not_of("\r\n");

@@ -63,8 +63,10 @@ private:
     CRFTP& Session();
     // Runs the request on the performer, first of those waiting, until it is over.
     void Perform(Request& request);
-    // Sends the commands on the session, in the root; false with (code, libcurl's result).
-    bool Run(const std::vector<std::string>& commands, int code, Failure& failure);
+    // Sends the commands on the session (option: CURLOPT_QUOTE or CURLOPT_PREQUOTE), in the
+    // root; false with (code, libcurl's result).
+    bool Run(const std::vector<std::string>& commands, int code, Failure& failure,
+             CURLoption option = CURLOPT_QUOTE);
     // The listing of the directory href with command (MLSD or LIST) into the session's body;
     // libcurl's result, the server's last reply code in reply. Records nothing: a failed
     // listing is one entry's failure, recorded once with the report.

@@ -13,6 +13,7 @@
 #include "ftp/tree/TreeAccess.h"
 #include "ftp/tree/TreeTransfers.h"
 #include "ftp/tree/TreeWalk.h"
+#include "platform/LocalFiles.h"
 
 using oru::shared::error::RKERR_CREATE_DIR;
 using oru::shared::error::RKERR_FILE_OPEN;
@@ -211,7 +212,8 @@ int MirrorRemoteToLocal(CRFTP& session, const std::string& remoteRoot,
     TreeAccess::State(session).report.clear();
     if (localRoot.empty())
         return FailTree(session, Failure{RKERR_FILE_OPEN, 0, ""}, RKERR_GET_TREE);
-    MultiPerformer performer;  // every request of the tree, listings first
+    const rkplatform::UmaskSnapshot umask;  // the mode of every new local file, read once
+    MultiPerformer performer;               // every request of the tree, listings first
     performer.LimitConnections(settings.connections);
     performer.SetPollCap(kTreePollCapMs);
     RemoteTree remote(session, remoteRoot, performer);

@@ -21,7 +21,7 @@ namespace ftp {
 
 struct TreeTransfers::Slot {
     std::unique_ptr<CRFTP> session;
-    std::unique_ptr<FileRequest> request;  // the file it carries, or the latest one
+    std::unique_ptr<Request> request;  // the file (or the times) it carries, or the latest one
     bool busy = false;
     double now = 0;  // bytes of the running transfer so far
     std::size_t index = 0;
@@ -46,26 +46,84 @@ std::string MfmtTime(std::int64_t seconds) {
     return text;
 }
 
-std::string LastName(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// The path that libcurl sends for an HREF (which begins with "/"): without that first "/",
+// relative to the login directory unless it begins with another.
+std::string ServerPath(const std::string& href) {
+    return href.empty() ? href : href.substr(1);
+}
+
+// Every request of the tree names its file by its whole path (RETR dir/sub/name) instead of
+// changing directory first, one CWD per name, whenever a connection moves to another
+// directory. Relative paths are then taken from the login directory, where libcurl returns a
+// reused connection that a listing left elsewhere.
+bool SetWholePaths(CRFTP& session) {
+    return SetOption(session, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+}
+
+// Commands sent right before a request's transfer, or where it would be for a request without
+// one (CURLOPT_PREQUOTE), in the login directory (see SetWholePaths). libcurl reads their
+// replies without blocking the other connections, unlike those of commands sent after a
+// transfer. A refusal ("*") fails nothing.
+bool SetCommandsBefore(CRFTP& session, std::optional<CurlStringList>& list,
+                       const std::vector<std::string>& commands) {
+    if (commands.empty()) return true;
+    list.emplace(FailedLine::Throw);
+    for (const std::string& command : commands) list->Append(command.c_str());
+    return SetOption(session, CURLOPT_PREQUOTE, list->Get());
+}
+
+void ClearCommandsBefore(CURL* handle, std::optional<CurlStringList>& list) {
+    if (list) curl_easy_setopt(handle, CURLOPT_PREQUOTE, static_cast<curl_slist*>(nullptr));
+    list.reset();
 }
 
 }  // namespace
+
+// The MFMTs that uploads left unsent when no file was about to run: one request without a
+// transfer that only sends them.
+class TreeTransfers::TimesRequest : public Request {
+public:
+    TimesRequest(Slot& slot, std::vector<std::string> commands)
+        : Request(*slot.session, RequestShape().PreparedWith(kScheme)),
+          m_commands(std::move(commands)) {}
+
+protected:
+    int SetOwnOptions() override {
+        CRFTP& session = static_cast<CRFTP&>(Channel());
+        TreeAccess::Header(session).clear();
+        if (SetOption(session, CURLOPT_NOBODY, 1L) && SetWholePaths(session) &&
+            SetCommandsBefore(session, m_before, m_commands)) {
+            return 0;
+        }
+        return RKERR_SET_OPTION;
+    }
+    // Like a refused MFMT, a failure here fails no file and is recorded nowhere.
+    int ReportPrepareFailure(int code) override { return code; }
+    int ReportTransferFailure(int result) override { return result; }
+    void ReleaseOwn() override { ClearCommandsBefore(Handle(), m_before); }
+
+private:
+    const std::vector<std::string> m_commands;
+    std::optional<CurlStringList> m_before;
+};
 
 // One file on one slot's session. Its failures are the entry's, recorded once with the
 // report: nothing is recorded in the session.
 class TreeTransfers::FileRequest : public Request {
 public:
-    FileRequest(TreeTransfers& owner, Slot& slot, PlannedEntry& entry)
+    FileRequest(TreeTransfers& owner, Slot& slot, PlannedEntry& entry,
+                std::vector<std::string> times)
         : Request(*slot.session, RequestShape().PreparedWith(kScheme)),
           m_owner(owner),
           m_slot(slot),
           m_entry(entry),
           m_download(owner.m_options.direction == TreeDirection::Download),
-          m_failureCode(m_download ? RKERR_GET_FILE : RKERR_PERFORM) {}
+          m_failureCode(m_download ? RKERR_GET_FILE : RKERR_PERFORM),
+          m_times(std::move(times)) {}
 
     PlannedEntry& Entry() { return m_entry; }
+    // The earlier uploads' MFMTs sent before this file's transfer.
+    std::vector<std::string>& CarriedTimes() { return m_times; }
 
 protected:
     int ReportPrepareFailure(int code) override {
@@ -81,10 +139,7 @@ protected:
     }
     int Complete() override;
     void ReleaseOwn() override {
-        if (m_after) {
-            curl_easy_setopt(Handle(), CURLOPT_POSTQUOTE, static_cast<curl_slist*>(nullptr));
-        }
-        m_after.reset();
+        ClearCommandsBefore(Handle(), m_before);
         m_pending.reset();  // removes a file that was not moved into place
         m_source.Close();
     }
@@ -122,7 +177,8 @@ private:
     std::optional<PendingFile> m_pending;  // a download beside its target
     FileStream m_source;                   // an upload's local file
     std::uint64_t m_written = 0;
-    std::optional<CurlStringList> m_after;  // an upload's commands after STOR
+    std::vector<std::string> m_times;
+    std::optional<CurlStringList> m_before;
 };
 
 int TreeTransfers::FileRequest::SetOwnOptions() {
@@ -157,14 +213,8 @@ int TreeTransfers::FileRequest::SetOwnOptions() {
         set(CURLOPT_READFUNCTION, reader);
         set(CURLOPT_READDATA, static_cast<void*>(this));
         set(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(source.size));
-        // After STOR, in the file's directory: its time (a refusal does not fail the file).
-        if (options.setRemoteTimes && source.precision != 0) {
-            m_after.emplace(FailedLine::Throw);
-            m_after->Append(
-                ("*MFMT " + MfmtTime(source.time) + " " + LastName(m_entry.path)).c_str());
-            set(CURLOPT_POSTQUOTE, m_after->Get());
-        }
     }
+    if (taken) taken = SetWholePaths(session) && SetCommandsBefore(session, m_before, m_times);
     if (m_owner.m_progress != nullptr) {
         const curl_xferinfo_callback progress = &ReportProgress;
         set(CURLOPT_NOPROGRESS, 0L);
@@ -177,6 +227,7 @@ int TreeTransfers::FileRequest::SetOwnOptions() {
 
 int TreeTransfers::FileRequest::Complete() {
     CURL* const handle = Handle();
+    const JobOptions& options = m_owner.m_options;
     const TreeItem& source = m_entry.source;
     curl_off_t expected = source.sizeKnown ? static_cast<curl_off_t>(source.size) : -1;
     curl_off_t arrived = static_cast<curl_off_t>(m_written);
@@ -196,7 +247,16 @@ int TreeTransfers::FileRequest::Complete() {
             Failure{m_failureCode, CURLE_WRITE_ERROR, "the file cannot be moved into place"});
     }
     m_entry.bytes = m_download ? m_written : source.size;
-    if (!m_download || !m_owner.m_options.keepTimes) return 0;
+    if (!m_download) {
+        // The file's time goes with a later request (see SetCommandsBefore): an MFMT sent
+        // after STOR would be waited for while every other connection stands still.
+        if (options.setRemoteTimes && source.precision != 0) {
+            m_owner.m_times.push_back("*MFMT " + MfmtTime(source.time) + " " +
+                                      ServerPath(options.remoteRoot + m_entry.path));
+        }
+        return 0;
+    }
+    if (!m_owner.m_options.keepTimes) return 0;
     std::int64_t time = source.time;
     if (source.precision != 1) {
         curl_off_t serverTime = -1;
@@ -242,17 +302,38 @@ void TreeTransfers::Feed() {
             TreeAccess::SetHref(*slot->session, m_options.remoteRoot + entry.path);
             slot->busy = true;
             slot->now = 0;
-            slot->request = std::make_unique<FileRequest>(*this, *slot, entry);
+            auto request = std::make_unique<FileRequest>(*this, *slot, entry, std::move(m_times));
+            m_times.clear();
+            FileRequest& file = *request;
+            slot->request = std::move(request);
             Slot& running = *slot;
-            m_performer.Add(*slot->request,
-                            [this, &running, &entry](Request&) { Finished(running, entry); });
+            m_performer.Add(file, [this, &running, &file](Request&) { Finished(running, file); });
+        }
+        // Nothing left to carry the times: a request of their own, on this free slot.
+        if (!slot->busy && !m_times.empty() && !m_aborted) {
+            if (!slot->session) slot->session = TreeAccess::Session(m_origin, false);
+            TreeAccess::SetHref(*slot->session, m_options.remoteRoot);
+            slot->busy = true;
+            slot->request = std::make_unique<TimesRequest>(*slot, std::move(m_times));
+            m_times.clear();
+            Slot& running = *slot;
+            m_performer.Add(*slot->request, [this, &running](Request&) {
+                running.busy = false;
+                Feed();
+            });
         }
     }
     m_feeding = false;
 }
 
-void TreeTransfers::Finished(Slot& slot, PlannedEntry& entry) {
+void TreeTransfers::Finished(Slot& slot, FileRequest& file) {
+    const PlannedEntry& entry = file.Entry();
     m_doneBytes += entry.source.sizeKnown ? static_cast<double>(entry.source.size) : 0;
+    // A file that failed may not have sent the times it carried: they go with the next one.
+    if (file.Result() != 0) {
+        for (std::string& command : file.CarriedTimes()) m_times.push_back(std::move(command));
+        file.CarriedTimes().clear();
+    }
     slot.now = 0;
     slot.busy = false;
     Feed();

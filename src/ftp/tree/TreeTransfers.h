@@ -27,7 +27,7 @@ struct JobOptions {
     TreeDirection direction = TreeDirection::Download;
     std::string remoteRoot;  // FTP path ending in "/"
     bool keepTimes = true;
-    bool setRemoteTimes = false;  // uploads: MFMT after STOR
+    bool setRemoteTimes = false;  // uploads: MFMT after STOR (sent with a later request)
 };
 
 class TreeTransfers {
@@ -52,17 +52,20 @@ public:
 
     struct Slot;
     class FileRequest;
+    class TimesRequest;
 
 private:
-    // Starts queued files on the free slots.
+    // Starts queued files on the free slots, each carrying the MFMTs not sent yet; when no file
+    // is left to carry them, a free slot sends them alone.
     void Feed();
-    void Finished(Slot& slot, PlannedEntry& entry);
+    void Finished(Slot& slot, FileRequest& file);
 
     const CRFTP& m_origin;
     const LocalTree& m_local;
     const JobOptions m_options;
     MultiPerformer& m_performer;
     std::deque<PlannedEntry*> m_queued;
+    std::vector<std::string> m_times;  // MFMT commands of uploaded files, not sent yet
     std::vector<std::unique_ptr<Slot>> m_slots;
     CConnection::ProgressCallback m_progress;
     double m_plannedBytes = 0;
