@@ -47,6 +47,7 @@ bool LocalTarget::Open(const std::string& path, std::string& error) {
     const std::string pattern = TemporaryNameBeside(path);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    const EndingSignalsHeld held;  // until the file is registered
     const int fd = mkstemp(name.data());
     if (fd < 0) {
         error = "cannot write " + path + ": " + std::strerror(errno);

@@ -25,6 +25,7 @@ PrivateDirectory::~PrivateDirectory() {
 bool PrivateDirectory::Make(const std::string& pattern) {
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    const EndingSignalsHeld held;  // until the directory is registered
 #if defined(_WIN32)
     // No mkdtemp here: a fresh name, then a directory that must not exist yet.
     if (_mktemp_s(name.data(), name.size()) != 0 || _mkdir(name.data()) != 0) return false;

@@ -83,6 +83,22 @@ int RegisterTemporary(const std::string& path, bool directory) {
     return -1;
 }
 
+#if defined(_WIN32)
+EndingSignalsHeld::EndingSignalsHeld() = default;
+EndingSignalsHeld::~EndingSignalsHeld() = default;
+#else
+EndingSignalsHeld::EndingSignalsHeld() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&ending, signal);
+    pthread_sigmask(SIG_BLOCK, &ending, &m_previous);
+}
+
+EndingSignalsHeld::~EndingSignalsHeld() {
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
+#endif
+
 void UnregisterTemporary(int registration) {
     if (registration >= 0 && registration < kRegistrations) g_registered[registration].used = 0;
 }

@@ -8,6 +8,9 @@
 #pragma once
 
 #include <string>
+#if !defined(_WIN32)
+#include <signal.h>
+#endif
 
 namespace rktool {
 
@@ -18,6 +21,21 @@ bool Interrupted();
 // removal when a signal ends the process. Returns the registration, or -1 when there is no
 // room (the owner still removes it on a normal exit).
 int RegisterTemporary(const std::string& path, bool directory);
+
+// Holds back the signals that end the process while it lives, so that no temporary is left
+// between its creation and its registration; one that arrives meanwhile is taken at its end.
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld();
+    ~EndingSignalsHeld();
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+private:
+#if !defined(_WIN32)
+    sigset_t m_previous;
+#endif
+};
 void UnregisterTemporary(int registration);
 
 // Removes the directory at path with the files in it (one level: the tool's private
