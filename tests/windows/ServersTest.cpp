@@ -2,8 +2,10 @@
 // line ends, local files with non-ASCII names through _wfopen, Schannel's checks against a CA file.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -14,29 +16,24 @@ using oru::helper::WideStrToNarStr;
 
 namespace {
 
+namespace fs = std::filesystem;
+
 std::wstring Env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? NarStrToWideStr(value) : std::wstring();
 }
 
 // A path on the Linux side as Wine shows it: drive Z:.
-std::wstring OnDriveZ(std::wstring path) {
-    for (wchar_t& c : path) {
-        if (c == L'/') c = L'\\';
-    }
-    return L"Z:" + path;
+std::wstring OnDriveZ(const std::wstring& path) {
+    return fs::path(L"Z:" + path).make_preferred().wstring();
 }
 
 // The file's content, which is then removed; "" when it cannot be read.
-std::string TakeFile(const std::wstring& path) {
-    std::string content;
-    if (std::FILE* in = _wfopen(path.c_str(), L"rb")) {
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
-            content.append(chunk, n);
-        std::fclose(in);
-    }
-    return _wremove(path.c_str()) == 0 ? content : "";
+std::string TakeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string content(std::istreambuf_iterator<char>(in), {});
+    in.close();
+    return fs::remove(path) ? content : "";
 }
 
 // A Latin-1 letter and a character beyond the Basic Multilingual Plane.
@@ -72,19 +69,14 @@ TEST_F(WindowsFtp, ListingArrivesWithCrLfAndSplitsIntoRecords) {
 }
 
 TEST_F(WindowsFtp, DownloadAndUploadThroughNonAsciiLocalPaths) {
-    wchar_t directory[MAX_PATH];
-    const std::wstring temp(directory, GetTempPathW(MAX_PATH, directory));
-    const std::wstring local = temp + L"download-" + kName;
+    const fs::path local = fs::temp_directory_path() / (L"download-" + kName);
     CRFTP download;
     Open(download, L"/pub/hello.txt");
     ASSERT_EQ(download.GetFileTo(local.c_str(), 0), 0);
     EXPECT_EQ(TakeFile(local), "example\n");
 
-    const std::wstring source = temp + L"upload-" + kName;
-    std::FILE* out = _wfopen(source.c_str(), L"wb");
-    ASSERT_NE(out, nullptr);
-    std::fputs("uploaded from Windows\r\n", out);
-    std::fclose(out);
+    const fs::path source = fs::temp_directory_path() / (L"upload-" + kName);
+    std::ofstream(source, std::ios::binary) << "uploaded from Windows\r\n";
     CRFTP upload;
     Open(upload, L"/pub/uploaded-" + kName);
     ASSERT_EQ(upload.PutFile(source.c_str()), 0);
