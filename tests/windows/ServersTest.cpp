@@ -11,16 +11,12 @@
 
 #include "RKCurl/RKCurl.h"
 
-using oru::helper::NarStrToWideStr;
-using oru::helper::WideStrToNarStr;
-
 namespace {
 
 namespace fs = std::filesystem;
 
 std::wstring Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? NarStrToWideStr(value) : std::wstring();
+    return oru::helper::NarStrToWideStr(std::getenv(name) != nullptr ? std::getenv(name) : "");
 }
 
 // A path on the Linux side as Wine shows it: drive Z:.
@@ -70,16 +66,15 @@ TEST_F(WindowsFtp, ListingArrivesWithCrLfAndSplitsIntoRecords) {
 
 TEST_F(WindowsFtp, DownloadAndUploadThroughNonAsciiLocalPaths) {
     const fs::path local = fs::temp_directory_path() / (L"download-" + kName);
-    CRFTP download;
-    Open(download, L"/pub/hello.txt");
-    ASSERT_EQ(download.GetFileTo(local.c_str(), 0), 0);
+    CRFTP ftp;
+    Open(ftp, L"/pub/hello.txt");
+    ASSERT_EQ(ftp.GetFileTo(local.c_str(), 0), 0);
     EXPECT_EQ(TakeFile(local), "example\n");
 
     const fs::path source = fs::temp_directory_path() / (L"upload-" + kName);
     std::ofstream(source, std::ios::binary) << "uploaded from Windows\r\n";
-    CRFTP upload;
-    Open(upload, L"/pub/uploaded-" + kName);
-    ASSERT_EQ(upload.PutFile(source.c_str()), 0);
+    ftp.SetHREF((L"/pub/uploaded-" + kName).c_str());
+    ASSERT_EQ(ftp.PutFile(source.c_str()), 0);
     const std::wstring root = Env("RKCURL_TEST_FTP_ROOT");
     EXPECT_EQ(TakeFile(OnDriveZ(root + L"/pub/uploaded-" + kName)), "uploaded from Windows\r\n");
     EXPECT_EQ(TakeFile(source), "uploaded from Windows\r\n");
@@ -110,7 +105,8 @@ TEST(WindowsHttps, SchannelChecksTheHostByNameAndByAddress) {
         client.SetVerifyPeer(c.verify);
         client.SetCACertificateFile(OnDriveZ(c.caFile).c_str());
         client.SetHREF(L"/form");
-        EXPECT_EQ(client.GetPage(), c.code) << WideStrToNarStr(client.GetError().GetMessageEx());
+        EXPECT_EQ(client.GetPage(), c.code)
+            << oru::helper::WideStrToNarStr(client.GetError().GetMessageEx());
         EXPECT_EQ(client.GetError().whatEx(), c.extended);
     }
 }

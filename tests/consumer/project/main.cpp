@@ -26,7 +26,6 @@ int main() {
     HostHttp http;
     http.SetServer(L"127.0.0.1:1");
     http.SetConnectTimeout(2000);
-    http.AddMultiPartField(L"name", L"value");
     CRFTP ftp;
     ftp.SetServer(L"127.0.0.1:1");
     SYSTEMTIME st{2024, 11, 0, 30, 0, 0, 0, 0};
