@@ -203,6 +203,7 @@ TEST(ToolUrl, PartsDecodingAndGuessedSchemes) {
     // Of the schemes libcurl guesses from a host name, only FTP's is taken.
     ExpectEach({{"ftp.example.org/f", "ftp://ftp.example.org/f"},
                 {"dict.example.org/x", "http://dict.example.org/x"},
+                {"127.0.0.1:8080/f", "http://127.0.0.1:8080/f"},
                 {"https://ftp.x/", "https://ftp.x/"}},
                WithGuessedScheme);
     // libcurl decodes no control character: the whole path is decoded instead.

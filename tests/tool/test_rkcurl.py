@@ -157,7 +157,7 @@ class Transfers(ServerCase):
         # SIGPIPE while it transfers); a get to /dev/null is written from one.
         put = ["put", "-", self.ftp + "/in.txt"]
         to_null = ["get", self.http + "/slow/big.bin", "-o", "/dev/null"]
-        to_target = ["get", self.http + "/slow/big.bin", "-o", target]
+        to_target = ["download", self.http + "/slow/big.bin", "-o", target]
         # (arguments, temporary files, signals, statuses): only the first Ctrl-C stops cleanly.
         cases = [(put, spooled, [pipe], [-pipe]), (put, spooled, [ctrl_c], [130]),
                  (to_null, spooled, [term], [-term]), (to_null, spooled, [hup], [-hup]),
@@ -198,6 +198,7 @@ class Secrets(ServerCase):
             (["ls", self.ftp + "/s/"], None),  # no netrc file unless asked for
             (["get", self.ftp.replace("//", login) + "/s/a.txt"], b"a"),
             (["page", self.http.replace("//", login) + "/private/p.txt"], b"p"),
+            (["mkdir", *self.auth, self.ftp + "/s"], None),  # there already
         ]
         for args, out in cases:
             result = run("--log", log, "-v", *args, env=dict(self.env, HOME=self.path("local")))
