@@ -31,13 +31,11 @@ void ExpectEach(const Pairs& rows, F f) {
     for (const auto& [input, expected] : rows) EXPECT_EQ(f(input), expected) << input;
 }
 
-// "a|b" split at the bar.
 std::pair<std::string, std::string> Split(const std::string& input) {
     const auto bar = input.find('|');
     return {input.substr(0, bar), input.substr(bar + 1)};
 }
 
-// " name value", or nothing for 0 (the default).
 std::string Field(const char* name, long value) {
     return value != 0 ? std::string(" ") + name + " " + std::to_string(value) : "";
 }
