@@ -1,8 +1,6 @@
 #include "HttpTestSupport.h"
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
@@ -23,7 +21,34 @@ std::string PercentDecoded(const std::string& text) {
     return out;
 }
 
+class PlainServerEnvironment : public ::testing::Environment {
+    void SetUp() override { Server(false); }
+};
+const auto* const g_plain = ::testing::AddGlobalTestEnvironment(new PlainServerEnvironment);
+
+const std::vector<int> kPage = {CURLOPT_HTTPPOST, CURLOPT_ACCEPT_ENCODING, CURLOPT_USERAGENT,
+                                CURLOPT_HTTPHEADER};
+const std::vector<int> kDownload = {CURLOPT_HTTPPOST, CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA};
+const std::vector<int> kSoap = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_POST,
+                                CURLOPT_POSTFIELDS,     CURLOPT_USERAGENT,      CURLOPT_HTTPHEADER,
+                                CURLOPT_FOLLOWLOCATION};
+const std::vector<std::string> kForm = {"submit=send", "k=v"};
+const std::vector<std::string> kBufferForm = {
+    "file_buffer(file_buffer)=" + std::string("d\0\xFF", 3), "submit=send", "k=v"};
+const std::vector<std::string> kFileForm = {"FileField(upload)=u", "submit=send", "k=v"};
+
 }  // namespace
+
+// name, trace name, options, parts, page headers, consumes fields, a refused form fails, plain
+const std::vector<Operation> kOperations = {
+    {"GetPage", "GetPage", kPage, kForm, true, false, false, true},
+    {"GetSOAPPage", "GetSOAPPage", kSoap, {}, true, false, false, false},
+    {"GetFile", "GetFile", kDownload, kForm, false, false, false, true},
+    {"GetBulkFile", "GetBulkFile", kDownload, kForm, false, false, false, true},
+    {"GetBuffer", "GetBuffer", kDownload, kForm, false, true, false, true},
+    {"PostBuffer", "PostBuffer", {CURLOPT_HTTPPOST}, kBufferForm, false, true, true, false},
+    {"PostFile", "PostPage", kPage, kFileForm, true, true, true, false},
+};
 
 std::string PatternBytes(std::size_t n) {
     std::string bytes(n, '\0');
@@ -68,7 +93,6 @@ std::vector<RecordedRequest> HttpTestServer::Requests() const {
         for (std::string field; std::getline(fields, field, '\t');) {
             decoded.push_back(PercentDecoded(field));
         }
-        decoded.resize(std::max<std::size_t>(decoded.size(), 4));
         requests.push_back({decoded[0], decoded[1], decoded[2], decoded[3],
                             std::vector<std::string>(decoded.begin() + 4, decoded.end())});
     }
@@ -80,91 +104,36 @@ void HttpTestServer::ClearRequests() {
 }
 
 HttpTestServer& Server(bool tls) {
-    // Function-local statics, started from the main thread (below, or by a test): a server
-    // dies with the thread that started it.
+    // Started from the main thread (above, or by a test): a server dies with its thread.
     static HttpTestServer plain(false);
     if (!tls) return plain;
     static HttpTestServer secure(true);  // its certificate costs an RSA key: only when used
     return secure;
 }
 
-namespace {
-
-class PlainServerEnvironment : public ::testing::Environment {
-    void SetUp() override { Server(false); }
-};
-const auto* const g_plain = ::testing::AddGlobalTestEnvironment(new PlainServerEnvironment);
-
-}  // namespace
-
 TestHttp ClientFor(const std::wstring& path, bool tls) {
     TestHttp client;
     client.SetServer(Server(tls).Host().c_str());
     client.SetHREF(path.c_str());
     client.SetSecure(tls ? 1 : 0);
-    // The whole suite runs a second time with connection reuse on: every operation must then
-    // behave the same on a handle that served the previous request.
+    // The whole suite runs a second time with connection reuse on.
     if (std::getenv("RKCURL_TEST_REUSE") != nullptr) client.SetReuseConnections(1);
     return client;
 }
 
-namespace {
-
-const std::vector<int> kPage = {CURLOPT_HTTPPOST, CURLOPT_ACCEPT_ENCODING, CURLOPT_USERAGENT,
-                                CURLOPT_HTTPHEADER};
-const std::vector<int> kDownload = {CURLOPT_HTTPPOST, CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA};
-const std::vector<int> kSoap = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_POST,
-                                CURLOPT_POSTFIELDS,     CURLOPT_USERAGENT,      CURLOPT_HTTPHEADER,
-                                CURLOPT_FOLLOWLOCATION};
-const std::vector<int> kPost = {CURLOPT_HTTPPOST};
-const std::vector<std::string> kForm = {"submit=send", "k=v"};
-const std::vector<std::string> kBufferForm = {
-    "file_buffer(file_buffer)=" + std::string("d\0\xFF", 3), "submit=send", "k=v"};
-const std::vector<std::string> kFileForm = {"FileField(upload)=u", "submit=send", "k=v"};
-
-}  // namespace
-
-// name, trace name, options, parts, page headers, consumes fields, a refused form fails, plain
-const std::vector<Operation> kOperations = {
-    {"GetPage", "GetPage", kPage, kForm, true, false, false, true},
-    {"GetSOAPPage", "GetSOAPPage", kSoap, {}, true, false, false, false},
-    {"GetFile", "GetFile", kDownload, kForm, false, false, false, true},
-    {"GetBulkFile", "GetBulkFile", kDownload, kForm, false, false, false, true},
-    {"GetBuffer", "GetBuffer", kDownload, kForm, false, true, false, true},
-    {"PostBuffer", "PostBuffer", kPost, kBufferForm, false, true, true, false},
-    {"PostFile", "PostPage", kPage, kFileForm, true, true, true, false},
-};
-
-int Operation::Run(TestHttp& client, const TempDir& folder, std::string* body) const {
+int Operation::Run(TestHttp& client, const TempDir& folder) const {
     static const unsigned char kData[] = {'d', 0, 0xFF};
+    unsigned char block[64];
     const std::string op = name;
-    const std::size_t before = client.m_response.size();
     std::uint64_t size = 0;
-    int code = 0;
-    std::string received;
-    if (op == "GetFile" || op == "GetBulkFile") {
-        const std::wstring path = folder.WidePath(op);
-        code =
-            op == "GetFile" ? client.GetFile(path.c_str()) : client.GetBulkFile(path.c_str(), size);
-        received = ReadFile(folder.Path(op));
-        std::remove(folder.Path(op).c_str());
-    } else if (op == "GetBuffer") {
-        unsigned char block[64];
-        code = client.GetBuffer(sizeof block, block, size);
-        received.assign(reinterpret_cast<const char*>(block), code == 0 ? size : 0);
-    } else {
-        WriteFile(folder.Path("upload"), "u");
-        if (op == "GetPage") code = client.GetPage();
-        if (op == "PostBuffer") code = client.PostBuffer(kData, 3);
-        if (op == "PostFile") code = client.PostFile(folder.WidePath("upload").c_str(), nullptr);
-        if (Soap()) {
-            client.SetSOAPPostData("<body/>");
-            code = client.GetSOAPPage();
-        }
-        received = client.m_response.substr(before);
-    }
-    if (body != nullptr) *body = received;
-    return code;
+    WriteFile(folder.Path("upload"), "u");
+    if (op == "GetFile") return client.GetFile(folder.WidePath(op).c_str());
+    if (op == "GetBulkFile") return client.GetBulkFile(folder.WidePath(op).c_str(), size);
+    if (op == "GetBuffer") return client.GetBuffer(sizeof block, block, size);
+    if (op == "PostBuffer") return client.PostBuffer(kData, 3);
+    if (op == "PostFile") return client.PostFile(folder.WidePath("upload").c_str(), nullptr);
+    if (Soap()) client.SetSOAPPostData("<body/>");
+    return Soap() ? client.GetSOAPPage() : client.GetPage();
 }
 
 void HttpServerTest::SetUp() {

@@ -1,23 +1,16 @@
 #!/usr/bin/python3
-"""HTTP or HTTPS server for the client tests, on 127.0.0.1 and a free port (its first output line).
+"""HTTP(S) server for the client tests on 127.0.0.1 and a free port (its first output line).
 
-Each path answers GET and POST alike:
-  /page          200, "page body"                /status/N    status N, "status N"
-  /gzip          200, "decoded by the client", gzip-encoded (Content-Encoding: gzip)
-  /bytes/N       200, N bytes of 'a'..'z' repeated; "Range: bytes=FIRST-" gets 206 and the
-                 rest, or 416 from the end on
-  /whole/N       the same bytes, always 200 and chunked: a server that knows nothing of ranges
-  /trickle/N     200, N bytes sent one a second (chunked)
-  /goto?url=U    302 to U                        /chain/N     302 to /chain/N-1, then 200
-  /getonly       200, "get only" to GET; 501 to any other method
-  anything else  200, "ok"
-A request for a proxy (the whole URL as its target) is served as this server's own.
+Paths, for GET and POST alike: /page "page body"; /status/N; /gzip (gzip-encoded); /bytes/N,
+N bytes of 'a'..'z' repeated, honouring "Range: bytes=FIRST-" (206, or 416 from the end on);
+/whole/N the same bytes, ranges ignored; /trickle/N a byte a second; /goto?url=U 302 to U;
+/chain/N 302 to /chain/N-1, then 200; anything else "ok". A proxied request is served as its own.
 
-Every request is appended to RECORDS before the answer, one line of tab-separated,
-percent-encoded fields: method, target, body, the header lines ("name: value", names in lower
-case, joined by LF), then each multipart part as "name=content" or "name(file name)=content".
+Each request is appended to RECORDS, one line of tab-separated percent-encoded fields: method,
+target, body, the header lines ("name: value", names in lower case), then each multipart part as
+"name=content" or "name(file name)=content".
 
-usage: http_server.py RECORDS [CERTFILE KEYFILE]   (with a certificate it speaks HTTPS only)
+usage: http_server.py RECORDS [CERTFILE KEYFILE]   (with a certificate: HTTPS only)
 """
 import gzip
 import re
@@ -61,21 +54,15 @@ class Handler(BaseHTTPRequestHandler):
     def do_POST(self):
         self.serve(self.rfile.read(int(self.headers.get("Content-Length", 0))))
 
-    def reply(self, status, body, headers=()):
+    def reply(self, status, body, headers=(), pace=0):
         self.send_response(status)
         for name, value in list(headers) + [("Content-Length", str(len(body)))]:
             self.send_header(name, value)
         self.end_headers()
-        self.wfile.write(body)
-
-    def chunked(self, body, size, delay=0):
-        self.send_response(200)
-        self.send_header("Transfer-Encoding", "chunked")
-        self.end_headers()
-        for chunk in (body[i:i + size] for i in range(0, len(body), size)):
-            time.sleep(delay)
-            self.wfile.write(b"%x\r\n%s\r\n" % (len(chunk), chunk))
-        self.wfile.write(b"0\r\n\r\n")
+        chunks = [body[i:i + 1] for i in range(len(body))] if pace else [body]
+        for chunk in chunks:  # paced: a byte at a time
+            time.sleep(pace)
+            self.wfile.write(chunk)
 
     def record(self, body):
         headers = "\n".join("%s: %s" % (k.lower(), v) for k, v in self.headers.items())
@@ -107,27 +94,21 @@ class Handler(BaseHTTPRequestHandler):
                 ranged = [("Content-Range", "bytes %d-%d/%d" % (first, number - 1, number))]
                 self.reply(206, pattern(number)[first:], ranged)
         elif path.startswith("/whole/"):
-            self.chunked(pattern(number), 65536)
+            self.reply(200, pattern(number))
         elif path.startswith("/trickle/"):
-            self.chunked(pattern(number), 1, delay=1)
+            self.reply(200, pattern(number), pace=1)
         elif path == "/goto":
             self.reply(302, b"moved", [("Location", parse_qs(url.query)["url"][0])])
         elif path == "/chain/0":
             self.reply(200, b"end of chain")
         elif path.startswith("/chain/"):
             self.reply(302, b"moved", [("Location", "/chain/%d" % (number - 1))])
-        elif path == "/getonly":
-            get = self.command == "GET"
-            self.reply(200 if get else 501, b"get only" if get else b"not implemented")
         else:
             self.reply(200, b"ok")
 
 
 class Server(ThreadingHTTPServer):
     request_queue_size = 64  # clients on several threads connect at once
-
-    def handle_error(self, request, client_address):
-        pass  # a client that left early, or a refused handshake
 
 
 def main():
