@@ -1,8 +1,6 @@
-// The parts that every object of the process shares, under operations on several threads at
-// once and under hostile log sinks: the failure of libcurl's initialisation, the logger, the
-// connection cache of copies. Each test runs in a process of its own under ctest; the first
-// one must also come first when the program runs as a whole, since the initialisation runs
-// once per process. Built with ThreadSanitizer in CI.
+// What every object of the process shares (libcurl's initialisation, the logger, the connection
+// cache of copies) under several threads and hostile log sinks. Each test runs in a process of
+// its own under ctest; the initialisation runs once per process, so its test comes first.
 #include <RKLogging/RKLogging.h>
 #include <gtest/gtest.h>
 
@@ -22,8 +20,7 @@ using rktest::ClientFor;
 
 constexpr int kThreads = 6;
 
-// Runs work(thread index) rounds times on each of kThreads threads at once; the count of wrong
-// outcomes it reported.
+// Runs work(thread index) rounds times on each of kThreads threads at once; how often it failed.
 template <typename Work>
 int WrongOnThreads(int rounds, Work work) {
     std::atomic<int> wrong{0};
@@ -53,8 +50,7 @@ TEST(ProcessWide, InitFailureIsReportedOnceWhileOtherThreadsFail) {
     EXPECT_GT(records.load(), kThreads * 8);
 }
 
-// Each sink misbehaves in its own way on every record; the operations report exactly what they
-// report with no sink, on every thread.
+// The operations report exactly what they report with no sink, on every thread.
 TEST(ProcessWide, HostileSinksChangeNothingAnOperationDoes) {
     const struct {
         const char* what;
@@ -92,7 +88,7 @@ TEST(ProcessWide, HostileSinksChangeNothingAnOperationDoes) {
     }
 }
 
-// Copies of one object share the connection cache; each copy runs on a thread of its own.
+// Copies of one object share the connection cache, each on a thread of its own.
 TEST(ProcessWide, CopiesWithReusedConnectionsRunOnSeveralThreads) {
     TestHttp original = ClientFor(L"/page");
     original.SetReuseConnections(1);
