@@ -37,60 +37,37 @@ protected:
     }
 };
 
-TEST_F(RequestSequenceTest, EachOperationOnTheWireAndInItsOptions) {
-    for (const bool tls : {false, true}) {
-        for (const Operation& op : kOperations) {
-            SCOPED_TRACE(std::string(op.name) + (tls ? " over TLS" : ""));
-            CurlInterposer::Reset();
-            Server(tls).ClearRequests();
-            TestHttp client = Client(L"/page", tls);
-            LogCapture log;
-            ASSERT_EQ(op.Run(client, folder), 0);
-            EXPECT_EQ(OwnOptions(), Options(op, tls));
-            EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
-            EXPECT_EQ(client.m_curl, nullptr);
-            EXPECT_EQ(log.Traces().front(), std::string(">CRHTTP::") + op.traceName);
-            EXPECT_EQ(log.Traces().back(), std::string("<CRHTTP::") + op.traceName);
-            EXPECT_EQ(Recorded(tls).at(0).parts, op.parts);
-            EXPECT_EQ(Recorded(tls).at(0).Header("user-agent"), op.pageHeaders ? kUserAgent : "");
-            EXPECT_EQ(client.m_writeCallback, Writes(op) ? nullptr : &Sink);
-        }
-    }
-}
-
 // Each request control adds its own options after the operation's, or takes the form away,
 // and nothing else; called with their defaults they change nothing. They travel with a copy.
-TEST_F(RequestSequenceTest, EachRequestControlChangesOnlyItsOwnOptions) {
+TEST_F(RequestSequenceTest, EachOperationWithEachRequestControl) {
     const std::vector<int> kRedirect = {CURLOPT_FOLLOWLOCATION, CURLOPT_MAXREDIRS,
                                         CURLOPT_REDIR_PROTOCOLS_STR};
     const struct {
         const char* what;
+        bool tls;
         std::function<void(CRHTTP&)> set;
     } cases[] = {
-        {"defaults",
+        {"none, over TLS", true, [](CRHTTP&) {}},
+        {"defaults", false,
          [](CRHTTP& c) {
              c.SetPlainGet(0), c.SetFollowRedirects(0), c.AddHeader(nullptr), c.AddHeader(L"");
          }},
-        {"plain GET", [](CRHTTP& c) { c.SetPlainGet(1); }},
-        {"redirects", [](CRHTTP& c) { c.SetFollowRedirects(4); }},
-        {"http allowed, no redirects", [](CRHTTP& c) { c.SetAllowRedirectToHttp(1); }},
-        {"headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"); }},
+        {"plain GET", false, [](CRHTTP& c) { c.SetPlainGet(1); }},
+        {"redirects", false, [](CRHTTP& c) { c.SetFollowRedirects(4); }},
+        {"http allowed, no redirects", false, [](CRHTTP& c) { c.SetAllowRedirectToHttp(1); }},
+        {"headers", false, [](CRHTTP& c) { c.AddHeader(L"X-A: 1"); }},
     };
     for (const Operation& op : kOperations) {
-        CurlInterposer::Reset();
-        TestHttp plain = Client(L"/page", false);
-        ASSERT_EQ(op.Run(plain, folder), 0);
-        const std::vector<int> baseline = CurlInterposer::SetoptOptions();
-
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(op.name) + ", " + c.what);
             CurlInterposer::Reset();
-            Server().ClearRequests();
-            TestHttp source = Client(L"/page", false);
+            Server(c.tls).ClearRequests();
+            TestHttp source = Client(L"/page", c.tls);
             c.set(source);
             TestHttp client(source);
+            LogCapture log;
             ASSERT_EQ(op.Run(client, folder), 0);
-            std::vector<int> expected = baseline;
+            std::vector<int> expected = Options(op, c.tls);
             const std::string what = c.what;
             const bool getPlain = what == "plain GET" && op.mayGetPlain;
             if (getPlain) {
@@ -102,10 +79,19 @@ TEST_F(RequestSequenceTest, EachRequestControlChangesOnlyItsOwnOptions) {
                                 kRedirect.end());
             }
             if (what == "headers" && !op.pageHeaders) expected.push_back(CURLOPT_HTTPHEADER);
-            EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
+            EXPECT_EQ(OwnOptions(), expected);
+            EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
+            EXPECT_EQ(client.m_curl, nullptr);
+            EXPECT_EQ(log.Traces().front(), std::string(">CRHTTP::") + op.traceName);
+            EXPECT_EQ(log.Traces().back(), std::string("<CRHTTP::") + op.traceName);
+
             // A plain GET sends no form, so it leaves the fields in the object.
-            EXPECT_EQ(Recorded().at(0).method, getPlain ? "GET" : "POST");
+            const RecordedRequest request = Recorded(c.tls).at(0);
+            EXPECT_EQ(request.method, getPlain ? "GET" : "POST");
+            EXPECT_EQ(request.parts, getPlain ? std::vector<std::string>{} : op.parts);
+            EXPECT_EQ(request.Header("user-agent"), op.pageHeaders ? kUserAgent : "");
             EXPECT_EQ(client.m_multiPartFields.size(), op.consumesFields && !getPlain ? 0u : 1u);
+            EXPECT_EQ(client.m_writeCallback, Writes(op) ? nullptr : &Sink);
         }
     }
 }

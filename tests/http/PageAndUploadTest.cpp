@@ -1,5 +1,5 @@
-// PostBuffer and PostFile: the file part's name, the failure codes and the extra records of a
-// failed buffer upload.
+// The pages and uploads against the test server: what crosses the wire, what is left in the
+// object, the failure codes and the extra records of a failed buffer upload.
 #include "HttpTestSupport.h"
 #include "LogCapture.h"
 
@@ -10,9 +10,45 @@ int StopAtOnce(void*, double, double, double, double) {
     return 1;
 }
 
-class UploadTest : public HttpServerTest {};
+class PageAndUploadTest : public HttpServerTest {};
 
-TEST_F(UploadTest, ThePartsOfAnEmptyBufferAndOfNamedFiles) {
+TEST_F(PageAndUploadTest, PostsSubmitThenTheFieldsInKeyOrderKeepsThemAndDecodesGzip) {
+    TestHttp client = ClientFor(L"/gzip");
+    client.AddMultiPartField(L"z", L"1");
+    client.AddMultiPartField(L"a", L"first");
+    client.AddMultiPartField(L"abc", L"3");
+    client.AddMultiPartField(L"B", L"4");
+    client.AddMultiPartField(L"ab", L"\u00E9t\u00E9");
+    client.AddMultiPartField(L"a", L"2");  // replaced, keeps its place
+    ASSERT_EQ(client.GetPage(), 0);
+    ASSERT_EQ(client.GetPage(), 0);  // the fields are still there, the text grows
+    const RecordedRequest second = Recorded().at(1);
+    EXPECT_EQ(second.parts, (std::vector<std::string>{"submit=send", "B=4", "a=2",
+                                                      "ab=\xC3\xA9t\xC3\xA9", "abc=3", "z=1"}));
+    EXPECT_EQ(second.Header("accept-encoding"), "gzip,deflate,compress");
+    EXPECT_EQ(client.m_response, "decoded by the clientdecoded by the client");
+}
+
+TEST_F(PageAndUploadTest, SoapIsAGetWithoutBodyAndAPostWithOne) {
+    const struct {
+        const char* body;
+        const char* method;
+    } cases[] = {{"", "GET"}, {"<Envelope>\xC3\xA9</Envelope>", "POST"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        Server().ClearRequests();
+        TestHttp client = ClientFor(L"/soap");
+        client.AddMultiPartField(L"ignored", L"x");
+        client.SetSOAPPostData(c.body);
+        ASSERT_EQ(client.GetSOAPPage(), 0);
+        EXPECT_EQ(client.m_soapPostData, c.body);
+        EXPECT_EQ(Recorded().at(0).method, c.method);
+        EXPECT_EQ(Recorded().at(0).body, c.body);  // no form
+        EXPECT_EQ(Recorded().at(0).Header("content-type"), "text/html; charset=UTF8");
+    }
+}
+
+TEST_F(PageAndUploadTest, UploadPartsOfAnEmptyBufferAndOfNamedFiles) {
     WriteFile(folder.Path("report.txt"), "file contents");
     const std::wstring path = folder.WidePath("report.txt");
     const unsigned char data[] = {'x'};  // no terminator: a zero length must not read it
@@ -28,13 +64,13 @@ TEST_F(UploadTest, ThePartsOfAnEmptyBufferAndOfNamedFiles) {
                               "ce(report.txt)=file contents"}));
 }
 
-TEST_F(UploadTest, AnUnreadableFileFailsTheTransfer) {
+TEST_F(PageAndUploadTest, AnUnreadableUploadFileFailsTheTransfer) {
     TestHttp client = ClientFor(L"/upload");
     EXPECT_EQ(client.PostFile(folder.WidePath("absent.txt").c_str(), nullptr), RKERR_PERFORM);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_READ_ERROR);
 }
 
-TEST_F(UploadTest, AStopByTheProgressCallbackHasACodeAndRecordsOnlyForBuffers) {
+TEST_F(PageAndUploadTest, AStopByTheProgressCallbackHasACodeAndRecordsOnlyForBufferUploads) {
     WriteFile(folder.Path("f.txt"), "f");
     const unsigned char data[] = {'x'};
     TestHttp client = ClientFor(L"/upload");
