@@ -1,5 +1,5 @@
-// The pages and uploads against the test server: what crosses the wire, what is left in the
-// object, the failure codes and the extra records of a failed buffer upload.
+// The pages and uploads: what crosses the wire, what is left in the object, the failure codes
+// and the extra records of a failed buffer upload.
 #include "HttpTestSupport.h"
 #include "LogCapture.h"
 
@@ -64,16 +64,14 @@ TEST_F(PageAndUploadTest, UploadPartsOfAnEmptyBufferAndOfNamedFiles) {
                               "ce(report.txt)=file contents"}));
 }
 
-TEST_F(PageAndUploadTest, AnUnreadableUploadFileFailsTheTransfer) {
+TEST_F(PageAndUploadTest, FailedUploads) {
     TestHttp client = ClientFor(L"/upload");
     EXPECT_EQ(client.PostFile(folder.WidePath("absent.txt").c_str(), nullptr), RKERR_PERFORM);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_READ_ERROR);
-}
 
-TEST_F(PageAndUploadTest, AStopByTheProgressCallbackHasACodeAndRecordsOnlyForBufferUploads) {
+    // A stop by the progress callback has a code of its own, and extra records, for buffers.
     WriteFile(folder.Path("f.txt"), "f");
     const unsigned char data[] = {'x'};
-    TestHttp client = ClientFor(L"/upload");
     client.SetProgressCallback(&StopAtOnce);
 
     LogCapture log;

@@ -23,19 +23,18 @@ std::vector<int> Options(const Operation& op, bool tls) {
     return all;
 }
 
-class RequestSequenceTest : public HttpServerTest {
-protected:
-    static TestHttp Client(const std::wstring& path, bool tls) {
-        TestHttp client = ClientFor(path, tls);
-        client.AddMultiPartField(L"k", L"v");
-        client.SetWriteCallbackFunc(&Sink);
-        return client;
-    }
-    static std::vector<int> OwnOptions() {
-        const std::vector<int> all = CurlInterposer::SetoptOptions();
-        return std::vector<int>(all.begin() + std::min(all.size(), kSharedOptions), all.end());
-    }
-};
+TestHttp Client(const std::wstring& path, bool tls) {
+    TestHttp client = ClientFor(path, tls);
+    client.AddMultiPartField(L"k", L"v");
+    client.SetWriteCallbackFunc(&Sink);
+    return client;
+}
+std::vector<int> OwnOptions() {
+    const std::vector<int> all = CurlInterposer::SetoptOptions();
+    return std::vector<int>(all.begin() + std::min(all.size(), kSharedOptions), all.end());
+}
+
+using RequestSequenceTest = HttpServerTest;
 
 // Each request control adds its own options after the operation's, or takes the form away,
 // and nothing else; called with their defaults they change nothing. They travel with a copy.

@@ -1,5 +1,6 @@
-// The opt-in request controls of CRHTTP on real transfers (redirect following, added header
-// lines, connection reuse) and the proxy choice, with the test server as the proxy.
+// The opt-in controls on real transfers: the connection's limits, certificate checks and proxy
+// (the test server as the proxy), CRHTTP's redirects and added header lines. The options each
+// connection setter adds are checked in tests/unit/PrepareTest.cpp.
 #include <cstdlib>
 #include <sstream>
 
@@ -9,13 +10,13 @@
 namespace rktest {
 namespace {
 
-using RequestControlsTest = HttpServerTest;
+using ControlsTest = HttpServerTest;
 
 // Redirects are followed up to the limit, to http or https only, and from https to http only
 // when allowed; GetSOAPPage follows on its own, and is held to the same once a limit is set.
-TEST_F(RequestControlsTest, RedirectsFollowedWithinTheLimitAndOnHttpOnly) {
-    const std::string plainPage = Server().Origin() + "/page";
-    const std::string tlsPage = Server(true).Origin() + "/page";
+TEST_F(ControlsTest, RedirectsFollowedWithinTheLimitAndOnHttpOnly) {
+    const std::string toPlain = "/goto?url=" + Server().Origin() + "/page";
+    const std::string toTls = "/goto?url=" + Server(true).Origin() + "/page";
     const std::string ftp = "/goto?url=ftp://127.0.0.1:1/f";
     const struct {
         const char* what;
@@ -26,19 +27,17 @@ TEST_F(RequestControlsTest, RedirectsFollowedWithinTheLimitAndOnHttpOnly) {
         int allowHttp;
         long extended;     // 0: the last page arrives
         const char* body;  // when it arrives
-        std::size_t hops;  // requests the server saw
     } cases[] = {
-        {"no limit set", false, false, "/chain/2", 0, 0, 0, "moved", 1},
-        {"no limit set, SOAP", false, true, "/chain/2", 0, 0, 0, "end of chain", 3},
-        {"two within two", false, false, "/chain/2", 2, 0, 0, "end of chain", 3},
-        {"two over one", false, false, "/chain/2", 1, 0, CURLE_TOO_MANY_REDIRECTS, "", 2},
-        {"two over one, SOAP", false, true, "/chain/2", 1, 0, CURLE_TOO_MANY_REDIRECTS, "", 2},
-        {"http to ftp", false, false, ftp, 3, 1, CURLE_UNSUPPORTED_PROTOCOL, "", 1},
-        {"https to ftp, http allowed", true, false, ftp, 3, 1, CURLE_UNSUPPORTED_PROTOCOL, "", 1},
-        {"https to http", true, false, "/goto?url=" + plainPage, 3, 0, CURLE_UNSUPPORTED_PROTOCOL,
-         "", 1},
-        {"https to http, allowed", true, false, "/goto?url=" + plainPage, 3, 1, 0, "page body", 1},
-        {"https to https, SOAP", true, true, "/goto?url=" + tlsPage, 3, 0, 0, "page body", 2},
+        {"no limit set", false, false, "/chain/2", 0, 0, 0, "moved"},
+        {"no limit set, SOAP", false, true, "/chain/2", 0, 0, 0, "end of chain"},
+        {"two within two", false, false, "/chain/2", 2, 0, 0, "end of chain"},
+        {"two over one", false, false, "/chain/2", 1, 0, CURLE_TOO_MANY_REDIRECTS, ""},
+        {"two over one, SOAP", false, true, "/chain/2", 1, 0, CURLE_TOO_MANY_REDIRECTS, ""},
+        {"http to ftp", false, false, ftp, 3, 1, CURLE_UNSUPPORTED_PROTOCOL, ""},
+        {"https to ftp, http allowed", true, false, ftp, 3, 1, CURLE_UNSUPPORTED_PROTOCOL, ""},
+        {"https to http", true, false, toPlain, 3, 0, CURLE_UNSUPPORTED_PROTOCOL, ""},
+        {"https to http, allowed", true, false, toPlain, 3, 1, 0, "page body"},
+        {"https to https, SOAP", true, true, toTls, 3, 0, 0, "page body"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -50,13 +49,12 @@ TEST_F(RequestControlsTest, RedirectsFollowedWithinTheLimitAndOnHttpOnly) {
         EXPECT_EQ(c.soap ? client.GetSOAPPage() : client.GetPage(), c.extended ? RKERR_PERFORM : 0);
         EXPECT_EQ(client.m_error.whatEx(), c.extended);
         EXPECT_EQ(client.m_response, c.body);
-        EXPECT_EQ(Recorded(c.tls).size(), c.hops);
     }
 }
 
 // One header list per request: the operation's own lines first, then the added ones in their
 // order. After ClearHeaders only its own go out, also on the handle that carried the added ones.
-TEST_F(RequestControlsTest, AddedLinesFollowTheOperationsOwn) {
+TEST_F(ControlsTest, AddedLinesFollowTheOperationsOwn) {
     TestHttp client = ClientFor(L"/page");
     client.SetReuseConnections(1);
     client.SetSOAPHeader("SOAPAction: act");
@@ -89,7 +87,7 @@ TEST_F(RequestControlsTest, AddedLinesFollowTheOperationsOwn) {
 
 // A proxied request reaches the test server with the whole URL as its target, a direct one
 // with the path alone.
-TEST_F(RequestControlsTest, ProxyChoiceRoutesTheRequest) {
+TEST_F(ControlsTest, ProxyChoiceRoutesTheRequest) {
     const std::string origin = Server().Origin();
     const std::wstring proxy = Wide(origin);  // the same server
     const struct {
@@ -115,6 +113,51 @@ TEST_F(RequestControlsTest, ProxyChoiceRoutesTheRequest) {
         EXPECT_EQ(Recorded().at(0).path, c.proxied ? origin + "/page" : "/page");
     }
     unsetenv("http_proxy");
+}
+
+// A server that sends a byte a second runs into either limit long before its last byte.
+TEST_F(ControlsTest, LimitsEndStalledTransfers) {
+    TestHttp timed = ClientFor(L"/trickle/30");
+    timed.SetTimeout(500);
+    TestHttp slow = ClientFor(L"/trickle/30");
+    slow.SetLowSpeedLimit(100, 2);
+    for (TestHttp* client : {&timed, &slow}) {
+        SCOPED_TRACE(client == &timed ? "time limit" : "low-speed limit");
+        EXPECT_EQ(client->GetPage(), RKERR_PERFORM);
+        EXPECT_EQ(client->m_error.whatEx(), CURLE_OPERATION_TIMEDOUT);
+    }
+}
+
+// One client with connection reuse on: a checked request never runs on a connection that an
+// unchecked one opened.
+TEST_F(ControlsTest, VerifiedTlsOutcomes) {
+    const std::string ca = Server(true).CertificatePath();
+    const struct {
+        const char* what;
+        std::wstring host;
+        int verify;
+        std::string caFile;
+        int code;
+        long extended;
+    } cases[] = {
+        {"checks off", Server(true).Host(), 0, "", 0, 0},
+        {"unknown CA", Server(true).Host(), 1, "", RKERR_PERFORM, CURLE_PEER_FAILED_VERIFICATION},
+        {"trusted CA", Server(true).Host(), 1, ca, 0, 0},
+        {"other host name", L"localhost:" + std::to_wstring(Server(true).Port()), 1, ca,
+         RKERR_PERFORM, CURLE_PEER_FAILED_VERIFICATION},
+    };
+    TestHttp client = ClientFor(L"/page", true);
+    client.SetReuseConnections(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Server(true).ClearRequests();
+        client.SetServer(c.host.c_str());
+        client.SetVerifyPeer(c.verify);
+        client.SetCACertificateFile(Wide(c.caFile).c_str());
+        EXPECT_EQ(client.GetPage(), c.code);
+        EXPECT_EQ(client.m_error.whatEx(), c.extended);
+        EXPECT_EQ(Recorded(true).size(), c.code == 0 ? 1u : 0u);  // refused in the handshake
+    }
 }
 
 }  // namespace
