@@ -11,14 +11,11 @@
 namespace rktest {
 namespace {
 
-std::string PercentDecoded(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool escape = text[i] == '%';
-        out += escape ? static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : text[i];
-        i += escape ? 2 : 0;
-    }
-    return out;
+std::string HexDecoded(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
 }
 
 class PlainServerEnvironment : public ::testing::Environment {
@@ -85,13 +82,13 @@ HttpTestServer::HttpTestServer(bool tls) : m_tls(tls) {
 }
 
 std::vector<RecordedRequest> HttpTestServer::Requests() const {
-    std::istringstream lines(ReadFile(m_dir.Path("records")).substr(m_seen));
+    std::istringstream lines(ReadFile(m_dir.Path("records")));
     std::vector<RecordedRequest> requests;
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::vector<std::string> decoded;
         for (std::string field; std::getline(fields, field, '\t');) {
-            decoded.push_back(PercentDecoded(field));
+            decoded.push_back(HexDecoded(field));
         }
         requests.push_back({decoded[0], decoded[1], decoded[2], decoded[3],
                             std::vector<std::string>(decoded.begin() + 4, decoded.end())});
@@ -100,7 +97,7 @@ std::vector<RecordedRequest> HttpTestServer::Requests() const {
 }
 
 void HttpTestServer::ClearRequests() {
-    m_seen = ReadFile(m_dir.Path("records")).size();
+    WriteFile(m_dir.Path("records"), "");
 }
 
 HttpTestServer& Server(bool tls) {

@@ -61,7 +61,6 @@ public:
 private:
     bool m_tls;
     int m_port = 0;
-    std::size_t m_seen = 0;  // bytes of the record file already cleared
     TempDir m_dir;
     std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
 };

@@ -1,16 +1,11 @@
 #!/usr/bin/python3
-"""HTTP(S) server for the client tests on 127.0.0.1 and a free port (its first output line).
+"""HTTP(S) test server on 127.0.0.1 and a free port (its first output line).
 
-Paths, for GET and POST alike: /page "page body"; /status/N; /gzip (gzip-encoded); /bytes/N,
-N bytes of 'a'..'z' repeated, honouring "Range: bytes=FIRST-" (206, or 416 from the end on);
-/whole/N the same bytes, ranges ignored; /trickle/N a byte a second; /goto?url=U 302 to U;
-/chain/N 302 to /chain/N-1, then 200; anything else "ok". A proxied request is served as its own.
-
-Each request is appended to RECORDS, one line of tab-separated percent-encoded fields: method,
-target, body, the header lines ("name: value", names in lower case), then each multipart part as
-"name=content" or "name(file name)=content".
-
-usage: http_server.py RECORDS [CERTFILE KEYFILE]   (with a certificate: HTTPS only)
+Paths: /page, /status/N, /gzip, /bytes/N (N pattern bytes, honouring "Range: bytes=FIRST-"),
+/whole/N (ranges ignored), /trickle/N (a byte a second), /goto?url=U, /chain/N (302 to N-1).
+Each request is appended to RECORDS as a line of tab-separated hex fields: method, target, body,
+the header lines ("name: value", names in lower case), each multipart part as "name=content"
+or "name(file name)=content".  usage: http_server.py RECORDS [CERTFILE KEYFILE]
 """
 import gzip
 import re
@@ -19,7 +14,7 @@ import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-from urllib.parse import parse_qs, quote_from_bytes, urlsplit
+from urllib.parse import parse_qs, urlsplit
 
 LOCK = threading.Lock()
 
@@ -66,12 +61,10 @@ class Handler(BaseHTTPRequestHandler):
 
     def record(self, body):
         headers = "\n".join("%s: %s" % (k.lower(), v) for k, v in self.headers.items())
-        fields = [s.encode("latin-1") for s in (self.command, self.path)] + [body]
-        fields += [headers.encode("latin-1")]
-        fields += parts(self.headers.get("Content-Type", ""), body)
-        line = b"\t".join(quote_from_bytes(f, safe="").encode() for f in fields) + b"\n"
-        with LOCK, open(sys.argv[1], "ab") as records:
-            records.write(line)
+        fields = [self.command.encode(), self.path.encode("latin-1"), body]
+        fields += [headers.encode("latin-1")] + parts(self.headers.get("Content-Type", ""), body)
+        with LOCK, open(sys.argv[1], "a") as records:
+            records.write("\t".join(f.hex() for f in fields) + "\n")
 
     def serve(self, body):
         self.record(body)
