@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "HttpTestSupport.h"
-#include "LogCapture.h"
 
 namespace rktest {
 namespace {
@@ -59,33 +58,15 @@ TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFile) {
         Server().ClearRequests();
         TestHttp client = ClientFor(c.href);
         client.SetWriteCallbackFunc(&Sink);
-        LogCapture log;
         EXPECT_EQ(client.GetFileTo(dir.WidePath("target").c_str(), c.resume),
                   c.extended == 0 ? 0 : RKERR_PERFORM);
         EXPECT_EQ(client.m_error.whatEx(), c.extended);
         EXPECT_EQ(ReadFile(dir.Path("target")), c.after);
         EXPECT_EQ(Others(dir.Path()), std::vector<std::string>{});
-        EXPECT_EQ(log.Traces().front(), ">CRHTTP::GetFileTo");
         EXPECT_EQ(Recorded().at(0).method, "GET");  // no form
         EXPECT_EQ(Recorded().at(0).Header("range"), c.range);
         EXPECT_EQ(client.m_writeCallback, &Sink);
     }
-}
-
-// Checked before anything is sent.
-TEST_F(ResumableDownloadTest, AnUnusableLocalPathFailsBeforeTheRequest) {
-    MakeDirs(folder.Path("dir"));
-    for (const std::string& path : {std::string(), folder.Path("dir"), folder.Path("no/such")}) {
-        for (const int resume : {0, 1}) {
-            SCOPED_TRACE(path + (resume ? ", resumed" : ""));
-            TestHttp client = ClientFor(L"/bytes/10");
-            EXPECT_EQ(client.GetFileTo(Wide(path).c_str(), resume), RKERR_FILE_OPEN);
-            EXPECT_EQ(client.m_error.whatEx(), 0);
-            EXPECT_EQ(client.m_curl, nullptr);
-        }
-    }
-    EXPECT_EQ(ClientFor(L"/bytes/10").GetFileTo(nullptr, 0), RKERR_FILE_OPEN);
-    EXPECT_TRUE(Recorded().empty());
 }
 
 // The file beside the target is the owner's alone while it fills; once in place it has the
