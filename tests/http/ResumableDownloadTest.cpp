@@ -25,13 +25,23 @@ unsigned ModeOf(const std::string& path) {
     return static_cast<unsigned>(std::filesystem::status(path).permissions());
 }
 
+unsigned g_modeWhileFilling = 0;
+std::string g_folder;
+int NotePartMode(void*, double, double, double, double) {
+    for (const std::string& part : Others(g_folder)) g_modeWhileFilling = ModeOf(part);
+    return 0;
+}
+
 class ResumableDownloadTest : public HttpServerTest {};
 
-TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFile) {
+// The file beside the target is the owner's alone while it fills; once in place it has the
+// replaced file's mode bits, or a new file's.
+
+TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFileNorItsMode) {
     const struct {
         const char* what;
         const wchar_t* href;
-        const std::string* before;  // the local file's contents; null: no file
+        const std::string* before;  // the local file's contents (mode 0604); null: no file
         int resume;
         int extended;  // 0: success
         std::string after;
@@ -51,49 +61,28 @@ TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFile) {
         {"resumed, 404 leaves the part", L"/status/404", &kPart, 1, CURLE_HTTP_RETURNED_ERROR,
          kPart, "bytes=300-"},
     };
+    const mode_t mask = umask(022);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
+        g_folder = dir.Path();
+        g_modeWhileFilling = 0;
         if (c.before != nullptr) WriteFile(dir.Path("target"), *c.before);
+        chmod(dir.Path("target").c_str(), 0604);
         Server().ClearRequests();
         TestHttp client = ClientFor(c.href);
         client.SetWriteCallbackFunc(&Sink);
+        client.SetProgressCallback(&NotePartMode);
         EXPECT_EQ(client.GetFileTo(dir.WidePath("target").c_str(), c.resume),
                   c.extended == 0 ? 0 : RKERR_PERFORM);
         EXPECT_EQ(client.m_error.whatEx(), c.extended);
         EXPECT_EQ(ReadFile(dir.Path("target")), c.after);
         EXPECT_EQ(Others(dir.Path()), std::vector<std::string>{});
+        EXPECT_EQ(g_modeWhileFilling, c.resume ? 0u : 0600u);
+        EXPECT_EQ(ModeOf(dir.Path("target")), c.before != nullptr ? 0604u : 0644u);
         EXPECT_EQ(Recorded().at(0).method, "GET");  // no form
         EXPECT_EQ(Recorded().at(0).Header("range"), c.range);
         EXPECT_EQ(client.m_writeCallback, &Sink);
-    }
-}
-
-// The file beside the target is the owner's alone while it fills; once in place it has the
-// replaced file's bits, or a new file's.
-unsigned g_modeWhileFilling = 0;
-std::string g_folder;
-int NotePartMode(void*, double, double, double, double) {
-    for (const std::string& part : Others(g_folder)) g_modeWhileFilling = ModeOf(part);
-    return 0;
-}
-
-TEST_F(ResumableDownloadTest, APrivateFileWhileFillingThenTheTargetsMode) {
-    const mode_t mask = umask(022);
-    for (const mode_t before : {mode_t(0), mode_t(0640), mode_t(0604)}) {
-        SCOPED_TRACE(before);
-        TempDir dir;
-        g_folder = dir.Path();
-        g_modeWhileFilling = 0;
-        if (before != 0) {
-            WriteFile(dir.Path("target"), "old");
-            chmod(dir.Path("target").c_str(), before);
-        }
-        TestHttp client = ClientFor(L"/bytes/300000");
-        client.SetProgressCallback(&NotePartMode);
-        ASSERT_EQ(client.GetFileTo(dir.WidePath("target").c_str(), 0), 0);
-        EXPECT_EQ(g_modeWhileFilling, 0600u);
-        EXPECT_EQ(ModeOf(dir.Path("target")), before != 0 ? before : 0644u);
     }
     umask(mask);
 }
