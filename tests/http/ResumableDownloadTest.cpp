@@ -12,13 +12,11 @@ namespace {
 const std::string kBody = PatternBytes(1000);
 const std::string kPart = kBody.substr(0, 300);
 
-// The files in dir beside the target: a temporary file filling, or one left behind.
-std::vector<std::string> Others(const std::string& dir) {
-    std::vector<std::string> paths;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().filename() != "target") paths.push_back(entry.path().string());
-    }
-    return paths;
+// A file in dir beside the target (a temporary file filling, or one left behind), or "".
+std::string Beside(const std::string& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename() != "target") return entry.path().string();
+    return "";
 }
 
 unsigned ModeOf(const std::string& path) {
@@ -28,7 +26,8 @@ unsigned ModeOf(const std::string& path) {
 unsigned g_modeWhileFilling = 0;
 std::string g_folder;
 int NotePartMode(void*, double, double, double, double) {
-    for (const std::string& part : Others(g_folder)) g_modeWhileFilling = ModeOf(part);
+    const std::string part = Beside(g_folder);
+    if (!part.empty()) g_modeWhileFilling = ModeOf(part);
     return 0;
 }
 
@@ -77,7 +76,7 @@ TEST_F(ResumableDownloadTest, WholeOrResumedNeverCorruptsTheLocalFileNorItsMode)
                   c.extended == 0 ? 0 : RKERR_PERFORM);
         EXPECT_EQ(client.m_error.whatEx(), c.extended);
         EXPECT_EQ(ReadFile(dir.Path("target")), c.after);
-        EXPECT_EQ(Others(dir.Path()), std::vector<std::string>{});
+        EXPECT_EQ(Beside(dir.Path()), "");
         EXPECT_EQ(g_modeWhileFilling, c.resume ? 0u : 0600u);
         EXPECT_EQ(ModeOf(dir.Path("target")), c.before != nullptr ? 0604u : 0644u);
         EXPECT_EQ(Recorded().at(0).method, "GET");  // no form
