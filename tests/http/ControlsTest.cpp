@@ -128,9 +128,9 @@ TEST_F(ControlsTest, LimitsEndStalledTransfers) {
 // One client with connection reuse on: a checked request never runs on a connection that an
 // unchecked one opened.
 TEST_F(ControlsTest, VerifiedTlsOutcomes) {
-    const std::string ca = Server(true).CertificatePath();
+    const std::string ca = Server(true).dir.Path("cert.pem");
     const std::wstring host = Server(true).Host();
-    const std::wstring otherName = L"localhost:" + std::to_wstring(Server(true).Port());
+    const std::wstring otherName = L"localhost:" + std::to_wstring(Server(true).port);
     const struct {
         const char* what;
         std::wstring host;

@@ -63,26 +63,26 @@ std::string RecordedRequest::Header(const std::string& name) const {
     return values;
 }
 
-HttpTestServer::HttpTestServer(bool tls) : m_tls(tls) {
+HttpTestServer::HttpTestServer(bool secure) : tls(secure) {
     std::vector<std::string> argv = {"/usr/bin/python3", RKCURL_HTTP_SERVER_SCRIPT,
-                                     m_dir.Path("records")};
+                                     dir.Path("records")};
     if (tls) {
-        MakeCertificate(m_dir.Path(), "127.0.0.1");
-        argv.insert(argv.end(), {m_dir.Path("cert.pem"), m_dir.Path("key.pem")});
+        MakeCertificate(dir.Path(), "127.0.0.1");
+        argv.insert(argv.end(), {dir.Path("cert.pem"), dir.Path("key.pem")});
     }
-    WriteFile(m_dir.Path("records"), "");
-    const std::string output = m_dir.Path("server.out");
-    m_process.reset(new ChildProcess(argv, output));
+    ClearRequests();
+    const std::string output = dir.Path("server.out");
+    process.reset(new ChildProcess(argv, output));
     for (int i = 0; i < 400 && ReadFile(output).find('\n') == std::string::npos; ++i) {
-        if (!m_process->Running()) break;
+        if (!process->Running()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    m_port = std::atoi(ReadFile(output).c_str());
-    if (m_port <= 0) throw std::runtime_error("test HTTP server: " + ReadFile(output));
+    port = std::atoi(ReadFile(output).c_str());
+    if (port <= 0) throw std::runtime_error("test HTTP server: " + ReadFile(output));
 }
 
 std::vector<RecordedRequest> HttpTestServer::Requests() const {
-    std::istringstream lines(ReadFile(m_dir.Path("records")));
+    std::istringstream lines(ReadFile(dir.Path("records")));
     std::vector<RecordedRequest> requests;
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
@@ -94,10 +94,6 @@ std::vector<RecordedRequest> HttpTestServer::Requests() const {
                             std::vector<std::string>(decoded.begin() + 4, decoded.end())});
     }
     return requests;
-}
-
-void HttpTestServer::ClearRequests() {
-    WriteFile(m_dir.Path("records"), "");
 }
 
 HttpTestServer& Server(bool tls) {

@@ -44,25 +44,19 @@ struct RecordedRequest {
 std::string PatternBytes(std::size_t n);
 
 // With tls, HTTPS with a self-signed certificate for 127.0.0.1, made at start-up.
-class HttpTestServer {
-public:
+struct HttpTestServer {
     explicit HttpTestServer(bool tls);
-
-    int Port() const { return m_port; }
-    std::wstring Host() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
+    std::wstring Host() const { return L"127.0.0.1:" + std::to_wstring(port); }
     std::string Origin() const {
-        return (m_tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_port);
+        return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port);
     }
-    std::string CertificatePath() const { return m_tls ? m_dir.Path("cert.pem") : ""; }
-
     std::vector<RecordedRequest> Requests() const;  // since the last ClearRequests
-    void ClearRequests();
+    void ClearRequests() const { WriteFile(dir.Path("records"), ""); }
 
-private:
-    bool m_tls;
-    int m_port = 0;
-    TempDir m_dir;
-    std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
+    bool tls;
+    int port = 0;
+    TempDir dir;                            // the records; the certificate as cert.pem
+    std::unique_ptr<ChildProcess> process;  // declared last: stopped before the files go
 };
 
 // The plain or the TLS server, each started on first use and stopped when the program ends.
