@@ -1,5 +1,9 @@
-// GetFile and GetBulkFile: the file, the caller's write function, the response text; GetBuffer:
-// the caller's block and its capacity limit; the local paths that no download can use.
+// The downloads: GetFile and GetBulkFile into a file, the caller's function or the response
+// text; GetBuffer into the caller's block; GetFileTo, whole or resumed.
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "CurlInterposer.h"
 #include "HttpTestSupport.h"
 
@@ -15,6 +19,28 @@ size_t Collect(char* data, size_t size, size_t count, void* userData) {
 
 int StopOnceDataArrived(void*, double, double downloaded, double, double) {
     return downloaded > 0 ? 1 : 0;
+}
+
+const std::string kBody = PatternBytes(1000);
+const std::string kPart = kBody.substr(0, 300);
+
+// A file in dir beside the target (a temporary file filling, or one left behind), or "".
+std::string Beside(const std::string& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename() != "target") return entry.path().string();
+    return "";
+}
+
+unsigned ModeOf(const std::string& path) {
+    return static_cast<unsigned>(std::filesystem::status(path).permissions());
+}
+
+unsigned g_modeWhileFilling = 0;
+std::string g_folder;
+int NotePartMode(void*, double, double, double, double) {
+    const std::string part = Beside(g_folder);
+    if (!part.empty()) g_modeWhileFilling = ModeOf(part);
+    return 0;
 }
 
 class DownloadTest : public HttpServerTest {};
@@ -133,6 +159,60 @@ TEST_F(DownloadTest, AnUnobtainableReceiveBlockThrowsAfterReleasingTheHandle) {
     EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
     EXPECT_EQ(CurlInterposer::PerformCalls(), 0);
     EXPECT_EQ(received, 5u);
+}
+
+// GetFileTo fills a file beside the target, the owner's alone, and moves it into place with the
+// replaced file's mode bits, or a new file's; a resumed download asks for the rest (/whole
+// ignores ranges).
+
+TEST_F(DownloadTest, GetFileToWholeOrResumedNeverCorruptsTheLocalFileNorItsMode) {
+    const struct {
+        const char* what;
+        const wchar_t* href;
+        const std::string* before;  // the local file's contents (mode 0604); null: no file
+        int resume;
+        int extended;  // 0: success
+        std::string after;
+        const char* range;  // the Range header the server saw
+    } cases[] = {
+        {"whole, new file", L"/bytes/1000", nullptr, 0, 0, kBody, ""},
+        {"whole, replaced", L"/bytes/1000", &kPart, 0, 0, kBody, ""},
+        {"whole, 404 leaves the old file", L"/status/404", &kPart, 0, CURLE_HTTP_RETURNED_ERROR,
+         kPart, ""},
+        {"resumed", L"/bytes/1000", &kPart, 1, 0, kBody, "bytes=300-"},
+        {"resumed, no file yet", L"/bytes/1000", nullptr, 1, 0, kBody, ""},
+        {"resumed, complete already (416)", L"/bytes/1000", &kBody, 1, 0, kBody, "bytes=1000-"},
+        {"resumed, longer than the remote", L"/bytes/700", &kBody, 1, CURLE_BAD_DOWNLOAD_RESUME,
+         kBody, "bytes=1000-"},
+        {"resumed, range ignored", L"/whole/1000", &kPart, 1, CURLE_RANGE_ERROR, kPart,
+         "bytes=300-"},
+        {"resumed, 404 leaves the part", L"/status/404", &kPart, 1, CURLE_HTTP_RETURNED_ERROR,
+         kPart, "bytes=300-"},
+    };
+    const mode_t mask = umask(022);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        g_folder = dir.Path();
+        g_modeWhileFilling = 0;
+        if (c.before != nullptr) WriteFile(dir.Path("target"), *c.before);
+        chmod(dir.Path("target").c_str(), 0604);
+        Server().ClearRequests();
+        TestHttp client = ClientFor(c.href);
+        client.SetWriteCallbackFunc(&Sink);
+        client.SetProgressCallback(&NotePartMode);
+        EXPECT_EQ(client.GetFileTo(dir.WidePath("target").c_str(), c.resume),
+                  c.extended == 0 ? 0 : RKERR_PERFORM);
+        EXPECT_EQ(client.m_error.whatEx(), c.extended);
+        EXPECT_EQ(ReadFile(dir.Path("target")), c.after);
+        EXPECT_EQ(Beside(dir.Path()), "");
+        EXPECT_EQ(g_modeWhileFilling, c.resume ? 0u : 0600u);
+        EXPECT_EQ(ModeOf(dir.Path("target")), c.before != nullptr ? 0604u : 0644u);
+        EXPECT_EQ(Recorded().at(0).method, "GET");  // no form
+        EXPECT_EQ(Recorded().at(0).Header("range"), c.range);
+        EXPECT_EQ(client.m_writeCallback, &Sink);
+    }
+    umask(mask);
 }
 
 }  // namespace
