@@ -1,11 +1,12 @@
-// The downloads: GetFile and GetBulkFile into a file, the caller's function or the response
-// text; GetBuffer into the caller's block; GetFileTo, whole or resumed.
+// What each operation does on its own: the pages' fields and SOAP; the uploads' parts and
+// failures; the downloads into a file, the caller's function or block, or beside the target.
 #include <sys/stat.h>
 
 #include <filesystem>
 
 #include "CurlInterposer.h"
 #include "HttpTestSupport.h"
+#include "LogCapture.h"
 
 namespace rktest {
 namespace {
@@ -19,6 +20,10 @@ size_t Collect(char* data, size_t size, size_t count, void* userData) {
 
 int StopOnceDataArrived(void*, double, double downloaded, double, double) {
     return downloaded > 0 ? 1 : 0;
+}
+
+int StopAtOnce(void*, double, double, double, double) {
+    return 1;
 }
 
 const std::string kBody = PatternBytes(1000);
@@ -43,9 +48,87 @@ int NotePartMode(void*, double, double, double, double) {
     return 0;
 }
 
-class DownloadTest : public HttpServerTest {};
+class OperationsTest : public HttpServerTest {};
 
-TEST_F(DownloadTest, GetFileReplacesAndGetBulkFileAppendsCountingOnFromTheCallersSize) {
+TEST_F(OperationsTest, PostsSubmitThenTheFieldsInKeyOrderKeepsThemAndDecodesGzip) {
+    TestHttp client = ClientFor(L"/gzip");
+    client.AddMultiPartField(L"z", L"1");
+    client.AddMultiPartField(L"a", L"first");
+    client.AddMultiPartField(L"abc", L"3");
+    client.AddMultiPartField(L"B", L"4");
+    client.AddMultiPartField(L"ab", L"\u00E9t\u00E9");
+    client.AddMultiPartField(L"a", L"2");  // replaced, keeps its place
+    ASSERT_EQ(client.GetPage(), 0);
+    ASSERT_EQ(client.GetPage(), 0);  // the fields are still there, the text grows
+    const RecordedRequest second = Recorded().at(1);
+    EXPECT_EQ(second.parts, (std::vector<std::string>{"submit=send", "B=4", "a=2",
+                                                      "ab=\xC3\xA9t\xC3\xA9", "abc=3", "z=1"}));
+    EXPECT_EQ(second.Header("accept-encoding"), "gzip,deflate,compress");
+    EXPECT_EQ(client.m_response, "decoded by the clientdecoded by the client");
+}
+
+TEST_F(OperationsTest, SoapIsAGetWithoutBodyAndAPostWithOne) {
+    const struct {
+        const char* body;
+        const char* method;
+    } cases[] = {{"", "GET"}, {"<Envelope>\xC3\xA9</Envelope>", "POST"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        Server().ClearRequests();
+        TestHttp client = ClientFor(L"/soap");
+        client.AddMultiPartField(L"ignored", L"x");
+        client.SetSOAPPostData(c.body);
+        ASSERT_EQ(client.GetSOAPPage(), 0);
+        EXPECT_EQ(client.m_soapPostData, c.body);
+        EXPECT_EQ(Recorded().at(0).method, c.method);
+        EXPECT_EQ(Recorded().at(0).body, c.body);  // no form
+        EXPECT_EQ(Recorded().at(0).Header("content-type"), "text/html; charset=UTF8");
+    }
+}
+
+TEST_F(OperationsTest, UploadPartsOfAnEmptyBufferAndOfNamedFiles) {
+    WriteFile(folder.Path("report.txt"), "file contents");
+    const std::wstring path = folder.WidePath("report.txt");
+    const unsigned char data[] = {'x'};  // no terminator: a zero length must not read it
+    TestHttp client = ClientFor(L"/upload");
+    ASSERT_EQ(client.PostBuffer(data, 0), 0);
+    ASSERT_EQ(client.PostFile(path.c_str(), L""), 0);
+    ASSERT_EQ(client.PostFile(path.c_str(), L"pi\u00E8ce"), 0);
+    std::vector<std::string> firstParts;
+    for (const RecordedRequest& request : Recorded()) firstParts.push_back(request.parts.at(0));
+    EXPECT_EQ(firstParts, (std::vector<std::string>{
+                              "file_buffer(file_buffer)=", "FileField(report.txt)=file contents",
+                              "pi\xC3\xA8"
+                              "ce(report.txt)=file contents"}));
+}
+
+TEST_F(OperationsTest, FailedUploads) {
+    TestHttp client = ClientFor(L"/upload");
+    EXPECT_EQ(client.PostFile(folder.WidePath("absent.txt").c_str(), nullptr), RKERR_PERFORM);
+    EXPECT_EQ(client.m_error.whatEx(), CURLE_READ_ERROR);
+
+    // A stop by the progress callback has a code of its own, and extra records, for buffers.
+    WriteFile(folder.Path("f.txt"), "f");
+    const unsigned char data[] = {'x'};
+    client.SetProgressCallback(&StopAtOnce);
+
+    LogCapture log;
+    EXPECT_EQ(client.PostBuffer(data, 1), RKERR_ABORTED);
+    EXPECT_EQ(client.m_error.whatEx(), CURLE_ABORTED_BY_CALLBACK);
+    const std::vector<std::string> records = log.Failures();
+    ASSERT_GE(records.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(records.begin(), records.begin() + 4),
+              (std::vector<std::string>{"W|Curl|2|HTTP|86", "M|Curl Error: 42",
+                                        "W|Error Code : Error Desc|3|Connection|253",
+                                        "M|Error Code : 2520 -- "}));
+
+    log.Clear();
+    EXPECT_EQ(client.PostFile(folder.WidePath("f.txt").c_str(), nullptr), RKERR_PERFORM);
+    EXPECT_EQ(client.m_error.whatEx(), CURLE_ABORTED_BY_CALLBACK);
+    EXPECT_EQ(log.Failures().at(0), "W|Error Code : Error Desc|3|Connection|253");
+}
+
+TEST_F(OperationsTest, GetFileReplacesAndGetBulkFileAppendsCountingOnFromTheCallersSize) {
     const std::string name = "d\xC3\xA9j\xC3\xA0 \xE2\x82\xAC.bin";
     WriteFile(folder.Path(name), "old contents");
     TestHttp client = ClientFor(L"/bytes/5");
@@ -60,7 +143,7 @@ TEST_F(DownloadTest, GetFileReplacesAndGetBulkFileAppendsCountingOnFromTheCaller
     EXPECT_TRUE(client.m_response.empty());
 }
 
-TEST_F(DownloadTest, WithoutAPathTheCallersFunctionServesOneTransferThenTheResponse) {
+TEST_F(OperationsTest, DownloadsWithoutAPathServeTheCallersFunctionOnceThenTheResponse) {
     for (const bool bulk : {false, true}) {
         SCOPED_TRACE(bulk ? "GetBulkFile" : "GetFile");
         g_chunks.clear();
@@ -83,7 +166,7 @@ TEST_F(DownloadTest, WithoutAPathTheCallersFunctionServesOneTransferThenTheRespo
     EXPECT_EQ(client.m_writeCallback, &Collect);  // refused, it stays for the next transfer
 }
 
-TEST_F(DownloadTest, FailedTransfers) {
+TEST_F(OperationsTest, FailedDownloads) {
     TestHttp client = ClientFor(L"/bytes/100");
     client.SetWriteCallbackFunc(&Sink);
     const std::wstring missing = folder.WidePath("missing/out.bin");  // nothing is sent
@@ -127,7 +210,7 @@ TEST_F(DownloadTest, FailedTransfers) {
     EXPECT_EQ(ReadFile(folder.Path("part")), "0123456789" + PatternBytes(size - 10));
 }
 
-TEST_F(DownloadTest, GetBufferTakesUpToItsCapacityAndOneByteMoreTouchesNothing) {
+TEST_F(OperationsTest, GetBufferTakesUpToItsCapacityAndOneByteMoreTouchesNothing) {
     for (const std::size_t size : {std::size_t(0), std::size_t(100), std::size_t(4) << 20}) {
         for (const std::size_t over : {0, 1}) {
             SCOPED_TRACE(std::to_string(size) + (over != 0 ? " + 1" : ""));
@@ -151,7 +234,7 @@ TEST_F(DownloadTest, GetBufferTakesUpToItsCapacityAndOneByteMoreTouchesNothing) 
     EXPECT_EQ(received, 0u);
 }
 
-TEST_F(DownloadTest, AnUnobtainableReceiveBlockThrowsAfterReleasingTheHandle) {
+TEST_F(OperationsTest, AnUnobtainableReceiveBlockThrowsAfterReleasingTheHandle) {
     TestHttp client = ClientFor(L"/page");
     std::uint64_t received = 5;
     unsigned char block[1];
@@ -165,7 +248,7 @@ TEST_F(DownloadTest, AnUnobtainableReceiveBlockThrowsAfterReleasingTheHandle) {
 // replaced file's mode bits, or a new file's; a resumed download asks for the rest (/whole
 // ignores ranges).
 
-TEST_F(DownloadTest, GetFileToWholeOrResumedNeverCorruptsTheLocalFileNorItsMode) {
+TEST_F(OperationsTest, GetFileToWholeOrResumedNeverCorruptsTheLocalFileNorItsMode) {
     const struct {
         const char* what;
         const wchar_t* href;
