@@ -6,8 +6,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "CurlInterposer.h"
-
 namespace rktest {
 namespace {
 
@@ -127,11 +125,6 @@ int Operation::Run(TestHttp& client, const TempDir& folder) const {
     if (op == "PostFile") return client.PostFile(folder.WidePath("upload").c_str(), nullptr);
     if (Soap()) client.SetSOAPPostData("<body/>");
     return Soap() ? client.GetSOAPPage() : client.GetPage();
-}
-
-void HttpServerTest::SetUp() {
-    CurlInterposer::Reset();
-    Server(false).ClearRequests();
 }
 
 }  // namespace rktest

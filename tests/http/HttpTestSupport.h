@@ -5,10 +5,12 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "CurlInterposer.h"
 #include "FtpTestServers.h"
 #include "RKCurl/RKCurl.h"
 #include "TestFiles.h"
@@ -82,6 +84,9 @@ struct Operation {
     bool mayGetPlain;  // SetPlainGet applies
 
     bool Soap() const { return std::string(name) == "GetSOAPPage"; }
+    bool Writes() const {  // hands libcurl a write function of its own
+        return std::count(options.begin(), options.end(), CURLOPT_WRITEFUNCTION) != 0;
+    }
     int Run(TestHttp& client, const TempDir& folder) const;  // GetSOAPPage with a body
 };
 extern const std::vector<Operation> kOperations;
@@ -89,7 +94,10 @@ extern const std::vector<Operation> kOperations;
 // The interposer and the plain server's record start empty.
 class HttpServerTest : public ::testing::Test {
 protected:
-    void SetUp() override;
+    void SetUp() override {
+        CurlInterposer::Reset();
+        Server().ClearRequests();
+    }
     TempDir folder;
 };
 

@@ -86,7 +86,7 @@ TEST_F(OperationsTest, SoapIsAGetWithoutBodyAndAPostWithOne) {
     }
 }
 
-TEST_F(OperationsTest, UploadPartsOfAnEmptyBufferAndOfNamedFiles) {
+TEST_F(OperationsTest, UploadPartsAndFailures) {
     WriteFile(folder.Path("report.txt"), "file contents");
     const std::wstring path = folder.WidePath("report.txt");
     const unsigned char data[] = {'x'};  // no terminator: a zero length must not read it
@@ -100,18 +100,12 @@ TEST_F(OperationsTest, UploadPartsOfAnEmptyBufferAndOfNamedFiles) {
                               "file_buffer(file_buffer)=", "FileField(report.txt)=file contents",
                               "pi\xC3\xA8"
                               "ce(report.txt)=file contents"}));
-}
 
-TEST_F(OperationsTest, FailedUploads) {
-    TestHttp client = ClientFor(L"/upload");
     EXPECT_EQ(client.PostFile(folder.WidePath("absent.txt").c_str(), nullptr), RKERR_PERFORM);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_READ_ERROR);
 
     // A stop by the progress callback has a code of its own, and extra records, for buffers.
-    WriteFile(folder.Path("f.txt"), "f");
-    const unsigned char data[] = {'x'};
     client.SetProgressCallback(&StopAtOnce);
-
     LogCapture log;
     EXPECT_EQ(client.PostBuffer(data, 1), RKERR_ABORTED);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_ABORTED_BY_CALLBACK);
@@ -123,7 +117,7 @@ TEST_F(OperationsTest, FailedUploads) {
                                         "M|Error Code : 2520 -- "}));
 
     log.Clear();
-    EXPECT_EQ(client.PostFile(folder.WidePath("f.txt").c_str(), nullptr), RKERR_PERFORM);
+    EXPECT_EQ(client.PostFile(path.c_str(), nullptr), RKERR_PERFORM);
     EXPECT_EQ(client.m_error.whatEx(), CURLE_ABORTED_BY_CALLBACK);
     EXPECT_EQ(log.Failures().at(0), "W|Error Code : Error Desc|3|Connection|253");
 }
@@ -247,7 +241,6 @@ TEST_F(OperationsTest, AnUnobtainableReceiveBlockThrowsAfterReleasingTheHandle) 
 // GetFileTo fills a file beside the target, the owner's alone, and moves it into place with the
 // replaced file's mode bits, or a new file's; a resumed download asks for the rest (/whole
 // ignores ranges).
-
 TEST_F(OperationsTest, GetFileToWholeOrResumedNeverCorruptsTheLocalFileNorItsMode) {
     const struct {
         const char* what;

@@ -14,9 +14,6 @@ const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.2; .N
 const std::vector<int> kTls = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST};
 constexpr std::size_t kSharedOptions = 8;  // set by Prepare, before the operation's own
 
-bool Writes(const Operation& op) {
-    return std::count(op.options.begin(), op.options.end(), CURLOPT_WRITEFUNCTION) != 0;
-}
 std::vector<int> Options(const Operation& op, bool tls) {
     std::vector<int> all = tls && !op.Soap() ? kTls : std::vector<int>{};  // SOAP: checks off
     all.insert(all.end(), op.options.begin(), op.options.end());
@@ -90,7 +87,7 @@ TEST_F(RequestSequenceTest, EachOperationWithEachRequestControl) {
             EXPECT_EQ(request.parts, getPlain ? std::vector<std::string>{} : op.parts);
             EXPECT_EQ(request.Header("user-agent"), op.pageHeaders ? kUserAgent : "");
             EXPECT_EQ(client.m_multiPartFields.size(), op.consumesFields && !getPlain ? 0u : 1u);
-            EXPECT_EQ(client.m_writeCallback, Writes(op) ? nullptr : &Sink);
+            EXPECT_EQ(client.m_writeCallback, op.Writes() ? nullptr : &Sink);
         }
     }
 }
@@ -137,7 +134,7 @@ TEST_F(RequestSequenceTest, EachFailureByOperation) {
             EXPECT_EQ(client.m_error.whatEx(), fails ? f.result : 0);
             EXPECT_EQ(CurlInterposer::PerformCalls(), ran ? 1 : 0);
             EXPECT_EQ(client.m_multiPartFields.size(), ran && op.consumesFields ? 0u : 1u);
-            const bool ownWriter = Writes(op) && (ran || f.occurrence == 2);
+            const bool ownWriter = op.Writes() && (ran || f.occurrence == 2);
             EXPECT_EQ(client.m_writeCallback, ownWriter ? nullptr : &Sink);
         }
     }
