@@ -206,15 +206,14 @@ TEST_F(OperationsTest, FailedDownloads) {
 
 TEST_F(OperationsTest, GetBufferTakesUpToItsCapacityAndOneByteMoreTouchesNothing) {
     for (const std::size_t size : {std::size_t(0), std::size_t(100), std::size_t(4) << 20}) {
-        for (const std::size_t over : {0, 1}) {
-            SCOPED_TRACE(std::to_string(size) + (over != 0 ? " + 1" : ""));
-            TestHttp client = ClientFor(L"/bytes/" + std::to_wstring(size + over));
+        for (const bool fits : {true, false}) {  // else nothing is touched
+            SCOPED_TRACE(std::to_string(size) + (fits ? "" : " + 1"));
+            TestHttp client = ClientFor(L"/bytes/" + std::to_wstring(size + (fits ? 0 : 1)));
             client.m_response = "before";
             std::string block(size + 1, 'X');
             unsigned long long received = 777;  // the host size type; the overload forwards
             const int result =
                 client.GetBuffer(size, reinterpret_cast<unsigned char*>(&block[0]), received);
-            const bool fits = over == 0;  // else nothing is touched
             EXPECT_EQ(client.m_response, "before");
             EXPECT_EQ(result, fits ? 0 : RKERR_PERFORM);
             EXPECT_EQ(client.m_error.whatEx(), fits ? 0 : CURLE_WRITE_ERROR);

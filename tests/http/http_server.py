@@ -21,10 +21,8 @@ def pattern(n):
 
 def parts(content_type, body):
     found = re.search(r'boundary="?([^";]+)', content_type)
-    if not found:
-        return []
     result = []
-    for chunk in body.split(b"--" + found.group(1).encode())[1:-1]:
+    for chunk in body.split(b"--" + found.group(1).encode())[1:-1] if found else []:
         head, _, content = chunk[2:-2].partition(b"\r\n\r\n")
         name = re.search(rb'\bname="([^"]*)"', head).group(1)
         file = re.search(rb'filename="([^"]*)"', head)
@@ -69,15 +67,13 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/gzip":
             self.reply(200, gzip.compress(b"decoded by the client"), [("Content-Encoding", "gzip")])
         elif path.startswith("/bytes/"):
-            first = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
-            first = int(first.group(1)) if first else None
-            if first is None:
-                self.reply(200, pattern(number))
-            elif first >= number:
+            asked = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
+            first = int(asked.group(1)) if asked else 0
+            if asked and first >= number:
                 self.reply(416, b"", [("Content-Range", "bytes */%d" % number)])
             else:
                 ranged = [("Content-Range", "bytes %d-%d/%d" % (first, number - 1, number))]
-                self.reply(206, pattern(number)[first:], ranged)
+                self.reply(206 if asked else 200, pattern(number)[first:], ranged if asked else [])
         elif path.startswith("/whole/"):
             self.reply(200, pattern(number))
         elif path.startswith("/trickle/"):
@@ -92,12 +88,9 @@ class Handler(BaseHTTPRequestHandler):
             self.reply(200, b"ok")
 
 
-class Server(ThreadingHTTPServer):
-    request_queue_size = 64  # clients on several threads connect at once
-
-
 def main():
-    server = Server(("127.0.0.1", 0), Handler)
+    ThreadingHTTPServer.request_queue_size = 64  # clients on several threads connect at once
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     if len(sys.argv) > 3:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(sys.argv[2], sys.argv[3])
