@@ -1,10 +1,8 @@
-// The opt-in controls on real transfers: the connection's limits, certificate checks and proxy
-// (the test server as the proxy), CRHTTP's redirects and added header lines. The options each
-// connection setter adds are checked in tests/unit/PrepareTest.cpp.
+// The opt-in controls on real transfers: the connection's limits, certificate checks and proxy,
+// CRHTTP's redirects and added header lines (their options: tests/unit/PrepareTest.cpp).
 #include <cstdlib>
 #include <regex>
 
-#include "CurlInterposer.h"
 #include "HttpTestSupport.h"
 
 namespace rktest {
@@ -17,7 +15,6 @@ using ControlsTest = HttpServerTest;
 TEST_F(ControlsTest, RedirectsFollowedWithinTheLimitAndOnHttpOnly) {
     const std::string toPlain = "/goto?url=" + Server().Origin() + "/page";
     const std::string toTls = "/goto?url=" + Server(true).Origin() + "/page";
-    const std::string ftp = "/goto?url=ftp://127.0.0.1:1/f";
     const struct {
         const char* what;
         bool tls;
@@ -33,7 +30,8 @@ TEST_F(ControlsTest, RedirectsFollowedWithinTheLimitAndOnHttpOnly) {
         {"two within two", false, false, "/chain/2", 2, 0, 0, "end of chain"},
         {"two over one", false, false, "/chain/2", 1, 0, CURLE_TOO_MANY_REDIRECTS, ""},
         {"two over one, SOAP", false, true, "/chain/2", 1, 0, CURLE_TOO_MANY_REDIRECTS, ""},
-        {"http to ftp", false, false, ftp, 3, 1, CURLE_UNSUPPORTED_PROTOCOL, ""},
+        {"http to ftp", false, false, "/goto?url=ftp://127.0.0.1:1/f", 3, 1,
+         CURLE_UNSUPPORTED_PROTOCOL, ""},
         {"https to http", true, false, toPlain, 3, 0, CURLE_UNSUPPORTED_PROTOCOL, ""},
         {"https to http, allowed", true, false, toPlain, 3, 1, 0, "page body"},
         {"https to https, SOAP", true, true, toTls, 3, 0, 0, "page body"},

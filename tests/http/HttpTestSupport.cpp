@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -52,12 +53,10 @@ std::string PatternBytes(std::size_t n) {
 }
 
 std::string RecordedRequest::Header(const std::string& name) const {
-    std::istringstream lines(headers);
+    const std::regex line("(^|\n)" + name + ": ([^\n]*)");
     std::string values;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind(name + ": ", 0) != 0) continue;
-        values += (values.empty() ? "" : ", ") + line.substr(name.size() + 2);
-    }
+    for (std::sregex_iterator m(headers.begin(), headers.end(), line), end; m != end; ++m)
+        values += (values.empty() ? "" : ", ") + (*m)[2].str();
     return values;
 }
 
@@ -85,9 +84,8 @@ std::vector<RecordedRequest> HttpTestServer::Requests() const {
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::vector<std::string> decoded;
-        for (std::string field; std::getline(fields, field, '\t');) {
+        for (std::string field; std::getline(fields, field, '\t');)
             decoded.push_back(HexDecoded(field));
-        }
         requests.push_back({decoded[0], decoded[1], decoded[2], decoded[3],
                             std::vector<std::string>(decoded.begin() + 4, decoded.end())});
     }

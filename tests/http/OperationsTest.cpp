@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "CurlInterposer.h"
 #include "HttpTestSupport.h"
 #include "LogCapture.h"
 

@@ -2,14 +2,11 @@
 // cache of copies) under several threads and hostile log sinks. Each test runs in a process of
 // its own under ctest; the initialisation runs once per process, so its test comes first.
 #include <RKLogging/RKLogging.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
 #include <thread>
-#include <vector>
 
-#include "CurlInterposer.h"
 #include "HttpTestSupport.h"
 
 namespace {

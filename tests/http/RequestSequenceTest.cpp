@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "CurlInterposer.h"
 #include "HttpTestSupport.h"
 #include "LogCapture.h"
 
