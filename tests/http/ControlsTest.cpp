@@ -35,6 +35,7 @@ TEST_F(ControlsTest, RedirectsFollowedWithinTheLimitAndOnHttpOnly) {
         {"https to http", true, false, toPlain, 3, 0, CURLE_UNSUPPORTED_PROTOCOL, ""},
         {"https to http, allowed", true, false, toPlain, 3, 1, 0, "page body"},
         {"https to https, SOAP", true, true, toTls, 3, 0, 0, "page body"},
+        {"https to https, http allowed", true, false, toTls, 3, 1, 0, "page body"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
