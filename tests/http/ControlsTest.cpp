@@ -1,5 +1,5 @@
-// The opt-in controls on real transfers: the connection's limits, certificate checks and proxy,
-// CRHTTP's redirects and added header lines (their options: tests/unit/PrepareTest.cpp).
+// The opt-in controls on real transfers: the connection's limits, certificate checks and proxy
+// (their options: tests/unit/PrepareTest.cpp), CRHTTP's redirects and added header lines.
 #include <cstdlib>
 #include <regex>
 
