@@ -1,6 +1,5 @@
-// What every object of the process shares (libcurl's initialisation, the logger, the connection
-// cache of copies) under several threads and hostile log sinks. Each test runs in a process of
-// its own under ctest; the initialisation runs once per process, so its test comes first.
+// What the process shares (libcurl's initialisation, the logger, the connection cache of copies)
+// under threads and hostile sinks; one process per test, the initialisation's test first.
 #include <RKLogging/RKLogging.h>
 
 #include <atomic>

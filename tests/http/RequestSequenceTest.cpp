@@ -33,9 +33,8 @@ std::vector<int> OwnOptions() {
 using RequestSequenceTest = HttpServerTest;
 
 // Each operation's own options after Prepare's, its trace, the handle let go, the request and
-// what is left in the object. Each request control adds its own options after the operation's,
-// or takes the form away, and nothing else; with their defaults they change nothing. They
-// travel with a copy.
+// what it leaves in the object; each request control adds only its own options after these (or
+// takes the form away), none with its defaults, and travels with a copy.
 TEST_F(RequestSequenceTest, EachOperationWithEachRequestControl) {
     const struct {
         const char* what;
