@@ -1,114 +1,26 @@
 #include "HttpTestSupport.h"
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
-#include "CurlInterposer.h"
-
 namespace rktest {
 namespace {
 
-std::string PercentDecoded(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool escape = text[i] == '%';
-        out += escape ? static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : text[i];
-        i += escape ? 2 : 0;
-    }
-    return out;
-}
-
-}  // namespace
-
-std::string PatternBytes(std::size_t n) {
-    std::string bytes(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>('a' + i % 26);
+std::string HexDecoded(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     return bytes;
 }
-
-std::string RecordedRequest::Header(const std::string& name) const {
-    std::istringstream lines(headers);
-    std::string values;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind(name + ": ", 0) != 0) continue;
-        values += (values.empty() ? "" : ", ") + line.substr(name.size() + 2);
-    }
-    return values;
-}
-
-HttpTestServer::HttpTestServer(bool tls) : m_tls(tls) {
-    std::vector<std::string> argv = {"/usr/bin/python3", RKCURL_HTTP_SERVER_SCRIPT,
-                                     m_dir.Path("records")};
-    if (tls) {
-        MakeCertificate(m_dir.Path(), "127.0.0.1");
-        argv.insert(argv.end(), {m_dir.Path("cert.pem"), m_dir.Path("key.pem")});
-    }
-    WriteFile(m_dir.Path("records"), "");
-    const std::string output = m_dir.Path("server.out");
-    m_process.reset(new ChildProcess(argv, output));
-    for (int i = 0; i < 400 && ReadFile(output).find('\n') == std::string::npos; ++i) {
-        if (!m_process->Running()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    m_port = std::atoi(ReadFile(output).c_str());
-    if (m_port <= 0) throw std::runtime_error("test HTTP server: " + ReadFile(output));
-}
-
-std::vector<RecordedRequest> HttpTestServer::Requests() const {
-    std::istringstream lines(ReadFile(m_dir.Path("records")).substr(m_seen));
-    std::vector<RecordedRequest> requests;
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::vector<std::string> decoded;
-        for (std::string field; std::getline(fields, field, '\t');) {
-            decoded.push_back(PercentDecoded(field));
-        }
-        decoded.resize(std::max<std::size_t>(decoded.size(), 4));
-        requests.push_back({decoded[0], decoded[1], decoded[2], decoded[3],
-                            std::vector<std::string>(decoded.begin() + 4, decoded.end())});
-    }
-    return requests;
-}
-
-void HttpTestServer::ClearRequests() {
-    m_seen = ReadFile(m_dir.Path("records")).size();
-}
-
-HttpTestServer& Server(bool tls) {
-    // Function-local statics, started from the main thread (below, or by a test): a server
-    // dies with the thread that started it.
-    static HttpTestServer plain(false);
-    if (!tls) return plain;
-    static HttpTestServer secure(true);  // its certificate costs an RSA key: only when used
-    return secure;
-}
-
-namespace {
 
 class PlainServerEnvironment : public ::testing::Environment {
     void SetUp() override { Server(false); }
 };
 const auto* const g_plain = ::testing::AddGlobalTestEnvironment(new PlainServerEnvironment);
-
-}  // namespace
-
-TestHttp ClientFor(const std::wstring& path, bool tls) {
-    TestHttp client;
-    client.SetServer(Server(tls).Host().c_str());
-    client.SetHREF(path.c_str());
-    client.SetSecure(tls ? 1 : 0);
-    // The whole suite runs a second time with connection reuse on: every operation must then
-    // behave the same on a handle that served the previous request.
-    if (std::getenv("RKCURL_TEST_REUSE") != nullptr) client.SetReuseConnections(1);
-    return client;
-}
-
-namespace {
 
 const std::vector<int> kPage = {CURLOPT_HTTPPOST, CURLOPT_ACCEPT_ENCODING, CURLOPT_USERAGENT,
                                 CURLOPT_HTTPHEADER};
@@ -116,7 +28,6 @@ const std::vector<int> kDownload = {CURLOPT_HTTPPOST, CURLOPT_WRITEFUNCTION, CUR
 const std::vector<int> kSoap = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST, CURLOPT_POST,
                                 CURLOPT_POSTFIELDS,     CURLOPT_USERAGENT,      CURLOPT_HTTPHEADER,
                                 CURLOPT_FOLLOWLOCATION};
-const std::vector<int> kPost = {CURLOPT_HTTPPOST};
 const std::vector<std::string> kForm = {"submit=send", "k=v"};
 const std::vector<std::string> kBufferForm = {
     "file_buffer(file_buffer)=" + std::string("d\0\xFF", 3), "submit=send", "k=v"};
@@ -131,45 +42,87 @@ const std::vector<Operation> kOperations = {
     {"GetFile", "GetFile", kDownload, kForm, false, false, false, true},
     {"GetBulkFile", "GetBulkFile", kDownload, kForm, false, false, false, true},
     {"GetBuffer", "GetBuffer", kDownload, kForm, false, true, false, true},
-    {"PostBuffer", "PostBuffer", kPost, kBufferForm, false, true, true, false},
+    {"PostBuffer", "PostBuffer", {CURLOPT_HTTPPOST}, kBufferForm, false, true, true, false},
     {"PostFile", "PostPage", kPage, kFileForm, true, true, true, false},
 };
 
-int Operation::Run(TestHttp& client, const TempDir& folder, std::string* body) const {
-    static const unsigned char kData[] = {'d', 0, 0xFF};
-    const std::string op = name;
-    const std::size_t before = client.m_response.size();
-    std::uint64_t size = 0;
-    int code = 0;
-    std::string received;
-    if (op == "GetFile" || op == "GetBulkFile") {
-        const std::wstring path = folder.WidePath(op);
-        code =
-            op == "GetFile" ? client.GetFile(path.c_str()) : client.GetBulkFile(path.c_str(), size);
-        received = ReadFile(folder.Path(op));
-        std::remove(folder.Path(op).c_str());
-    } else if (op == "GetBuffer") {
-        unsigned char block[64];
-        code = client.GetBuffer(sizeof block, block, size);
-        received.assign(reinterpret_cast<const char*>(block), code == 0 ? size : 0);
-    } else {
-        WriteFile(folder.Path("upload"), "u");
-        if (op == "GetPage") code = client.GetPage();
-        if (op == "PostBuffer") code = client.PostBuffer(kData, 3);
-        if (op == "PostFile") code = client.PostFile(folder.WidePath("upload").c_str(), nullptr);
-        if (Soap()) {
-            client.SetSOAPPostData("<body/>");
-            code = client.GetSOAPPage();
-        }
-        received = client.m_response.substr(before);
-    }
-    if (body != nullptr) *body = received;
-    return code;
+std::string PatternBytes(std::size_t n) {
+    std::string bytes(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>('a' + i % 26);
+    return bytes;
 }
 
-void HttpServerTest::SetUp() {
-    CurlInterposer::Reset();
-    Server(false).ClearRequests();
+std::string RecordedRequest::Header(const std::string& name) const {
+    const std::regex line("(^|\n)" + name + ": ([^\n]*)");
+    std::string values;
+    for (std::sregex_iterator m(headers.begin(), headers.end(), line), end; m != end; ++m)
+        values += (values.empty() ? "" : ", ") + (*m)[2].str();
+    return values;
+}
+
+HttpTestServer::HttpTestServer(bool secure) : tls(secure) {
+    std::vector<std::string> argv = {"/usr/bin/python3", RKCURL_HTTP_SERVER_SCRIPT,
+                                     dir.Path("records")};
+    if (tls) {
+        MakeCertificate(dir.Path(), "127.0.0.1");
+        argv.insert(argv.end(), {dir.Path("cert.pem"), dir.Path("key.pem")});
+    }
+    ClearRequests();
+    const std::string output = dir.Path("server.out");
+    process.reset(new ChildProcess(argv, output));
+    for (int i = 0; i < 400 && ReadFile(output).find('\n') == std::string::npos; ++i) {
+        if (!process->Running()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    port = std::atoi(ReadFile(output).c_str());
+    if (port <= 0) throw std::runtime_error("test HTTP server: " + ReadFile(output));
+}
+
+std::vector<RecordedRequest> HttpTestServer::Requests() const {
+    std::istringstream lines(ReadFile(dir.Path("records")));
+    std::vector<RecordedRequest> requests;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::vector<std::string> decoded;
+        for (std::string field; std::getline(fields, field, '\t');)
+            decoded.push_back(HexDecoded(field));
+        requests.push_back({decoded[0], decoded[1], decoded[2], decoded[3],
+                            std::vector<std::string>(decoded.begin() + 4, decoded.end())});
+    }
+    return requests;
+}
+
+HttpTestServer& Server(bool tls) {
+    // Started from the main thread (above, or by a test): a server dies with its thread.
+    static HttpTestServer plain(false);
+    if (!tls) return plain;
+    static HttpTestServer secure(true);  // its certificate costs an RSA key: only when used
+    return secure;
+}
+
+TestHttp ClientFor(const std::wstring& path, bool tls) {
+    TestHttp client;
+    client.SetServer(Server(tls).Host().c_str());
+    client.SetHREF(path.c_str());
+    client.SetSecure(tls ? 1 : 0);
+    // The whole suite runs a second time with connection reuse on.
+    if (std::getenv("RKCURL_TEST_REUSE") != nullptr) client.SetReuseConnections(1);
+    return client;
+}
+
+int Operation::Run(TestHttp& client, const TempDir& folder) const {
+    static const unsigned char kData[] = {'d', 0, 0xFF};
+    unsigned char block[64];
+    const std::string op = name;
+    std::uint64_t size = 0;
+    WriteFile(folder.Path("upload"), "u");
+    if (op == "GetFile") return client.GetFile(folder.WidePath(op).c_str());
+    if (op == "GetBulkFile") return client.GetBulkFile(folder.WidePath(op).c_str(), size);
+    if (op == "GetBuffer") return client.GetBuffer(sizeof block, block, size);
+    if (op == "PostBuffer") return client.PostBuffer(kData, 3);
+    if (op == "PostFile") return client.PostFile(folder.WidePath("upload").c_str(), nullptr);
+    if (Soap()) client.SetSOAPPostData("<body/>");
+    return Soap() ? client.GetSOAPPage() : client.GetPage();
 }
 
 }  // namespace rktest

@@ -1,15 +1,16 @@
-// What the HTTP client tests share: the test server (http_server.py, whose header lists what each
-// path answers) run as a child process, plain and TLS; a client subclass that opens the
-// protected members; the table of request operations and a fixture.
+// What the HTTP client tests share: the test server (http_server.py says what each path
+// answers), a client with its protected members open, the table of request operations.
 #pragma once
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "CurlInterposer.h"
 #include "FtpTestServers.h"
 #include "RKCurl/RKCurl.h"
 #include "TestFiles.h"
@@ -31,7 +32,6 @@ using oru::shared::error::RKERR_FILE_OPEN;
 using oru::shared::error::RKERR_PERFORM;
 using oru::shared::error::RKERR_SET_OPTION;
 
-// A request the server received.
 struct RecordedRequest {
     std::string method;
     std::string path;  // the request target: the whole URL when sent to a proxy
@@ -39,53 +39,35 @@ struct RecordedRequest {
     std::string headers;             // "name: value" lines, names in lower case
     std::vector<std::string> parts;  // "name=content", file parts "name(file name)=content"
 
-    // The values of the named header (name in lower case) joined by ", ", or "".
-    std::string Header(const std::string& name) const;
+    std::string Header(const std::string& name) const;  // its values joined by ", ", or ""
 };
 
 // The bytes that /bytes/<n> serves: n bytes of 'a'..'z' repeated.
 std::string PatternBytes(std::size_t n);
 
-// The server on 127.0.0.1 and an ephemeral port; with tls, HTTPS with a self-signed certificate
-// for 127.0.0.1 made at start-up and removed with the server.
-class HttpTestServer {
-public:
+// With tls, HTTPS with a self-signed certificate for 127.0.0.1, made at start-up.
+struct HttpTestServer {
     explicit HttpTestServer(bool tls);
-
-    int Port() const { return m_port; }
-    // "127.0.0.1:<port>", the text a client takes as its server.
-    std::wstring Host() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
-    // "http://127.0.0.1:<port>", or https.
+    std::wstring Host() const { return L"127.0.0.1:" + std::to_wstring(port); }
     std::string Origin() const {
-        return (m_tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_port);
+        return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port);
     }
-    // The PEM certificate of the HTTPS server (its own CA); "" for plain HTTP.
-    std::string CertificatePath() const { return m_tls ? m_dir.Path("cert.pem") : ""; }
+    std::vector<RecordedRequest> Requests() const;  // since the last ClearRequests
+    void ClearRequests() const { WriteFile(dir.Path("records"), ""); }
 
-    // The requests received since the last ClearRequests, in order.
-    std::vector<RecordedRequest> Requests() const;
-    void ClearRequests();
-
-private:
-    bool m_tls;
-    int m_port = 0;
-    std::size_t m_seen = 0;  // bytes of the record file already cleared
-    TempDir m_dir;
-    std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
+    bool tls;
+    int port = 0;
+    TempDir dir;                            // the records; the certificate as cert.pem
+    std::unique_ptr<ChildProcess> process;  // declared last: stopped before the files go
 };
 
 // The plain or the TLS server, each started on first use and stopped when the program ends.
 HttpTestServer& Server(bool tls = false);
-
-// A client aimed at path on the plain server, or on the TLS one with tls set.
 TestHttp ClientFor(const std::wstring& path, bool tls = false);
-
-// The requests recorded since the fixture started (or the server's last ClearRequests).
 inline std::vector<RecordedRequest> Recorded(bool tls = false) {
     return Server(tls).Requests();
 }
 
-// A write function that takes every byte.
 inline size_t Sink(char*, size_t size, size_t count, void*) {
     return size * count;
 }
@@ -102,17 +84,20 @@ struct Operation {
     bool mayGetPlain;  // SetPlainGet applies
 
     bool Soap() const { return std::string(name) == "GetSOAPPage"; }
-    // Runs the operation (GetSOAPPage with a body: a POST); body is what it received, wherever
-    // it went.
-    int Run(TestHttp& client, const TempDir& folder, std::string* body = nullptr) const;
+    bool Writes() const {  // hands libcurl a write function of its own
+        return std::count(options.begin(), options.end(), CURLOPT_WRITEFUNCTION) != 0;
+    }
+    int Run(TestHttp& client, const TempDir& folder) const;  // GetSOAPPage with a body
 };
 extern const std::vector<Operation> kOperations;
 
-// Fixture for tests that talk to the servers: the interposer and the plain server's record
-// start empty.
+// The interposer and the plain server's record start empty.
 class HttpServerTest : public ::testing::Test {
 protected:
-    void SetUp() override;
+    void SetUp() override {
+        CurlInterposer::Reset();
+        Server().ClearRequests();
+    }
     TempDir folder;
 };
 

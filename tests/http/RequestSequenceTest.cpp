@@ -1,10 +1,8 @@
-// CRHTTP's option contract, every request operation through one table: the options libcurl is
-// given with no setter called (seen through the test-side libcurl stand-ins) and what crosses
-// the wire; what each request control adds; what each kind of failure returns and leaves.
+// CRHTTP's option contract, every request operation through one table: its options and what
+// crosses the wire; what each request control adds; what each failure returns and leaves.
 #include <algorithm>
 #include <functional>
 
-#include "CurlInterposer.h"
 #include "HttpTestSupport.h"
 #include "LogCapture.h"
 
@@ -15,117 +13,83 @@ const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.2; .N
 const std::vector<int> kTls = {CURLOPT_SSL_VERIFYPEER, CURLOPT_SSL_VERIFYHOST};
 constexpr std::size_t kSharedOptions = 8;  // set by Prepare, before the operation's own
 
-bool Writes(const Operation& op) {
-    return std::count(op.options.begin(), op.options.end(), CURLOPT_WRITEFUNCTION) != 0;
-}
 std::vector<int> Options(const Operation& op, bool tls) {
     std::vector<int> all = tls && !op.Soap() ? kTls : std::vector<int>{};  // SOAP: checks off
     all.insert(all.end(), op.options.begin(), op.options.end());
     return all;
 }
 
-class RequestSequenceTest : public HttpServerTest {
-protected:
-    static TestHttp Client(const std::wstring& path, bool tls) {
-        TestHttp client = ClientFor(path, tls);
-        client.AddMultiPartField(L"k", L"v");
-        client.SetWriteCallbackFunc(&Sink);
-        return client;
-    }
-    static std::vector<int> OwnOptions() {
-        const std::vector<int> all = CurlInterposer::SetoptOptions();
-        return std::vector<int>(all.begin() + std::min(all.size(), kSharedOptions), all.end());
-    }
-};
-
-TEST_F(RequestSequenceTest, EachOperationOnTheWireAndInItsOptions) {
-    for (const bool tls : {false, true}) {
-        for (const Operation& op : kOperations) {
-            SCOPED_TRACE(std::string(op.name) + (tls ? " over TLS" : ""));
-            CurlInterposer::Reset();
-            Server(tls).ClearRequests();
-            TestHttp client = Client(L"/page", tls);
-            LogCapture log;
-            ASSERT_EQ(op.Run(client, folder), 0);
-            EXPECT_EQ(OwnOptions(), Options(op, tls));
-            EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
-            EXPECT_EQ(client.m_curl, nullptr);
-            EXPECT_EQ(log.Traces().front(), std::string(">CRHTTP::") + op.traceName);
-            EXPECT_EQ(log.Traces().back(), std::string("<CRHTTP::") + op.traceName);
-
-            const RecordedRequest request = Recorded(tls).at(0);
-            EXPECT_EQ(request.method, "POST");
-            EXPECT_EQ(request.parts, op.parts);
-            EXPECT_EQ(request.Header("user-agent"), op.pageHeaders ? kUserAgent : "");
-            EXPECT_EQ(request.Header("connection"), op.pageHeaders ? "Keep-Alive" : "");
-            EXPECT_EQ(client.m_multiPartFields.size(), op.consumesFields ? 0u : 1u);
-            EXPECT_EQ(client.m_writeCallback, Writes(op) ? nullptr : &Sink);
-        }
-    }
+TestHttp Client(const std::wstring& path, bool tls) {
+    TestHttp client = ClientFor(path, tls);
+    client.AddMultiPartField(L"k", L"v");
+    client.SetWriteCallbackFunc(&Sink);
+    return client;
+}
+std::vector<int> OwnOptions() {
+    const std::vector<int> all = CurlInterposer::SetoptOptions();
+    return std::vector<int>(all.begin() + std::min(all.size(), kSharedOptions), all.end());
 }
 
-// Each request control adds its own options after the operation's, or takes the form away,
-// and nothing else; called with their defaults they change nothing. They travel with a copy.
-TEST_F(RequestSequenceTest, EachRequestControlChangesOnlyItsOwnOptions) {
-    const std::vector<int> kRedirect = {CURLOPT_FOLLOWLOCATION, CURLOPT_MAXREDIRS,
-                                        CURLOPT_REDIR_PROTOCOLS_STR};
+using RequestSequenceTest = HttpServerTest;
+
+// Each operation's own options after Prepare's, its trace, the handle let go, the request and
+// what it leaves in the object; each request control adds only its own options after these (or
+// takes the form away), none with its defaults, and travels with a copy.
+TEST_F(RequestSequenceTest, EachOperationWithEachRequestControl) {
     const struct {
         const char* what;
+        bool tls;
         std::function<void(CRHTTP&)> set;
     } cases[] = {
-        {"defaults",
+        {"none, over TLS", true, [](CRHTTP&) {}},
+        {"defaults", false,
          [](CRHTTP& c) {
              c.SetPlainGet(0), c.SetFollowRedirects(0), c.AddHeader(nullptr), c.AddHeader(L"");
-             c.ClearHeaders();
          }},
-        {"cleared headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"), c.ClearHeaders(); }},
-        {"plain GET", [](CRHTTP& c) { c.SetPlainGet(1); }},
-        {"redirects", [](CRHTTP& c) { c.SetFollowRedirects(4); }},
-        {"http allowed, no redirects", [](CRHTTP& c) { c.SetAllowRedirectToHttp(1); }},
-        {"redirects, http allowed",
-         [](CRHTTP& c) { c.SetFollowRedirects(4), c.SetAllowRedirectToHttp(1); }},
-        {"headers", [](CRHTTP& c) { c.AddHeader(L"X-A: 1"); }},
+        {"plain GET", false, [](CRHTTP& c) { c.SetPlainGet(1); }},
+        {"redirects", false, [](CRHTTP& c) { c.SetFollowRedirects(4); }},
+        {"http allowed, no redirects", false, [](CRHTTP& c) { c.SetAllowRedirectToHttp(1); }},
+        {"headers", false, [](CRHTTP& c) { c.AddHeader(L"X-A: 1"); }},
     };
     for (const Operation& op : kOperations) {
-        CurlInterposer::Reset();
-        TestHttp plain = ClientFor(L"/page");
-        ASSERT_EQ(op.Run(plain, folder), 0);
-        const std::vector<int> baseline = CurlInterposer::SetoptOptions();
-
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(op.name) + ", " + c.what);
             CurlInterposer::Reset();
-            TestHttp source = ClientFor(L"/page");
+            Server(c.tls).ClearRequests();
+            TestHttp source = Client(L"/page", c.tls);
             c.set(source);
             TestHttp client(source);
+            LogCapture log;
             ASSERT_EQ(op.Run(client, folder), 0);
-            std::vector<int> expected = baseline;
+            std::vector<int> expected = Options(op, c.tls);
             const std::string what = c.what;
-            if (what == "plain GET" && op.mayGetPlain) {
-                expected.erase(std::remove(expected.begin(), expected.end(), CURLOPT_HTTPPOST),
-                               expected.end());
-            }
-            const bool redirects = what.rfind("redirects", 0) == 0;
-            if (redirects) {
-                expected.insert(expected.end(), kRedirect.begin() + (op.Soap() ? 1 : 0),
-                                kRedirect.end());
+            const bool getPlain = what == "plain GET" && op.mayGetPlain;
+            if (getPlain)
+                expected.erase(std::find(expected.begin(), expected.end(), CURLOPT_HTTPPOST));
+            if (what == "redirects") {
+                if (!op.Soap()) expected.push_back(CURLOPT_FOLLOWLOCATION);  // SOAP sets its own
+                expected.insert(expected.end(), {CURLOPT_MAXREDIRS, CURLOPT_REDIR_PROTOCOLS_STR});
             }
             if (what == "headers" && !op.pageHeaders) expected.push_back(CURLOPT_HTTPHEADER);
-            EXPECT_EQ(CurlInterposer::SetoptOptions(), expected);
-            if (redirects) {
-                EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_MAXREDIRS).at(0).number, 4);
-                EXPECT_STREQ(
-                    static_cast<const char*>(
-                        CurlInterposer::SetoptsOf(CURLOPT_REDIR_PROTOCOLS_STR).at(0).pointer),
-                    "http,https");
-            }
+            EXPECT_EQ(OwnOptions(), expected);
+            EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 1);
+            EXPECT_EQ(client.m_curl, nullptr);
+            const std::string trace = std::string("CRHTTP::") + op.traceName;
+            EXPECT_EQ(log.Traces().front() + log.Traces().back(), ">" + trace + "<" + trace);
+
+            // A plain GET sends no form, so it leaves the fields in the object.
+            const RecordedRequest request = Recorded(c.tls).at(0);
+            EXPECT_EQ(request.method, getPlain ? "GET" : "POST");
+            EXPECT_EQ(request.parts, getPlain ? std::vector<std::string>{} : op.parts);
+            EXPECT_EQ(request.Header("user-agent"), op.pageHeaders ? kUserAgent : "");
+            EXPECT_EQ(client.m_multiPartFields.size(), op.consumesFields && !getPlain ? 0u : 1u);
+            EXPECT_EQ(client.m_writeCallback, op.Writes() ? nullptr : &Sink);
         }
     }
 }
 
 TEST_F(RequestSequenceTest, EachFailureByOperation) {
     constexpr CURLcode kRefused = CURLE_UNKNOWN_OPTION;
-    constexpr int kForm = CURLOPT_HTTPPOST;
     const struct {
         const char* what;
         bool tls;
@@ -138,8 +102,7 @@ TEST_F(RequestSequenceTest, EachFailureByOperation) {
         {"in Prepare", false, CURLOPT_URL, 1, CURLE_OUT_OF_MEMORY, RKERR_SET_OPTION},
         {"peer check", true, CURLOPT_SSL_VERIFYPEER, 1, kRefused, RKERR_SET_OPTION},
         {"host check", true, CURLOPT_SSL_VERIFYHOST, 1, kRefused, RKERR_SET_OPTION},
-        {"host check, plain", false, CURLOPT_SSL_VERIFYHOST, 1, kRefused, RKERR_SET_OPTION},
-        {"form", false, kForm, 1, CURLE_BAD_FUNCTION_ARGUMENT, RKERR_SET_OPTION},
+        {"form", false, CURLOPT_HTTPPOST, 1, CURLE_BAD_FUNCTION_ARGUMENT, RKERR_SET_OPTION},
         {"write function", false, CURLOPT_WRITEFUNCTION, 2, kRefused, RKERR_SET_OPTION},
         {"write data", false, CURLOPT_WRITEDATA, 2, kRefused, RKERR_SET_OPTION},
         {"SOAP body", false, CURLOPT_POSTFIELDS, 1, CURLE_OUT_OF_MEMORY, RKERR_SET_OPTION},
@@ -158,15 +121,16 @@ TEST_F(RequestSequenceTest, EachFailureByOperation) {
             const std::vector<int> own = Options(op, f.tls);
             const bool sets =
                 f.refused == CURLOPT_URL || std::count(own.begin(), own.end(), f.refused) != 0;
-            const bool fails = f.refused == 0 ||
-                               (f.code != 0 && sets && (f.refused != kForm || op.formRefusalFails));
+            const bool fails =
+                f.refused == 0 ||
+                (f.code != 0 && sets && (f.refused != CURLOPT_HTTPPOST || op.formRefusalFails));
             const bool ran = !fails || f.refused == 0;
             EXPECT_EQ(op.Run(client, folder), fails ? f.code : 0);
             EXPECT_EQ(client.Validate(), fails ? f.code : 0);
             EXPECT_EQ(client.m_error.whatEx(), fails ? f.result : 0);
             EXPECT_EQ(CurlInterposer::PerformCalls(), ran ? 1 : 0);
             EXPECT_EQ(client.m_multiPartFields.size(), ran && op.consumesFields ? 0u : 1u);
-            const bool ownWriter = Writes(op) && (ran || f.occurrence == 2);
+            const bool ownWriter = op.Writes() && (ran || f.occurrence == 2);
             EXPECT_EQ(client.m_writeCallback, ownWriter ? nullptr : &Sink);
         }
     }

@@ -1,35 +1,19 @@
 #!/usr/bin/python3
-"""HTTP or HTTPS server for the client tests, on 127.0.0.1 and a free port (its first output line).
+"""HTTP(S) test server on 127.0.0.1 and a free port (its first output line).
 
-Each path answers GET and POST alike:
-  /page          200, "page body"                /status/N    status N, "status N"
-  /gzip          200, "decoded by the client", gzip-encoded (Content-Encoding: gzip)
-  /bytes/N       200, N bytes of 'a'..'z' repeated; "Range: bytes=FIRST-" gets 206 and the
-                 rest, or 416 from the end on
-  /whole/N       the same bytes, always 200 and chunked: a server that knows nothing of ranges
-  /trickle/N     200, N bytes sent one a second (chunked)
-  /goto?url=U    302 to U                        /chain/N     302 to /chain/N-1, then 200
-  /getonly       200, "get only" to GET; 501 to any other method
-  anything else  200, "ok"
-A request for a proxy (the whole URL as its target) is served as this server's own.
-
-Every request is appended to RECORDS before the answer, one line of tab-separated,
-percent-encoded fields: method, target, body, the header lines ("name: value", names in lower
-case, joined by LF), then each multipart part as "name=content" or "name(file name)=content".
-
-usage: http_server.py RECORDS [CERTFILE KEYFILE]   (with a certificate it speaks HTTPS only)
+Paths: /page, /status/N, /gzip, /bytes/N (N pattern bytes, honouring "Range: bytes=FIRST-"),
+/whole/N (ranges ignored), /trickle/N (a byte a second), /goto?url=U, /chain/N (302 to N-1).
+Each request is appended to RECORDS as a line of tab-separated hex fields: method, target, body,
+the header lines ("name: value", names in lower case), each multipart part as "name=content"
+or "name(file name)=content".  usage: http_server.py RECORDS [CERTFILE KEYFILE]
 """
 import gzip
 import re
 import ssl
 import sys
-import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-from urllib.parse import parse_qs, quote_from_bytes, urlsplit
-
-LOCK = threading.Lock()
-
+from urllib.parse import parse_qs, urlsplit
 
 def pattern(n):
     return (b"abcdefghijklmnopqrstuvwxyz" * (n // 26 + 1))[:n]
@@ -37,10 +21,8 @@ def pattern(n):
 
 def parts(content_type, body):
     found = re.search(r'boundary="?([^";]+)', content_type)
-    if not found:
-        return []
     result = []
-    for chunk in body.split(b"--" + found.group(1).encode())[1:-1]:
+    for chunk in body.split(b"--" + found.group(1).encode())[1:-1] if found else []:
         head, _, content = chunk[2:-2].partition(b"\r\n\r\n")
         name = re.search(rb'\bname="([^"]*)"', head).group(1)
         file = re.search(rb'filename="([^"]*)"', head)
@@ -52,39 +34,27 @@ class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     disable_nagle_algorithm = True  # no wait between the head and the body
 
-    def log_message(self, *args):
-        pass
-
     def do_GET(self):
-        self.serve(b"")
-
-    def do_POST(self):
         self.serve(self.rfile.read(int(self.headers.get("Content-Length", 0))))
 
-    def reply(self, status, body, headers=()):
+    do_POST = do_GET
+
+    def reply(self, status, body, headers=(), pace=0):
         self.send_response(status)
         for name, value in list(headers) + [("Content-Length", str(len(body)))]:
             self.send_header(name, value)
         self.end_headers()
-        self.wfile.write(body)
-
-    def chunked(self, body, size, delay=0):
-        self.send_response(200)
-        self.send_header("Transfer-Encoding", "chunked")
-        self.end_headers()
-        for chunk in (body[i:i + size] for i in range(0, len(body), size)):
-            time.sleep(delay)
-            self.wfile.write(b"%x\r\n%s\r\n" % (len(chunk), chunk))
-        self.wfile.write(b"0\r\n\r\n")
+        chunks = [body[i:i + 1] for i in range(len(body))] if pace else [body]
+        for chunk in chunks:  # paced: a byte at a time
+            time.sleep(pace)
+            self.wfile.write(chunk)
 
     def record(self, body):
         headers = "\n".join("%s: %s" % (k.lower(), v) for k, v in self.headers.items())
-        fields = [s.encode("latin-1") for s in (self.command, self.path)] + [body]
-        fields += [headers.encode("latin-1")]
-        fields += parts(self.headers.get("Content-Type", ""), body)
-        line = b"\t".join(quote_from_bytes(f, safe="").encode() for f in fields) + b"\n"
-        with LOCK, open(sys.argv[1], "ab") as records:
-            records.write(line)
+        fields = [self.command.encode(), self.path.encode("latin-1"), body]
+        fields += [headers.encode("latin-1")] + parts(self.headers.get("Content-Type", ""), body)
+        with open(sys.argv[1], "a") as records:  # one short write: whole lines even in parallel
+            records.write("\t".join(f.hex() for f in fields) + "\n")
 
     def serve(self, body):
         self.record(body)
@@ -97,41 +67,30 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/gzip":
             self.reply(200, gzip.compress(b"decoded by the client"), [("Content-Encoding", "gzip")])
         elif path.startswith("/bytes/"):
-            first = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
-            first = int(first.group(1)) if first else None
-            if first is None:
-                self.reply(200, pattern(number))
-            elif first >= number:
+            asked = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
+            first = int(asked.group(1)) if asked else 0
+            if asked and first >= number:
                 self.reply(416, b"", [("Content-Range", "bytes */%d" % number)])
             else:
                 ranged = [("Content-Range", "bytes %d-%d/%d" % (first, number - 1, number))]
-                self.reply(206, pattern(number)[first:], ranged)
+                self.reply(206 if asked else 200, pattern(number)[first:], ranged if asked else [])
         elif path.startswith("/whole/"):
-            self.chunked(pattern(number), 65536)
+            self.reply(200, pattern(number))
         elif path.startswith("/trickle/"):
-            self.chunked(pattern(number), 1, delay=1)
+            self.reply(200, pattern(number), pace=1)
         elif path == "/goto":
             self.reply(302, b"moved", [("Location", parse_qs(url.query)["url"][0])])
         elif path == "/chain/0":
             self.reply(200, b"end of chain")
         elif path.startswith("/chain/"):
             self.reply(302, b"moved", [("Location", "/chain/%d" % (number - 1))])
-        elif path == "/getonly":
-            get = self.command == "GET"
-            self.reply(200 if get else 501, b"get only" if get else b"not implemented")
         else:
             self.reply(200, b"ok")
 
 
-class Server(ThreadingHTTPServer):
-    request_queue_size = 64  # clients on several threads connect at once
-
-    def handle_error(self, request, client_address):
-        pass  # a client that left early, or a refused handshake
-
-
 def main():
-    server = Server(("127.0.0.1", 0), Handler)
+    ThreadingHTTPServer.request_queue_size = 64  # clients on several threads connect at once
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     if len(sys.argv) > 3:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(sys.argv[2], sys.argv[3])
