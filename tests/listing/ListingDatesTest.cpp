@@ -46,8 +46,8 @@ TEST(MonthFromName, MatchesThreeBytesInAnyCase) {
     }
 }
 
+// Both ends of every day, the two 32-bit limits included.
 TEST(UpdateNow, CurrentYearIsTheUtcYearOfEveryDayInRange) {
-    // Both ends of every day, the two 32-bit limits included.
     for (std::int64_t day = Utc(1901, 12, 13); day <= INT32_MAX; day += 86400) {
         for (const std::int64_t t : {std::max<std::int64_t>(day, INT32_MIN),
                                      std::min<std::int64_t>(day + 86399, INT32_MAX)}) {
@@ -71,11 +71,9 @@ void ExpectGuesses(std::initializer_list<std::tuple<int, int, const char*>> case
 TEST(GuessDateSeconds, PlacesDatesByTheThreeHundredFiftyDayRule) {
     {
         FixedClock clock(Utc(2026, 12, 4, 12));
-        ExpectGuesses({{12, 10, "2026-12-10 00:00"},
-                       {12, 19, "2026-12-19 00:00"},  // 2025-12-19 is 350.5 days back
+        ExpectGuesses({{12, 19, "2026-12-19 00:00"},  // 2025-12-19 is 350.5 days back
                        {12, 20, "2025-12-20 00:00"},  // 349.5 days back
-                       {1, 10, "2026-01-10 00:00"},
-                       {7, 1, "2026-07-01 00:00"}});
+                       {1, 10, "2026-01-10 00:00"}});
     }
     FixedClock clock(Utc(2026, 12, 31, 23, 59));
     ExpectGuesses({{12, 31, "2026-12-31 00:00"}});
