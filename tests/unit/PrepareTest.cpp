@@ -36,9 +36,11 @@ std::string Recorded() {
     return text;
 }
 
-const std::string kShared =
-    "VERBOSE=0 ERRORBUFFER URL=ftp:// WRITEFUNCTION WRITEDATA "
-    "HEADERFUNCTION HEADERDATA FAILONERROR=1";
+// The options of a preparation of url with no setter called.
+std::string Shared(const std::string& url = "ftp://") {
+    return "VERBOSE=0 ERRORBUFFER URL=" + url +
+           " WRITEFUNCTION WRITEDATA HEADERFUNCTION HEADERDATA FAILONERROR=1";
+}
 
 class PrepareTest : public ::testing::Test {
     void SetUp() override { CurlInterposer::Reset(); }
@@ -50,9 +52,7 @@ TEST_F(PrepareTest, SharedOptionsInOrderWithTheUrlAndCredentials) {
     TestConnection c;
     c.SetServer(L"h\u00F4te:2121");
     ASSERT_EQ(c.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(Recorded(),
-              "VERBOSE=0 ERRORBUFFER URL=ftp://h\xC3\xB4te:2121 WRITEFUNCTION WRITEDATA "
-              "HEADERFUNCTION HEADERDATA FAILONERROR=1");
+    EXPECT_EQ(Recorded(), Shared("ftp://h\xC3\xB4te:2121"));
     EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_ERRORBUFFER)[0].pointer, c.m_curlErrorBuffer);
     EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_WRITEDATA)[0].pointer, &c.m_response);
     EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_HEADERDATA)[0].pointer, &c.m_header);
@@ -86,7 +86,7 @@ TEST_F(PrepareTest, SharedOptionsInOrderWithTheUrlAndCredentials) {
     TestConnection empty;
     empty.SetNeedAuthentication(1);
     ASSERT_EQ(empty.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(Recorded(), kShared + " USERPWD=:");
+    EXPECT_EQ(Recorded(), Shared() + " USERPWD=:");
 }
 
 TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
@@ -104,10 +104,8 @@ TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
         rktest::LogCapture capture;
         EXPECT_EQ(c.Prepare(L"ftp://"), 2506);
         EXPECT_EQ(c.m_error.whatEx(), CURLE_UNKNOWN_OPTION);
-        EXPECT_EQ(c.m_lastCurlCode, CURLE_UNKNOWN_OPTION);
         EXPECT_NE(c.m_curl, nullptr);  // the half-configured handle stays
         EXPECT_EQ(CurlInterposer::SetoptOptions().size(), position + 1);
-        EXPECT_EQ(oru::helper::WideStrToNarStr(c.m_error.GetMessageEx()), description + "\n");
         EXPECT_EQ(capture.Failures(),
                   (std::vector<std::string>{"W|Error Code : Error Desc|3|Connection|253",
                                             "M|Error Code : 2506 -- ",
@@ -134,45 +132,6 @@ TEST_F(PrepareTest, NoHandleGives2505AndSuccessClearsTheFailure) {
     EXPECT_EQ(c.m_error.what(), 0);
 }
 
-// Not secure: nothing. Secure: the checks, off unless SetVerifyPeer asked; the CA file only
-// when one is named; the version range last. Copied with the object.
-TEST_F(PrepareTest, PrepareSecurity) {
-    const struct {
-        const char* what;
-        std::function<void(TestConnection&)> set;
-        std::string options;
-    } rows[] = {
-        {"not secure", [](TestConnection& c) { c.SetVerifyPeer(1), c.SetSecure(0); }, ""},
-        {"secure", [](TestConnection& c) { c.SetSecure(1); }, "SSL_VERIFYPEER=0 SSL_VERIFYHOST=0"},
-        {"verified, empty CA file",
-         [](TestConnection& c) { c.SetSecure(1), c.SetVerifyPeer(1), c.SetCACertificateFile(L""); },
-         "SSL_VERIFYPEER=1 SSL_VERIFYHOST=2"},
-        {"CA file",
-         [](TestConnection& c) { c.SetSecure(1), c.SetCACertificateFile(L"/c\u00E4.pem"); },
-         "SSL_VERIFYPEER=0 SSL_VERIFYHOST=0 CAINFO=/c\xC3\xA4.pem"},
-        {"TLS versions", [](TestConnection& c) { c.SetSecure(1), c.SetTlsVersions(12, 13); },
-         "SSL_VERIFYPEER=0 SSL_VERIFYHOST=0 SSLVERSION=" +
-             std::to_string(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_3)},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        TestConnection source;
-        row.set(source);
-        TestConnection copy(source);
-        ASSERT_EQ(copy.Prepare(L"https://"), 0);
-        CurlInterposer::Reset();
-        EXPECT_EQ(copy.PrepareSecurity(), 0);
-        EXPECT_EQ(Recorded(), row.options);
-    }
-    TestConnection c;
-    c.SetSecure(1);
-    ASSERT_EQ(c.Prepare(L"https://"), 0);
-    CurlInterposer::Reset();
-    CurlInterposer::FailSetopt(CURLOPT_SSL_VERIFYHOST, CURLE_NOT_BUILT_IN);
-    EXPECT_EQ(c.PrepareSecurity(), 2506);
-    EXPECT_EQ(c.m_error.whatEx(), CURLE_NOT_BUILT_IN);
-}
-
 // Copies share the handle, which stays valid until its last holder lets it go. It delivers
 // into the object that prepared it for as long as that object lives, also after it moved on to
 // a new handle; then it is pointed nowhere.
@@ -196,14 +155,14 @@ TEST_F(PrepareTest, CopiesShareTheHandleAndReleaseItOnce) {
     EXPECT_EQ(CurlInterposer::EasyCleanupCalls(), 2);  // the first handle, now held by nobody
 }
 
-// Each opt-in setter adds its options after the shared ones, and only while it is set; copies
-// of the object carry it.
-TEST_F(PrepareTest, OptInSettersAddTheirOptionsOnlyWhenSet) {
+// Each setter adds its options after the shared ones, and only while it is set; copies of the
+// object carry it. The TLS options come from PrepareSecurity, for secure requests only.
+TEST_F(PrepareTest, SettersAddTheirOptionsOnlyWhenSet) {
     int data = 0;
     const struct {
         const char* name;
         std::function<void(TestConnection&)> set;
-        const char* added;
+        std::string added;
     } rows[] = {
         {"netrc", [](TestConnection& c) { c.SetNetrcFile(L"/n\u00E9"); },
          " NETRC=1 NETRC_FILE=/n\xC3\xA9"},
@@ -218,24 +177,34 @@ TEST_F(PrepareTest, OptInSettersAddTheirOptionsOnlyWhenSet) {
         {"low speed", [](TestConnection& c) { c.SetLowSpeedLimit(10, 3); },
          " LOW_SPEED_LIMIT=10 LOW_SPEED_TIME=3"},
         {"reuse", [](TestConnection& c) { c.SetReuseConnections(1); }, " SHARE"},
+        {"secure", [](TestConnection& c) { c.SetSecure(1); }, " SSL_VERIFYPEER=0 SSL_VERIFYHOST=0"},
+        {"verified, empty CA file",
+         [](TestConnection& c) { c.SetSecure(1), c.SetVerifyPeer(1), c.SetCACertificateFile(L""); },
+         " SSL_VERIFYPEER=1 SSL_VERIFYHOST=2"},
+        {"CA file",
+         [](TestConnection& c) { c.SetSecure(1), c.SetCACertificateFile(L"/c\u00E4.pem"); },
+         " SSL_VERIFYPEER=0 SSL_VERIFYHOST=0 CAINFO=/c\xC3\xA4.pem"},
+        {"TLS versions", [](TestConnection& c) { c.SetSecure(1), c.SetTlsVersions(12, 13); },
+         " SSL_VERIFYPEER=0 SSL_VERIFYHOST=0 SSLVERSION=" +
+             std::to_string(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_3)},
         {"unset, empty, zero or only for TLS",
          [&](TestConnection& c) {
              c.SetNetrcFile(L""), c.SetNoProxy(nullptr), c.SetProxy(nullptr);
              c.SetDebugCallback(nullptr, &data), c.SetReuseConnections(0);
              c.SetConnectTimeout(0), c.SetTimeout(0), c.SetLowSpeedLimit(0, 0);
-             c.SetCACertificateFile(L"/ca.pem"), c.SetTlsVersions(0, 12);
+             c.SetCACertificateFile(L"/ca.pem"), c.SetTlsVersions(0, 12), c.SetVerifyPeer(1);
          },
          ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        TestConnection c;
-        row.set(c);
+        TestConnection source;
+        row.set(source);
         CurlInterposer::Reset();
-        TestConnection prepared(c);
+        TestConnection prepared(source);
         ASSERT_EQ(prepared.Prepare(L"ftp://"), 0);
-        EXPECT_EQ(Recorded(), kShared + row.added);
-        EXPECT_EQ(prepared.GetLastResponseCode(), 0);
+        ASSERT_EQ(prepared.PrepareSecurity(), 0);
+        EXPECT_EQ(Recorded(), Shared() + row.added);
     }
     TestConnection reused;  // one cache for the copies
     reused.SetReuseConnections(1);
