@@ -1,7 +1,6 @@
 // The error record, the text conversions, the Windows stand-ins and the logging stand-in.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "LogCapture.h"
@@ -25,8 +24,6 @@ TEST(ErrorRecord, CodesCopiesResetAndRaise) {
     error.SetMessage(L"main");
     error.SetMessageEx(std::string("caf\xC3\xA9"));
     error.setErrorCD(oru::shared::error::RKERR_SET_OPTION, 7);
-    CRKError& self = error;
-    error = self;
     const CRKError copy(error);
     error.reset();
     EXPECT_EQ(error.what() + error.whatEx(), 0);
@@ -35,10 +32,10 @@ TEST(ErrorRecord, CodesCopiesResetAndRaise) {
         copy.raise();
         FAIL() << "raise returned";
     } catch (const CRKError& thrown) {
-        EXPECT_EQ(static_cast<int>(thrown), 2506);
-        EXPECT_EQ(thrown.whatEx(), 7);
-        EXPECT_STREQ(thrown.GetMessageW(), L"main");  // setErrorCD leaves the messages alone
-        EXPECT_STREQ(thrown.GetMessageEx(), L"caf\u00E9");
+        // setErrorCD leaves the messages alone.
+        EXPECT_EQ(std::to_wstring(thrown.what()) + L" " + std::to_wstring(thrown.whatEx()) + L" " +
+                      thrown.GetMessageW() + L" " + thrown.GetMessageEx(),
+                  L"2506 7 main caf\u00E9");
     }
 }
 
@@ -109,15 +106,6 @@ TEST(WindowsRecords, RuntimeBreakdownsRefuseTimesBefore1970) {
     EXPECT_NE(_gmtime64(&known), nullptr);
 }
 
-#if !defined(_WIN32)  // the stand-in's contract; tests/windows opens a Windows path
-TEST(WindowsRecords, WideOpenReachesTheFileSystemAsUtf8) {
-    std::FILE* out = _wfopen(L"/tmp/rkcurl-wfopen-\u00E9\U0001F600.txt", L"wb");
-    ASSERT_NE(out, nullptr);
-    std::fclose(out);
-    EXPECT_EQ(std::remove("/tmp/rkcurl-wfopen-\xC3\xA9\xF0\x9F\x98\x80.txt"), 0);
-}
-#endif
-
 TEST(Logging, WideFormatsReadSAsWideAndCapitalSAsNarrow) {
     rktest::LogCapture capture;
     LOGGER::g_RKLog.Log(L"Error Code : %d -- %s", 2509, L"caf\u00E9");
@@ -128,14 +116,4 @@ TEST(Logging, WideFormatsReadSAsWideAndCapitalSAsNarrow) {
               (std::vector<std::string>{"M|Error Code : 2509 -- caf\xC3\xA9",
                                         "M|[narrow] [h] [wide] [   ab] [%] [1099511627776]",
                                         "M|" + std::string(5000, 'x') + "!"}));
-}
-
-TEST(Logging, RecordsCarryKindSeverityFileAndLine) {
-    rktest::LogCapture capture;
-    {
-        LOGGER::CRKFuncLog trace(LOGGER::g_RKLog, "CRFTP::Connect", nullptr);
-        EXPECT_EQ(LOGGER::g_RKLog.WriteLog("Curl", LOGGER::SEV_WARNING, "HTTP", 86, nullptr), 0);
-    }
-    EXPECT_EQ(capture.Traces(), (std::vector<std::string>{">CRFTP::Connect", "<CRFTP::Connect"}));
-    EXPECT_EQ(capture.Failures(), std::vector<std::string>{"W|Curl|2|HTTP|86"});
 }

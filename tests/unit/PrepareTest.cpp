@@ -12,13 +12,10 @@ using rktest::CurlInterposer;
 
 namespace {
 
-int Progress(void*, double, double, double, double) {
+const CConnection::ProgressCallback Progress = [](void*, double, double, double, double) {
     return 0;
-}
-
-int Debug(void*, int, const char*, std::size_t) {
-    return 0;
-}
+};
+const CConnection::DebugCallback Debug = [](void*, int, const char*, std::size_t) { return 0; };
 
 // The options set since the last reset, in call order, as "NAME=value": numbers and texts with
 // their value, objects and functions by name alone.
@@ -59,7 +56,7 @@ TEST_F(PrepareTest, SharedOptionsInOrderWithTheUrlAndCredentials) {
 
     CurlInterposer::Reset();
     c.SetDebug(1);
-    c.SetProgressCallback(&Progress);
+    c.SetProgressCallback(Progress);
     c.SetNeedAuthentication(5);
     c.SetUserName(L"j\u00FCrgen");
     c.SetPassword(L"p:w");
@@ -91,7 +88,7 @@ TEST_F(PrepareTest, SharedOptionsInOrderWithTheUrlAndCredentials) {
 
 TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
     TestConnection all;
-    all.SetProgressCallback(&Progress);
+    all.SetProgressCallback(Progress);
     all.SetNeedAuthentication(1);
     ASSERT_EQ(all.Prepare(L"ftp://"), 0);
     const std::vector<int> options = CurlInterposer::SetoptOptions();
@@ -169,7 +166,7 @@ TEST_F(PrepareTest, SettersAddTheirOptionsOnlyWhenSet) {
         {"no proxy", [](TestConnection& c) { c.SetNoProxy(L"localhost,.ex"); },
          " NOPROXY=localhost,.ex"},
         {"no proxy at all", [](TestConnection& c) { c.SetProxy(L""); }, " PROXY="},
-        {"debug", [&](TestConnection& c) { c.SetDebugCallback(&Debug, &data); },
+        {"debug", [&](TestConnection& c) { c.SetDebugCallback(Debug, &data); },
          " DEBUGFUNCTION DEBUGDATA VERBOSE=1"},
         {"connect timeout", [](TestConnection& c) { c.SetConnectTimeout(700); },
          " CONNECTTIMEOUT_MS=700"},
