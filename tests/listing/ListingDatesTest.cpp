@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <tuple>
 
@@ -27,33 +26,29 @@ TEST(DateToSeconds, DatesThatDoNotExist) {
     }
 }
 
-// Year, zero-based month, day: every day of the 32-bit range, its first and last included.
-TEST(DateToSeconds, AgreesWithTheCalendarOnEveryExactDay) {
-    for (std::int64_t t = Utc(1901, 12, 14); t <= Utc(2038, 1, 19); t += 86400) {
-        int year = 0, month = 0, day = 0;
-        std::sscanf(Reading(t).c_str(), "%d-%d-%d", &year, &month, &day);
-        ASSERT_EQ(DateToSeconds(year, month - 1, day), t) << Reading(t);
-    }
-}
-
 TEST(MonthFromName, MatchesThreeBytesInAnyCase) {
     const std::tuple<const char*, int, int> cases[] = {
-        {"jan", 3, 0},  {"JAN", 3, 0},  {"jAn", 3, 0},     {"mAY", 3, 4},
-        {"Dec", 3, 11}, {"JaN ", 3, 0}, {"June", 4, -1},   {"jan", 2, -1},
-        {"", 0, -1},    {"j@n", 3, -1}, {"\352an", 3, -1}, {"13,", 3, -1}};
+        {"jAn", 3, 0},  {"mAY", 3, 4},  {"JaN ", 3, 0},    {"June", 4, -1},
+        {"jan", 2, -1}, {"j@n", 3, -1}, {"\352an", 3, -1}, {"13,", 3, -1}};
     for (const auto& [text, length, expected] : cases) {
         EXPECT_EQ(MonthFromName(text, length), expected) << '"' << text << '"';
     }
 }
 
-// Both ends of every day, the two 32-bit limits included.
-TEST(UpdateNow, CurrentYearIsTheUtcYearOfEveryDayInRange) {
+// Every day of the 32-bit range: its date in seconds (year, zero-based month, day), and the
+// current year taken at its first and last second, the two 32-bit limits included.
+TEST(ListingDates, EveryDayOfThe32BitRange) {
     for (std::int64_t day = Utc(1901, 12, 13); day <= INT32_MAX; day += 86400) {
+        int year = 0, month = 0, date = 0;
+        rkplatform::CivilFromDays(day / 86400, year, month, date);
+        if (day >= INT32_MIN) {
+            ASSERT_EQ(DateToSeconds(year, month - 1, date), day) << Reading(day);
+        }
         for (const std::int64_t t : {std::max<std::int64_t>(day, INT32_MIN),
                                      std::min<std::int64_t>(day + 86399, INT32_MAX)}) {
             FixedClock clock(t);
             UpdateNow();
-            ASSERT_EQ(s_currentYear, std::stoi(Reading(t))) << Reading(t);
+            ASSERT_EQ(s_currentYear, year) << Reading(t);
             ASSERT_EQ(s_now, t);
         }
     }

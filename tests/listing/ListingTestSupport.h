@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "ftp/listing/ListLineParser.h"
 #include "ftp/listing/ListingDates.h"
@@ -31,16 +30,12 @@ inline std::string Reading(std::int64_t seconds, bool withSeconds = false) {
     return std::string(text, withSeconds ? 19 : 16);
 }
 
-// An entry as "name|kind size time id", its name and id checked to lie in the line. Kind: d
-// directory, f file, l both, - neither. Size: "?" unknown, else the 64-bit count. Time: "-"
-// unknown, else "clock", "date" or "utc" and the reading. A field that breaks the entry's own
-// rules (an unknown size or time that is not 0, 32 bits that differ from the count) shows "!".
-inline std::string Describe(const rklisting::FtpListEntry& e, const std::vector<char>& line) {
+// An entry as "name|kind size time id". Kind: d directory, f file, l both, - neither. Size:
+// "?" unknown, else the 64-bit count. Time: "-" unknown, else "clock", "date" or "utc" and the
+// reading. A field that breaks the entry's own rules (an unknown size or time that is not 0, 32
+// bits that differ from the count) shows "!".
+inline std::string Describe(const rklisting::FtpListEntry& e) {
     using namespace rklisting;
-    const auto inLine = [&](const char* p, int n) {
-        return p >= line.data() && n >= 0 && p + n <= line.data() + line.size();
-    };
-    if (!inLine(e.name, e.nameLength)) return "name outside the line";
     std::string text = std::string(e.name, e.nameLength) + "|";
     text += e.mayBeDirectory ? (e.mayBeFile ? "l " : "d ") : (e.mayBeFile ? "f " : "- ");
     text += e.sizeKind == SizeBytes ? std::to_string(e.size64) : "?";
@@ -53,10 +48,7 @@ inline std::string Describe(const rklisting::FtpListEntry& e, const std::vector<
     if (e.timeKind == TimeAbsolute) text += Reading(e.time - s_timeBase.load(), true);
     if (e.timeKind == TimeServerClock || e.timeKind == TimeServerDate) text += Reading(e.time);
     if (e.timeKind == TimeUnknown && e.time != 0) text += "!";
-    if (e.idKind == IdUnique) {
-        if (!inLine(e.id, e.idLength)) return "id outside the line";
-        text += " id=" + std::string(e.id, e.idLength);
-    }
+    if (e.idKind == IdUnique) text += " id=" + std::string(e.id, e.idLength);
     return text;
 }
 

@@ -17,7 +17,7 @@ std::string Parse(const std::string& text) {
     const std::vector<char> line(text.begin(), text.end());
     FtpListEntry e{};
     const MlsdLineResult result = ParseMlsdLine(e, line.data(), static_cast<int>(line.size()));
-    if (result == MlsdAccepted) return Describe(e, line);
+    if (result == MlsdAccepted) return Describe(e);
     return result == MlsdSkipped ? "skipped" : "rejected";
 }
 

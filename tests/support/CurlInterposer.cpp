@@ -18,9 +18,7 @@ struct State {
     std::vector<SetoptCall> setopts;
     std::map<int, std::pair<int, CURLcode>> failOption;  // option -> (occurrence, result)
     std::map<int, int> optionCounts;
-    bool failEasyInit = false;
-    CURLcode failGlobalInit = CURLE_OK, failPerform = CURLE_OK;
-    std::atomic<int> easyInits{0}, easyCleanups{0}, performs{0}, globalInits{0};
+    InterposerCounts counts;
 };
 
 State& S() {
@@ -28,8 +26,8 @@ State& S() {
     return *state;
 }
 
-// Set by libcurl's global cleanup; any later libcurl call through here ends the process with
-// a message, so a test run notices a call that came too late even when libcurl would not.
+// Set by libcurl's global cleanup: a later libcurl call ends the process, even where libcurl
+// itself would not notice.
 std::atomic<bool> g_globalCleanupDone{false};
 
 // The real libcurl function, once the library is known to be still up.
@@ -43,8 +41,7 @@ Fn Real(const char* name) {
     return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
-// True for a call from inside libcurl (its curl_easy_perform runs on the multi interface):
-// such calls pass through untouched.
+// True for a call from inside libcurl (its curl_easy_perform runs on the multi interface).
 bool FromLibcurl(const void* caller) {
     static const void* const libcurl = [] {
         Dl_info info{};
@@ -57,15 +54,19 @@ bool FromLibcurl(const void* caller) {
 
 }  // namespace
 
+InterposerCounts& Counts() {
+    return S().counts;
+}
+
 void CurlInterposer::Reset() {
     State& s = S();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.setopts.clear();
     s.failOption.clear();
     s.optionCounts.clear();
-    s.failEasyInit = false;
-    s.failGlobalInit = s.failPerform = CURLE_OK;
-    s.easyInits = s.easyCleanups = s.performs = 0;
+    s.counts.failEasyInit = false;
+    s.counts.failGlobalInit = s.counts.failPerform = CURLE_OK;
+    s.counts.easyInits = s.counts.easyCleanups = s.counts.performs = 0;
 }
 
 std::vector<SetoptCall> CurlInterposer::Setopts() {
@@ -87,43 +88,21 @@ std::vector<int> CurlInterposer::SetoptOptions() {
     return options;
 }
 
-int CurlInterposer::EasyInitCalls() {
-    return S().easyInits;
-}
-int CurlInterposer::EasyCleanupCalls() {
-    return S().easyCleanups;
-}
-int CurlInterposer::PerformCalls() {
-    return S().performs;
-}
-int CurlInterposer::GlobalInitCalls() {
-    return S().globalInits;
-}
-
 void CurlInterposer::FailSetopt(int option, CURLcode result, int occurrence) {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().failOption[option] = {occurrence, result};
 }
-void CurlInterposer::FailEasyInit(bool fail) {
-    S().failEasyInit = fail;
-}
-void CurlInterposer::FailGlobalInit(CURLcode result) {
-    S().failGlobalInit = result;
-}
-void CurlInterposer::FailPerform(CURLcode result) {
-    S().failPerform = result;
-}
 
 }  // namespace rktest
 
+using rktest::Counts;
 using rktest::Real;
-using rktest::S;
 
 extern "C" {
 
 CURLcode curl_global_init(long flags) {
-    ++S().globalInits;
-    if (S().failGlobalInit != CURLE_OK) return S().failGlobalInit;
+    ++Counts().globalInits;
+    if (Counts().failGlobalInit != CURLE_OK) return Counts().failGlobalInit;
     // Not checked: a late initialisation is libcurl's to refuse.
     return reinterpret_cast<CURLcode (*)(long)>(dlsym(RTLD_NEXT, "curl_global_init"))(flags);
 }
@@ -139,20 +118,20 @@ CURLSHcode curl_share_cleanup(CURLSH* share) {
 
 CURL* curl_easy_init(void) {
     const auto real = Real<CURL* (*)(void)>("curl_easy_init");
-    ++S().easyInits;
-    return S().failEasyInit ? nullptr : real();
+    ++Counts().easyInits;
+    return Counts().failEasyInit ? nullptr : real();
 }
 
 void curl_easy_cleanup(CURL* handle) {
     const auto real = Real<void (*)(CURL*)>("curl_easy_cleanup");
-    if (handle != nullptr) ++S().easyCleanups;
+    if (handle != nullptr) ++Counts().easyCleanups;
     real(handle);
 }
 
 CURLcode curl_easy_perform(CURL* handle) {
     const auto real = Real<CURLcode (*)(CURL*)>("curl_easy_perform");
-    ++S().performs;
-    return S().failPerform != CURLE_OK ? S().failPerform : real(handle);
+    ++Counts().performs;
+    return Counts().failPerform != CURLE_OK ? Counts().failPerform.load() : real(handle);
 }
 
 // A transfer that the library runs on the multi interface counts as a perform. A planned
@@ -161,8 +140,8 @@ CURLcode curl_easy_perform(CURL* handle) {
 CURLMcode curl_multi_add_handle(CURLM* multi, CURL* handle) {
     const auto real = Real<CURLMcode (*)(CURLM*, CURL*)>("curl_multi_add_handle");
     if (!rktest::FromLibcurl(__builtin_return_address(0))) {
-        if (S().failPerform != CURLE_OK) return CURLM_BAD_EASY_HANDLE;
-        ++S().performs;
+        if (Counts().failPerform != CURLE_OK) return CURLM_BAD_EASY_HANDLE;
+        ++Counts().performs;
     }
     return real(multi, handle);
 }
@@ -177,19 +156,14 @@ CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
     rktest::SetoptCall call{handle, static_cast<int>(option), 0, nullptr};
     void (*function)(void) = nullptr;
     const int kind = static_cast<int>(option) / 10000;
-    if (kind == 0) {
-        call.number = va_arg(args, long);
-    } else if (kind == 1 || kind == 4) {
-        call.pointer = va_arg(args, void*);
-    } else if (kind == 2) {
-        function = va_arg(args, void (*)(void));
-    } else {
-        call.number = static_cast<long>(va_arg(args, curl_off_t));
-    }
+    if (kind == 0) call.number = va_arg(args, long);
+    if (kind == 1 || kind == 4) call.pointer = va_arg(args, void*);
+    if (kind == 2) function = va_arg(args, void (*)(void));
+    if (kind == 3) call.number = static_cast<long>(va_arg(args, curl_off_t));
     va_end(args);
 
     {
-        rktest::State& s = S();
+        rktest::State& s = rktest::S();
         std::lock_guard<std::mutex> lock(s.mutex);
         s.setopts.push_back(call);
         const int count = ++s.optionCounts[call.option];

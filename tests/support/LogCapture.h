@@ -13,14 +13,12 @@ class LogCapture {
 public:
     LogCapture() {
         LOGGER::CRKLog::SetSink([this](const LOGGER::LogRecord& r) {
-            std::string text;
+            static const char* const kPrefix[] = {">", "<", "W|", "M|"};  // by LogKind
+            std::string text = kPrefix[static_cast<int>(r.kind)] + r.text;
             if (r.kind == LOGGER::LogKind::Write) {
-                text = "W|" + r.text + "|" + std::to_string(r.severity) + "|" + r.file + "|" +
-                       std::to_string(r.line);
+                text +=
+                    "|" + std::to_string(r.severity) + "|" + r.file + "|" + std::to_string(r.line);
             }
-            if (r.kind == LOGGER::LogKind::Message) text = "M|" + r.text;
-            if (r.kind == LOGGER::LogKind::Enter) text = ">" + r.text;
-            if (r.kind == LOGGER::LogKind::Exit) text = "<" + r.text;
             std::lock_guard<std::mutex> lock(m_mutex);
             m_records.push_back(text);
         });
@@ -44,7 +42,7 @@ private:
         std::lock_guard<std::mutex> lock(m_mutex);
         std::vector<std::string> out;
         for (const std::string& r : m_records) {
-            if (!r.empty() && (r[0] == kinds[0] || r[0] == kinds[1])) out.push_back(r);
+            if (r[0] == kinds[0] || r[0] == kinds[1]) out.push_back(r);
         }
         return out;
     }
