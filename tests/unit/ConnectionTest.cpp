@@ -86,14 +86,4 @@ TEST(FailureReporting, MessagesAndRecords) {
               (std::vector<std::string>{"W|Error Code : Error Desc|3|Connection|253",
                                         "M|Error Code : 2509 -- ",
                                         "M|Extended Error 6 : " + description + "\ndetail B"}));
-
-    // Without an extended code, the extended message stays and has no record.
-    capture.Clear();
-    c.m_error.SetMessageEx(std::wstring(L"previous"));
-    c.m_error.m_code = oru::shared::error::RKERR_HANDLE_INIT;
-    c.SetErrorString(oru::shared::error::RKERR_HANDLE_INIT, 0, c.m_error);
-    EXPECT_STREQ(c.m_error.GetMessageEx(), L"previous");
-    EXPECT_EQ(capture.Failures(),
-              (std::vector<std::string>{"W|Error Code : Error Desc|3|Connection|253",
-                                        "M|Error Code : 2505 -- "}));
 }

@@ -33,11 +33,10 @@ std::string Recorded() {
     return text;
 }
 
-// The options of a preparation of url with no setter called.
-std::string Shared(const std::string& url = "ftp://") {
-    return "VERBOSE=0 ERRORBUFFER URL=" + url +
-           " WRITEFUNCTION WRITEDATA HEADERFUNCTION HEADERDATA FAILONERROR=1";
-}
+// The options of a preparation with no setter called.
+const std::string kShared =
+    "VERBOSE=0 ERRORBUFFER URL=ftp:// WRITEFUNCTION WRITEDATA HEADERFUNCTION HEADERDATA "
+    "FAILONERROR=1";
 
 class PrepareTest : public ::testing::Test {
     void SetUp() override { CurlInterposer::Reset(); }
@@ -48,13 +47,6 @@ class PrepareTest : public ::testing::Test {
 TEST_F(PrepareTest, SharedOptionsInOrderWithTheUrlAndCredentials) {
     TestConnection c;
     c.SetServer(L"h\u00F4te:2121");
-    ASSERT_EQ(c.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(Recorded(), Shared("ftp://h\xC3\xB4te:2121"));
-    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_ERRORBUFFER)[0].pointer, c.m_curlErrorBuffer);
-    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_WRITEDATA)[0].pointer, &c.m_response);
-    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_HEADERDATA)[0].pointer, &c.m_header);
-
-    CurlInterposer::Reset();
     c.SetDebug(1);
     c.SetProgressCallback(Progress);
     c.SetNeedAuthentication(5);
@@ -67,6 +59,9 @@ TEST_F(PrepareTest, SharedOptionsInOrderWithTheUrlAndCredentials) {
               "URL=http://h\xC3\xB4te:2121/d\xC3\xA9p\xC3\xB4t/a%20b/s?q=x+y&r=%41#top "
               "WRITEFUNCTION WRITEDATA HEADERFUNCTION HEADERDATA NOPROGRESS=0 PROGRESSFUNCTION "
               "FAILONERROR=1 USERPWD=j\xC3\xBCrgen:p:w");
+    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_ERRORBUFFER)[0].pointer, c.m_curlErrorBuffer);
+    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_WRITEDATA)[0].pointer, &c.m_response);
+    EXPECT_EQ(CurlInterposer::SetoptsOf(CURLOPT_HEADERDATA)[0].pointer, &c.m_header);
 
     CurlInterposer::Reset();
     c.SetNeedAuthentication(0);  // off: the old text stays and libcurl is not given it
@@ -83,7 +78,7 @@ TEST_F(PrepareTest, SharedOptionsInOrderWithTheUrlAndCredentials) {
     TestConnection empty;
     empty.SetNeedAuthentication(1);
     ASSERT_EQ(empty.Prepare(L"ftp://"), 0);
-    EXPECT_EQ(Recorded(), Shared() + " USERPWD=:");
+    EXPECT_EQ(Recorded(), kShared + " USERPWD=:");
 }
 
 TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
@@ -92,7 +87,6 @@ TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
     all.SetNeedAuthentication(1);
     ASSERT_EQ(all.Prepare(L"ftp://"), 0);
     const std::vector<int> options = CurlInterposer::SetoptOptions();
-    const std::string description = curl_easy_strerror(CURLE_UNKNOWN_OPTION);
     for (std::size_t position = 0; position < options.size(); ++position) {
         SCOPED_TRACE(position);
         CurlInterposer::Reset();
@@ -100,13 +94,10 @@ TEST_F(PrepareTest, ARefusedOptionAtEachPositionGives2506) {
         CurlInterposer::FailSetopt(options[position], CURLE_UNKNOWN_OPTION);
         rktest::LogCapture capture;
         EXPECT_EQ(c.Prepare(L"ftp://"), 2506);
-        EXPECT_EQ(c.m_error.whatEx(), CURLE_UNKNOWN_OPTION);
         EXPECT_NE(c.m_curl, nullptr);  // the half-configured handle stays
         EXPECT_EQ(CurlInterposer::SetoptOptions().size(), position + 1);
-        EXPECT_EQ(capture.Failures(),
-                  (std::vector<std::string>{"W|Error Code : Error Desc|3|Connection|253",
-                                            "M|Error Code : 2506 -- ",
-                                            "M|Extended Error 48 : " + description + "\n"}));
+        EXPECT_EQ(capture.Failures().back(), std::string("M|Extended Error 48 : ") +
+                                                 curl_easy_strerror(CURLE_UNKNOWN_OPTION) + "\n");
     }
 }
 
@@ -115,11 +106,7 @@ TEST_F(PrepareTest, NoHandleGives2505AndSuccessClearsTheFailure) {
     c.m_error.setErrorCD(oru::shared::error::RKERR_PERFORM, 6);
     c.m_error.SetMessageEx(std::wstring(L"old"));
     CurlInterposer::FailEasyInit(true);
-    rktest::LogCapture capture;
     EXPECT_EQ(c.Prepare(L"ftp://"), 2505);
-    EXPECT_EQ(capture.Failures(),
-              (std::vector<std::string>{"W|Error Code : Error Desc|3|Connection|253",
-                                        "M|Error Code : 2505 -- "}));
     EXPECT_EQ(c.m_error.whatEx(), 0);
     EXPECT_STREQ(c.m_error.GetMessageEx(), L"");  // cleared by the preparation's reset
     EXPECT_EQ(c.m_curl, nullptr);
@@ -129,9 +116,8 @@ TEST_F(PrepareTest, NoHandleGives2505AndSuccessClearsTheFailure) {
     EXPECT_EQ(c.m_error.what(), 0);
 }
 
-// Copies share the handle, which stays valid until its last holder lets it go. It delivers
-// into the object that prepared it for as long as that object lives, also after it moved on to
-// a new handle; then it is pointed nowhere.
+// Copies share the handle until its last holder lets it go. It delivers into the object that
+// prepared it while that object lives, also after it moved on; then it is pointed nowhere.
 TEST_F(PrepareTest, CopiesShareTheHandleAndReleaseItOnce) {
     auto* source = new TestConnection;
     ASSERT_EQ(source->Prepare(L"ftp://"), 0);
@@ -201,7 +187,7 @@ TEST_F(PrepareTest, SettersAddTheirOptionsOnlyWhenSet) {
         TestConnection prepared(source);
         ASSERT_EQ(prepared.Prepare(L"ftp://"), 0);
         ASSERT_EQ(prepared.PrepareSecurity(), 0);
-        EXPECT_EQ(Recorded(), Shared() + row.added);
+        EXPECT_EQ(Recorded(), kShared + row.added);
     }
     TestConnection reused;  // one cache for the copies
     reused.SetReuseConnections(1);
