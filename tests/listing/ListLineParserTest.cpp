@@ -14,26 +14,27 @@ using namespace rklisting;
 
 using Rows = std::vector<std::pair<std::string, std::string>>;
 
-// Each line in a buffer of its exact size (no zero after it, so ASan reports reads past its
-// end), at one fixed "now": accepted lines against their entry (see Describe), rejected ones.
+// The line in a buffer of its exact size (no zero after it, so ASan reports reads past its
+// end): its entry (see Describe), or "rejected".
+std::string Parse(const std::string& text) {
+    const std::vector<char> line(text.begin(), text.end());
+    FtpListEntry e{};
+    return ParseListLine(e, line.data(), static_cast<int>(line.size())) == 1 ? Describe(e)
+                                                                             : "rejected";
+}
+
+// Accepted lines against their entry and rejected ones, at one fixed "now".
 void Expect(const Rows& accepted, const std::vector<std::string>& rejected = {}) {
     FixedClock clock(Utc(2026, 3, 15, 12));
-    for (const auto& [text, expected] : accepted) {
-        const std::vector<char> line(text.begin(), text.end());
-        FtpListEntry e{};
-        EXPECT_EQ(ParseListLine(e, line.data(), static_cast<int>(line.size())), 1) << text;
-        EXPECT_EQ(Describe(e), expected) << text;
-    }
-    for (const std::string& text : rejected) {
-        const std::vector<char> line(text.begin(), text.end());
-        FtpListEntry e{};
-        EXPECT_EQ(ParseListLine(e, line.data(), static_cast<int>(line.size())), 0) << text;
-    }
+    for (const auto& [text, expected] : accepted) EXPECT_EQ(Parse(text), expected) << text;
+    for (const std::string& text : rejected) EXPECT_EQ(Parse(text), "rejected") << text;
 }
 
 TEST(ParseListLine, WorkedExamples) {
+    // 2025-03-31 lies 349.5 days before now, 2025-03-30 350.5 days.
     Expect({{"-rw-r--r--   1 alice    staff        4821 Mar 31 9:15 late.txt",
              "late.txt|f 4821 clock 2025-03-31 09:15"},
+            {"-rw-r--r-- 1 a b 1 Mar 30 9:15 x", "x|f 1 clock 2026-03-30 09:15"},
             {"crw-rw-rw-   1 root     sys      13,  12 Feb  3 10:00 null",
              "null|- 12 clock 2026-02-03 10:00"},
             {"drwxr-xr-x               folder        5 Oct  3  2019 Sources",

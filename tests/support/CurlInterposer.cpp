@@ -34,8 +34,7 @@ std::atomic<bool> g_globalCleanupDone{false};
 template <typename Fn>
 Fn Real(const char* name) {
     if (g_globalCleanupDone.load()) {
-        std::fprintf(stderr, "libcurl call after curl_global_cleanup: %s\n", name);
-        std::fflush(stderr);
+        std::fprintf(stderr, "libcurl call after curl_global_cleanup: %s\n", name);  // unbuffered
         std::_Exit(70);
     }
     return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
@@ -43,13 +42,10 @@ Fn Real(const char* name) {
 
 // True for a call from inside libcurl (its curl_easy_perform runs on the multi interface).
 bool FromLibcurl(const void* caller) {
-    static const void* const libcurl = [] {
-        Dl_info info{};
-        dladdr(dlsym(RTLD_NEXT, "curl_multi_add_handle"), &info);
-        return info.dli_fbase;
-    }();
-    Dl_info info{};
-    return dladdr(caller, &info) != 0 && info.dli_fbase == libcurl;
+    Dl_info from{}, libcurl{};
+    return dladdr(caller, &from) != 0 &&
+           dladdr(dlsym(RTLD_NEXT, "curl_multi_add_handle"), &libcurl) != 0 &&
+           from.dli_fbase == libcurl.dli_fbase;
 }
 
 }  // namespace
