@@ -23,8 +23,6 @@ std::string Parse(const std::string& text) {
 
 TEST(MlsdLineParser, Lines) {
     const std::pair<std::string, std::string> rows[] = {
-        {"type=file;size=4821;modify=20260302091500; notes.txt",
-         "notes.txt|f 4821 utc 2026-03-02 09:15:00"},
         {"type=dir;size=4096;modify=20241130000000.123; archive",
          "archive|d 4096 utc 2024-11-30 00:00:00"},
         {"Type=FILE;Size=5000000000;Modify=20380119031408; big",

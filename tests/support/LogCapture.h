@@ -19,36 +19,34 @@ public:
                 text +=
                     "|" + std::to_string(r.severity) + "|" + r.file + "|" + std::to_string(r.line);
             }
+            const bool trace = r.kind == LOGGER::LogKind::Enter || r.kind == LOGGER::LogKind::Exit;
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_records.push_back(text);
+            (trace ? m_traces : m_failures).push_back(text);
         });
     }
     ~LogCapture() { LOGGER::CRKLog::SetSink(nullptr); }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    // Only the WriteLog and Log records, as "W|text|severity|file|line" and "M|text".
-    std::vector<std::string> Failures() const { return Select("WM"); }
+    // The WriteLog and Log records, as "W|text|severity|file|line" and "M|text".
+    std::vector<std::string> Failures() const { return Copy(m_failures); }
     // Enter and exit records as ">name" and "<name".
-    std::vector<std::string> Traces() const { return Select("><"); }
+    std::vector<std::string> Traces() const { return Copy(m_traces); }
 
     void Clear() {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_records.clear();
+        m_failures.clear();
+        m_traces.clear();
     }
 
 private:
-    std::vector<std::string> Select(const char* kinds) const {
+    std::vector<std::string> Copy(const std::vector<std::string>& records) const {
         std::lock_guard<std::mutex> lock(m_mutex);
-        std::vector<std::string> out;
-        for (const std::string& r : m_records) {
-            if (r[0] == kinds[0] || r[0] == kinds[1]) out.push_back(r);
-        }
-        return out;
+        return records;
     }
 
     mutable std::mutex m_mutex;
-    std::vector<std::string> m_records;
+    std::vector<std::string> m_failures, m_traces;
 };
 
 }  // namespace rktest

@@ -38,6 +38,8 @@ const std::string kShared =
     "VERBOSE=0 ERRORBUFFER URL=ftp:// WRITEFUNCTION WRITEDATA HEADERFUNCTION HEADERDATA "
     "FAILONERROR=1";
 
+using Conn = TestConnection;
+
 class PrepareTest : public ::testing::Test {
     void SetUp() override { CurlInterposer::Reset(); }
 };
@@ -135,40 +137,35 @@ TEST_F(PrepareTest, CopiesShareTheHandleAndReleaseItOnce) {
 // Each setter adds its options after the shared ones, and only while it is set; copies of the
 // object carry it. The TLS options come from PrepareSecurity, for secure requests only.
 TEST_F(PrepareTest, SettersAddTheirOptionsOnlyWhenSet) {
-    int data = 0;
     const struct {
         const char* name;
-        std::function<void(TestConnection&)> set;
+        std::function<void(Conn&)> set;
         std::string added;
     } rows[] = {
-        {"netrc", [](TestConnection& c) { c.SetNetrcFile(L"/n\u00E9"); },
-         " NETRC=1 NETRC_FILE=/n\xC3\xA9"},
-        {"no proxy", [](TestConnection& c) { c.SetNoProxy(L"localhost,.ex"); },
-         " NOPROXY=localhost,.ex"},
-        {"no proxy at all", [](TestConnection& c) { c.SetProxy(L""); }, " PROXY="},
-        {"debug", [&](TestConnection& c) { c.SetDebugCallback(Debug, &data); },
+        {"netrc", [](Conn& c) { c.SetNetrcFile(L"/n\u00E9"); }, " NETRC=1 NETRC_FILE=/n\xC3\xA9"},
+        {"no proxy", [](Conn& c) { c.SetNoProxy(L"localhost,.ex"); }, " NOPROXY=localhost,.ex"},
+        {"no proxy at all", [](Conn& c) { c.SetProxy(L""); }, " PROXY="},
+        {"debug", [](Conn& c) { c.SetDebugCallback(Debug, &c); },
          " DEBUGFUNCTION DEBUGDATA VERBOSE=1"},
-        {"connect timeout", [](TestConnection& c) { c.SetConnectTimeout(700); },
-         " CONNECTTIMEOUT_MS=700"},
-        {"timeout", [](TestConnection& c) { c.SetTimeout(900); }, " TIMEOUT_MS=900"},
-        {"low speed", [](TestConnection& c) { c.SetLowSpeedLimit(10, 3); },
+        {"connect timeout", [](Conn& c) { c.SetConnectTimeout(700); }, " CONNECTTIMEOUT_MS=700"},
+        {"timeout", [](Conn& c) { c.SetTimeout(900); }, " TIMEOUT_MS=900"},
+        {"low speed", [](Conn& c) { c.SetLowSpeedLimit(10, 3); },
          " LOW_SPEED_LIMIT=10 LOW_SPEED_TIME=3"},
-        {"reuse", [](TestConnection& c) { c.SetReuseConnections(1); }, " SHARE"},
-        {"empty credentials", [](TestConnection& c) { c.SetNeedAuthentication(1); }, " USERPWD=:"},
-        {"secure", [](TestConnection& c) { c.SetSecure(1); }, " SSL_VERIFYPEER=0 SSL_VERIFYHOST=0"},
+        {"reuse", [](Conn& c) { c.SetReuseConnections(1); }, " SHARE"},
+        {"empty credentials", [](Conn& c) { c.SetNeedAuthentication(1); }, " USERPWD=:"},
+        {"secure", [](Conn& c) { c.SetSecure(1); }, " SSL_VERIFYPEER=0 SSL_VERIFYHOST=0"},
         {"verified, empty CA file",
-         [](TestConnection& c) { c.SetSecure(1), c.SetVerifyPeer(1), c.SetCACertificateFile(L""); },
+         [](Conn& c) { c.SetSecure(1), c.SetVerifyPeer(1), c.SetCACertificateFile(L""); },
          " SSL_VERIFYPEER=1 SSL_VERIFYHOST=2"},
-        {"CA file",
-         [](TestConnection& c) { c.SetSecure(1), c.SetCACertificateFile(L"/c\u00E4.pem"); },
+        {"CA file", [](Conn& c) { c.SetSecure(1), c.SetCACertificateFile(L"/c\u00E4.pem"); },
          " SSL_VERIFYPEER=0 SSL_VERIFYHOST=0 CAINFO=/c\xC3\xA4.pem"},
-        {"TLS versions", [](TestConnection& c) { c.SetSecure(1), c.SetTlsVersions(12, 13); },
+        {"TLS versions", [](Conn& c) { c.SetSecure(1), c.SetTlsVersions(12, 13); },
          " SSL_VERIFYPEER=0 SSL_VERIFYHOST=0 SSLVERSION=" +
              std::to_string(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_3)},
         {"unset, empty, zero or only for TLS",
-         [&](TestConnection& c) {
+         [](Conn& c) {
              c.SetNetrcFile(L""), c.SetNoProxy(nullptr), c.SetProxy(nullptr);
-             c.SetDebugCallback(nullptr, &data), c.SetReuseConnections(0);
+             c.SetDebugCallback(nullptr, &c), c.SetReuseConnections(0);
              c.SetConnectTimeout(0), c.SetTimeout(0), c.SetLowSpeedLimit(0, 0);
              c.SetCACertificateFile(L"/ca.pem"), c.SetTlsVersions(0, 12), c.SetVerifyPeer(1);
          },
