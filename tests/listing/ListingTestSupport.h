@@ -12,8 +12,7 @@
 
 namespace listingtest {
 
-// Seconds of a UTC calendar reading (month 1..12), by the platform calendar: the listing code
-// does its own date arithmetic, so this is an independent reading.
+// Seconds of a UTC date (month 1..12), by the platform calendar, not the listing code's own.
 inline std::int64_t Utc(int year, int month, int day, int hour = 0, int minute = 0) {
     return rkplatform::DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60;
 }
@@ -30,10 +29,9 @@ inline std::string Reading(std::int64_t seconds, bool withSeconds = false) {
     return std::string(text, withSeconds ? 19 : 16);
 }
 
-// An entry as "name|kind size time id". Kind: d directory, f file, l both, - neither. Size:
-// "?" unknown, else the 64-bit count. Time: "-" unknown, else "clock", "date" or "utc" and the
-// reading. A field that breaks the entry's own rules (an unknown size or time that is not 0, 32
-// bits that differ from the count) shows "!".
+// An entry as "name|kind size time id". Kind: d directory, f file, l both, - neither. Size: "?"
+// or the 64-bit count. Time: "-" or "clock", "date", "utc" and the reading. "!" marks an unknown
+// size or time that is not 0, or 32 size bits that differ from the count.
 inline std::string Describe(const rklisting::FtpListEntry& e) {
     using namespace rklisting;
     std::string text = std::string(e.name, e.nameLength) + "|";

@@ -10,17 +10,6 @@
 
 using oru::shared::error::RKERR_PERFORM;
 
-TEST(NetworkSetting, StoresTextsAndCopiesThem) {
-    auto* source = new TestConnection;
-    source->SetServer(L"host:21");
-    TestConnection copy(*source);
-    delete source;
-    EXPECT_STREQ(copy.GetServer(), L"host:21");
-    copy.m_urlBuffer[0] = 'x';  // the copy's buffer is its own and still valid
-    copy.SetServer(nullptr);
-    EXPECT_STREQ(copy.GetServer(), L"");
-}
-
 TEST(Connection, ResponseIsCollectedAndCopiedOut) {
     TestConnection connection;
     char data[] = "hello";
