@@ -16,8 +16,7 @@ namespace {
 struct State {
     std::mutex mutex;
     std::vector<SetoptCall> setopts;
-    std::map<int, std::pair<int, CURLcode>> failOption;  // option -> (occurrence, result)
-    std::map<int, int> optionCounts;
+    std::map<int, std::pair<int, CURLcode>> failOption;  // option -> (calls to go, result)
     InterposerCounts counts;
 };
 
@@ -59,7 +58,6 @@ void CurlInterposer::Reset() {
     std::lock_guard<std::mutex> lock(s.mutex);
     s.setopts.clear();
     s.failOption.clear();
-    s.optionCounts.clear();
     s.counts.failEasyInit = false;
     s.counts.failGlobalInit = s.counts.failPerform = CURLE_OK;
     s.counts.easyInits = s.counts.easyCleanups = s.counts.performs = 0;
@@ -162,9 +160,8 @@ CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
         rktest::State& s = rktest::S();
         std::lock_guard<std::mutex> lock(s.mutex);
         s.setopts.push_back(call);
-        const int count = ++s.optionCounts[call.option];
         const auto plan = s.failOption.find(call.option);
-        if (plan != s.failOption.end() && plan->second.first == count) return plan->second.second;
+        if (plan != s.failOption.end() && --plan->second.first == 0) return plan->second.second;
     }
     if (kind == 0) return real(handle, option, call.number);
     if (kind == 1 || kind == 4) return real(handle, option, const_cast<void*>(call.pointer));

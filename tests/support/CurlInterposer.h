@@ -40,7 +40,7 @@ public:
     static int PerformCalls() { return Counts().performs; }
     static int GlobalInitCalls() { return Counts().globalInits; }
 
-    // The n-th (1-based) call that sets option fails with result, without reaching libcurl.
+    // The n-th (1-based) call from now on that sets option fails with result, not reaching libcurl.
     static void FailSetopt(int option, CURLcode result, int occurrence = 1);
     static void FailEasyInit(bool fail) { Counts().failEasyInit = fail; }
     static void FailGlobalInit(CURLcode result) { Counts().failGlobalInit = result; }
