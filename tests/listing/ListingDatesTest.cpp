@@ -14,8 +14,10 @@ using namespace listingtest;
 using namespace rklisting;
 
 // Dates that do not exist count on from the month's start: April 31, months 12 and -1, Feb 29
-// of common years (an earlier leap day), March and April 0.
-TEST(DateToSeconds, DatesThatDoNotExist) {
+// of common years (an earlier leap day), March and April 0. Then every day of the 32-bit range:
+// its date in seconds (year, zero-based month, day), and the current year taken at its first and
+// last second, the two 32-bit limits included.
+TEST(ListingDates, DateToSecondsAndTheCurrentYear) {
     const std::tuple<int, int, int, std::int64_t> cases[] = {
         {2026, 3, 31, Utc(2026, 5, 1)},    {2026, 12, 1, Utc(2027, 1, 1)},
         {2026, -1, 15, Utc(2025, 12, 15)}, {2025, 1, 29, Utc(2024, 2, 29)},
@@ -24,11 +26,6 @@ TEST(DateToSeconds, DatesThatDoNotExist) {
     for (const auto& [year, month, day, expected] : cases) {
         EXPECT_EQ(DateToSeconds(year, month, day), expected) << year << " " << month << " " << day;
     }
-}
-
-// Every day of the 32-bit range: its date in seconds (year, zero-based month, day), and the
-// current year taken at its first and last second, the two 32-bit limits included.
-TEST(ListingDates, EveryDayOfThe32BitRange) {
     for (std::int64_t day = Utc(1901, 12, 13); day <= INT32_MAX; day += 86400) {
         int year = 0, month = 0, date = 0;
         rkplatform::CivilFromDays(day / 86400, year, month, date);

@@ -143,8 +143,7 @@ CURLMcode curl_multi_add_handle(CURLM* multi, CURL* handle) {
 // Options are told apart by libcurl's number ranges: long below 10000, object pointer from
 // 10000, function pointer from 20000, curl_off_t from 30000, blob pointer from 40000.
 CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
-    using Setopt = CURLcode (*)(CURL*, CURLoption, ...);
-    const Setopt real = Real<Setopt>("curl_easy_setopt");
+    const auto real = Real<CURLcode (*)(CURL*, CURLoption, ...)>("curl_easy_setopt");
     va_list args;
     va_start(args, option);
     rktest::SetoptCall call{handle, static_cast<int>(option), 0, nullptr};

@@ -29,8 +29,7 @@ bool Exists(const std::string& path);  // lstat: a dangling link exists too
 void MakeDirs(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
 
-// A self-signed key.pem and cert.pem in dir for commonName; throws std::runtime_error when
-// openssl fails.
+// A self-signed key.pem and cert.pem in dir for commonName; throws when openssl fails.
 void MakeCertificate(const std::string& dir, const std::string& commonName);
 
 }  // namespace rktest

@@ -11,16 +11,13 @@ using oru::helper::NarStrToWideStr;
 using oru::helper::WideStrToNarStr;
 using oru::shared::error::CRKError;
 
-TEST(ErrorRecord, MessagesAreCutAfter1023Characters) {
+// Messages are cut after 1023 characters; a copy keeps codes and messages, reset clears them.
+TEST(ErrorRecord, MessagesCodesCopiesResetAndRaise) {
     CRKError error;
     error.SetMessage(std::wstring(1023, L'x'));
     EXPECT_EQ(std::wstring(error.GetMessageW()), std::wstring(1023, L'x'));
     error.SetMessageEx(std::wstring(1023, L'y') + L"z");
     EXPECT_EQ(std::wstring(error.GetMessageEx()), std::wstring(1023, L'y'));
-}
-
-TEST(ErrorRecord, CodesCopiesResetAndRaise) {
-    CRKError error;
     error.SetMessage(L"main");
     error.SetMessageEx(std::string("caf\xC3\xA9"));
     error.setErrorCD(oru::shared::error::RKERR_SET_OPTION, 7);
@@ -39,7 +36,7 @@ TEST(ErrorRecord, CodesCopiesResetAndRaise) {
     }
 }
 
-TEST(TextConversion, WellFormedTextRoundTrips) {
+TEST(TextConversion, Utf8AndWideText) {
     std::string euros;
     for (int i = 0; i < 10; ++i) euros += "\xE2\x82\xAC";  // ten 3-byte characters: 30 bytes
     const std::pair<std::string, std::wstring> cases[] = {
@@ -48,11 +45,8 @@ TEST(TextConversion, WellFormedTextRoundTrips) {
         EXPECT_EQ(NarStrToWideStr(utf8), wide) << utf8;
         EXPECT_EQ(WideStrToNarStr(wide), utf8) << utf8;
     }
-}
-
-TEST(TextConversion, MalformedInputBecomesReplacementCharacters) {
-    // One U+FFFD per maximal subpart; the first zero ends the text.
-    const std::pair<std::string, std::wstring> cases[] = {
+    // Malformed input: one U+FFFD per maximal subpart; the first zero ends the text.
+    const std::pair<std::string, std::wstring> malformed[] = {
         {"a\xE2\x82", L"a\uFFFD"},         // truncated three-byte sequence
         {"\x80\x80", L"\uFFFD\uFFFD"},     // stray continuation bytes
         {"\xF0\x9F\x98\x41", L"\uFFFDA"},  // truncated four-byte, then 'A'
@@ -65,7 +59,7 @@ TEST(TextConversion, MalformedInputBecomesReplacementCharacters) {
         {"\xFF\x62", L"\uFFFDb"},       // invalid lead, then 'b'
         {std::string("ab\0cd", 5), L"ab"}
     };
-    for (const auto& [utf8, wide] : cases) EXPECT_EQ(NarStrToWideStr(utf8), wide) << utf8;
+    for (const auto& [utf8, wide] : malformed) EXPECT_EQ(NarStrToWideStr(utf8), wide) << utf8;
 
 #if !defined(_WIN32)  // a value beyond U+10FFFF needs 32-bit wide text
     const std::wstring bad = {static_cast<wchar_t>(0xD800), L'x', static_cast<wchar_t>(0x110000)};
