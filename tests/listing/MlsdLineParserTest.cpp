@@ -39,7 +39,6 @@ TEST(MlsdLineParser, Lines) {
         {"type=cdir;modify=20260302091500; /pub", "skipped"},
         {"TYPE=PDir; ..", "skipped"},
         {"", "rejected"},
-        {"type=file;", "rejected"},                                    // no space
         {"type=file; ", "rejected"},                                   // empty name
         {"-rw-r--r-- 1 u g 4821 Mar  2 09:15 notes.txt", "rejected"},  // facts not closed by ";"
         {"=file; x", "rejected"},                                      // fact without a name

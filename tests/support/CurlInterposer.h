@@ -1,12 +1,10 @@
-// Test-side stand-ins for libcurl entry points: each call is recorded and forwarded to the real
-// libcurl (dlsym RTLD_NEXT), or failed on demand. Linked into a test executable, they take the
-// place of libcurl's functions for the library code in that executable.
+// Stand-ins for libcurl entry points, taking their place in the test executable that links them:
+// each call is recorded and forwarded to the real libcurl (dlsym RTLD_NEXT), or failed on demand.
 #pragma once
 
 #include <curl/curl.h>
 
 #include <atomic>
-#include <string>
 #include <vector>
 
 namespace rktest {

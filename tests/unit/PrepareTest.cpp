@@ -24,11 +24,10 @@ std::string Recorded() {
     for (const rktest::SetoptCall& call : CurlInterposer::Setopts()) {
         const curl_easyoption* o = curl_easy_option_by_id(static_cast<CURLoption>(call.option));
         text += (text.empty() ? "" : " ") + std::string(o->name);
-        if (o->type == CURLOT_LONG || o->type == CURLOT_VALUES) {
+        if (o->type == CURLOT_LONG || o->type == CURLOT_VALUES)
             text += "=" + std::to_string(call.number);
-        } else if (o->type == CURLOT_STRING) {
+        if (o->type == CURLOT_STRING)
             text += "=" + std::string(static_cast<const char*>(call.pointer));
-        }
     }
     return text;
 }
