@@ -13,8 +13,7 @@ using namespace rklisting;
 
 using Rows = std::vector<std::pair<std::string, std::string>>;
 
-// The line in a buffer of its exact size (no zero after it, so ASan reports reads past its
-// end): its entry (see Describe), or "rejected".
+// The line in a buffer of its exact size (ASan sees reads past it): its entry, or "rejected".
 std::string Parse(const std::string& text) {
     const std::vector<char> line(text.begin(), text.end());
     FtpListEntry e{};

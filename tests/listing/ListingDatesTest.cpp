@@ -13,10 +13,9 @@ namespace {
 using namespace listingtest;
 using namespace rklisting;
 
-// Dates that do not exist count on from the month's start: April 31, months 12 and -1, Feb 29
-// of common years (an earlier leap day), March and April 0. Then every day of the 32-bit range:
-// its date in seconds (year, zero-based month, day), and the current year taken at its first and
-// last second, the two 32-bit limits included.
+// Dates that do not exist count on from the month's start (Feb 29 of common years gives an
+// earlier leap day). Then every day of the 32-bit range: its seconds, and the current year taken
+// at its first and last second, the two 32-bit limits included.
 TEST(ListingDates, DateToSecondsAndTheCurrentYear) {
     const std::tuple<int, int, int, std::int64_t> cases[] = {
         {2026, 3, 31, Utc(2026, 5, 1)},    {2026, 12, 1, Utc(2027, 1, 1)},

@@ -1,5 +1,4 @@
-// Test helpers for the listing parsers: a fixed "now", UTC readings of listing times and an
-// entry as one line of text.
+// Listing test helpers: a fixed "now", UTC readings of times, an entry as one line of text.
 #pragma once
 
 #include <cstdint>

@@ -11,8 +11,7 @@ namespace {
 using namespace listingtest;
 using namespace rklisting;
 
-// The line in a buffer of its exact size: ASan reports reads past its end. Accepted lines give
-// their entry (see Describe), the others "skipped" or "rejected".
+// The line in a buffer of its exact size (ASan sees reads past it): entry, skipped or rejected.
 std::string Parse(const std::string& text) {
     const std::vector<char> line(text.begin(), text.end());
     FtpListEntry e{};

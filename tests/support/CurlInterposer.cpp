@@ -111,21 +111,19 @@ CURLSHcode curl_share_cleanup(CURLSH* share) {
 }
 
 CURL* curl_easy_init(void) {
-    const auto real = Real<CURL* (*)(void)>("curl_easy_init");
     ++Counts().easyInits;
-    return Counts().failEasyInit ? nullptr : real();
+    return Counts().failEasyInit ? nullptr : Real<CURL* (*)(void)>("curl_easy_init")();
 }
 
 void curl_easy_cleanup(CURL* handle) {
-    const auto real = Real<void (*)(CURL*)>("curl_easy_cleanup");
     if (handle != nullptr) ++Counts().easyCleanups;
-    real(handle);
+    Real<void (*)(CURL*)>("curl_easy_cleanup")(handle);
 }
 
 CURLcode curl_easy_perform(CURL* handle) {
-    const auto real = Real<CURLcode (*)(CURL*)>("curl_easy_perform");
     ++Counts().performs;
-    return Counts().failPerform != CURLE_OK ? Counts().failPerform.load() : real(handle);
+    if (Counts().failPerform != CURLE_OK) return Counts().failPerform;
+    return Real<CURLcode (*)(CURL*)>("curl_easy_perform")(handle);
 }
 
 // A transfer that the library runs on the multi interface counts as a perform. A planned

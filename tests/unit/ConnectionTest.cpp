@@ -26,8 +26,7 @@ TEST(Connection, ResponseIsCollectedAndCopiedOut) {
     EXPECT_EQ(std::string(buffer, 6), "hello#");  // no terminator added
 }
 
-// FTP names as URL text: every byte outside the unreserved characters encoded, "/" kept; a
-// name that already looks encoded ("%41") is a name, so its "%" is encoded too.
+// FTP names as URL text: every byte but the unreserved ones and "/" encoded, "%" too.
 TEST(PathRules, EncodeSegments) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},

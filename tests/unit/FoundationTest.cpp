@@ -69,7 +69,6 @@ TEST(TextConversion, Utf8AndWideText) {
 }
 
 TEST(WindowsRecords, SystemTimeToFileTimeRefusesImpossibleDates) {
-    // February 29 of a common year, April 31, month 13, hour 24, before 1601.
     const SYSTEMTIME impossible[] = {
 #if !defined(_WIN32)  // Wine's SystemTimeToFileTime takes February 29 of any year
         {2023, 2, 0, 29, 0, 0, 0, 0},

@@ -1,5 +1,4 @@
-// libcurl's failed global initialisation is reported once, by the first preparation of the
-// process; this executable holds only this test, since the initialisation runs once.
+// libcurl's global initialisation runs once per process: this executable holds only this test.
 #include <gtest/gtest.h>
 
 #include "CurlInterposer.h"
