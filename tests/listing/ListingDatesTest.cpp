@@ -25,14 +25,14 @@ TEST(ListingDates, DateToSecondsAndTheCurrentYear) {
     for (const auto& [year, month, day, expected] : cases) {
         EXPECT_EQ(DateToSeconds(year, month, day), expected) << year << " " << month << " " << day;
     }
-    for (std::int64_t day = Utc(1901, 12, 13); day <= INT32_MAX; day += 86400) {
-        int year = 0, month = 0, date = 0;
-        rkplatform::CivilFromDays(day / 86400, year, month, date);
-        if (day >= INT32_MIN) {
-            ASSERT_EQ(DateToSeconds(year, month - 1, date), day) << Reading(day);
+    for (std::int64_t midnight = Utc(1901, 12, 13); midnight <= INT32_MAX; midnight += 86400) {
+        int year = 0, month = 0, day = 0;
+        rkplatform::CivilFromDays(midnight / 86400, year, month, day);
+        if (midnight >= INT32_MIN) {
+            ASSERT_EQ(DateToSeconds(year, month - 1, day), midnight) << Reading(midnight);
         }
-        for (const std::int64_t t : {std::max<std::int64_t>(day, INT32_MIN),
-                                     std::min<std::int64_t>(day + 86399, INT32_MAX)}) {
+        for (const std::int64_t t : {std::max<std::int64_t>(midnight, INT32_MIN),
+                                     std::min<std::int64_t>(midnight + 86399, INT32_MAX)}) {
             FixedClock clock(t);
             UpdateNow();
             ASSERT_EQ(s_currentYear, year) << Reading(t);
