@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <tuple>
 
@@ -14,9 +13,10 @@ namespace {
 using namespace listingtest;
 using namespace rklisting;
 
-// Dates that do not exist count on from the month's start: April 31, months 12 and -1, Feb 29
-// of common years (an earlier leap day), March and April 0. Every real day is checked below.
-TEST(DateToSeconds, DatesThatDoNotExist) {
+// Dates that do not exist count on from the month's start (Feb 29 of common years gives an
+// earlier leap day). Then every day of the 32-bit range: its seconds, and the current year taken
+// at its first and last second, the two 32-bit limits included.
+TEST(ListingDates, DateToSecondsAndTheCurrentYear) {
     const std::tuple<int, int, int, std::int64_t> cases[] = {
         {2026, 3, 31, Utc(2026, 5, 1)},    {2026, 12, 1, Utc(2027, 1, 1)},
         {2026, -1, 15, Utc(2025, 12, 15)}, {2025, 1, 29, Utc(2024, 2, 29)},
@@ -25,65 +25,33 @@ TEST(DateToSeconds, DatesThatDoNotExist) {
     for (const auto& [year, month, day, expected] : cases) {
         EXPECT_EQ(DateToSeconds(year, month, day), expected) << year << " " << month << " " << day;
     }
-}
-
-// Year, zero-based month, day: every day of the 32-bit range, its first and last included.
-TEST(DateToSeconds, AgreesWithTheCalendarOnEveryExactDay) {
-    for (std::int64_t t = Utc(1901, 12, 14); t <= Utc(2038, 1, 19); t += 86400) {
+    for (std::int64_t midnight = Utc(1901, 12, 13); midnight <= INT32_MAX; midnight += 86400) {
         int year = 0, month = 0, day = 0;
-        std::sscanf(Reading(t).c_str(), "%d-%d-%d", &year, &month, &day);
-        ASSERT_EQ(DateToSeconds(year, month - 1, day), t) << Reading(t);
-    }
-}
-
-TEST(MonthFromName, MatchesThreeBytesInAnyCase) {
-    const std::tuple<const char*, int, int> cases[] = {
-        {"jan", 3, 0},  {"JAN", 3, 0},  {"jAn", 3, 0},     {"mAY", 3, 4},
-        {"Dec", 3, 11}, {"JaN ", 3, 0}, {"June", 4, -1},   {"jan", 2, -1},
-        {"", 0, -1},    {"j@n", 3, -1}, {"\352an", 3, -1}, {"13,", 3, -1}};
-    for (const auto& [text, length, expected] : cases) {
-        EXPECT_EQ(MonthFromName(text, length), expected) << '"' << text << '"';
-    }
-}
-
-TEST(UpdateNow, CurrentYearIsTheUtcYearOfEveryDayInRange) {
-    // Both ends of every day, the two 32-bit limits included.
-    for (std::int64_t day = Utc(1901, 12, 13); day <= INT32_MAX; day += 86400) {
-        for (const std::int64_t t : {std::max<std::int64_t>(day, INT32_MIN),
-                                     std::min<std::int64_t>(day + 86399, INT32_MAX)}) {
+        rkplatform::CivilFromDays(midnight / 86400, year, month, day);
+        if (midnight >= INT32_MIN) {
+            ASSERT_EQ(DateToSeconds(year, month - 1, day), midnight) << Reading(midnight);
+        }
+        for (const std::int64_t t : {std::max<std::int64_t>(midnight, INT32_MIN),
+                                     std::min<std::int64_t>(midnight + 86399, INT32_MAX)}) {
             FixedClock clock(t);
             UpdateNow();
-            ASSERT_EQ(s_currentYear, std::stoi(Reading(t))) << Reading(t);
+            ASSERT_EQ(s_currentYear, year) << Reading(t);
             ASSERT_EQ(s_now, t);
         }
     }
 }
 
-// Month (1..12) and day of lines without a year, at the clock's now, against the date chosen.
-void ExpectGuesses(std::initializer_list<std::tuple<int, int, const char*>> cases) {
-    for (const auto& [month, day, expected] : cases) {
-        EXPECT_EQ(Reading(GuessDateSeconds(month - 1, day)), expected)
-            << "now " << Reading(s_now) << ", " << month << "-" << day;
-    }
-}
-
-// The 350-day rule, then a running process that crosses the New Year.
-TEST(GuessDateSeconds, PlacesDatesByTheThreeHundredFiftyDayRule) {
-    {
-        FixedClock clock(Utc(2026, 12, 4, 12));
-        ExpectGuesses({{12, 10, "2026-12-10 00:00"},
-                       {12, 19, "2026-12-19 00:00"},  // 2025-12-19 is 350.5 days back
-                       {12, 20, "2025-12-20 00:00"},  // 349.5 days back
-                       {1, 10, "2026-01-10 00:00"},
-                       {7, 1, "2026-07-01 00:00"}});
-    }
+// Dates of lines without a year (see the listing lines for the 350-day rule) in a running
+// process that crosses the New Year: the current year stays as its first call found it.
+TEST(GuessDateSeconds, KeepsTheFirstCurrentYearAcrossTheNewYear) {
+    const auto guess = [](int month, int day) { return Reading(GuessDateSeconds(month - 1, day)); };
     FixedClock clock(Utc(2026, 12, 31, 23, 59));
-    ExpectGuesses({{12, 31, "2026-12-31 00:00"}});
+    EXPECT_EQ(guess(12, 31), "2026-12-31 00:00");
     clock.MoveTo(Utc(2027, 1, 1, 0, 1));
-    ExpectGuesses({{1, 1, "2027-01-01 00:00"}, {12, 31, "2026-12-31 00:00"}});
+    EXPECT_EQ(guess(1, 1) + ", " + guess(12, 31), "2027-01-01 00:00, 2026-12-31 00:00");
     clock.MoveTo(Utc(2027, 6, 1));
-    ExpectGuesses({{12, 1, "2026-12-01 00:00"}, {6, 5, "2027-06-05 00:00"}});
-    EXPECT_EQ(s_currentYear, 2026);     // fixed by the first call of the process
+    EXPECT_EQ(guess(12, 1) + ", " + guess(6, 5), "2026-12-01 00:00, 2027-06-05 00:00");
+    EXPECT_EQ(s_currentYear, 2026);
     EXPECT_EQ(s_now, Utc(2027, 6, 1));  // refreshed by every guess
 }
 

@@ -16,11 +16,8 @@ namespace {
 struct State {
     std::mutex mutex;
     std::vector<SetoptCall> setopts;
-    std::map<int, std::pair<int, CURLcode>> failOption;  // option -> (occurrence, result)
-    std::map<int, int> optionCounts;
-    bool failEasyInit = false;
-    CURLcode failGlobalInit = CURLE_OK, failPerform = CURLE_OK;
-    std::atomic<int> easyInits{0}, easyCleanups{0}, performs{0}, globalInits{0};
+    std::map<int, std::pair<int, CURLcode>> failOption;  // option -> (calls to go, result)
+    InterposerCounts counts;
 };
 
 State& S() {
@@ -28,44 +25,42 @@ State& S() {
     return *state;
 }
 
-// Set by libcurl's global cleanup; any later libcurl call through here ends the process with
-// a message, so a test run notices a call that came too late even when libcurl would not.
+// Set by libcurl's global cleanup: a later libcurl call ends the process, even where libcurl
+// itself would not notice.
 std::atomic<bool> g_globalCleanupDone{false};
 
 // The real libcurl function, once the library is known to be still up.
 template <typename Fn>
 Fn Real(const char* name) {
     if (g_globalCleanupDone.load()) {
-        std::fprintf(stderr, "libcurl call after curl_global_cleanup: %s\n", name);
-        std::fflush(stderr);
+        std::fprintf(stderr, "libcurl call after curl_global_cleanup: %s\n", name);  // unbuffered
         std::_Exit(70);
     }
     return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
-// True for a call from inside libcurl (its curl_easy_perform runs on the multi interface):
-// such calls pass through untouched.
+// True for a call from inside libcurl (its curl_easy_perform runs on the multi interface).
 bool FromLibcurl(const void* caller) {
-    static const void* const libcurl = [] {
-        Dl_info info{};
-        dladdr(dlsym(RTLD_NEXT, "curl_multi_add_handle"), &info);
-        return info.dli_fbase;
-    }();
-    Dl_info info{};
-    return dladdr(caller, &info) != 0 && info.dli_fbase == libcurl;
+    Dl_info from{}, libcurl{};
+    return dladdr(caller, &from) != 0 &&
+           dladdr(dlsym(RTLD_NEXT, "curl_multi_add_handle"), &libcurl) != 0 &&
+           from.dli_fbase == libcurl.dli_fbase;
 }
 
 }  // namespace
+
+InterposerCounts& Counts() {
+    return S().counts;
+}
 
 void CurlInterposer::Reset() {
     State& s = S();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.setopts.clear();
     s.failOption.clear();
-    s.optionCounts.clear();
-    s.failEasyInit = false;
-    s.failGlobalInit = s.failPerform = CURLE_OK;
-    s.easyInits = s.easyCleanups = s.performs = 0;
+    s.counts.failEasyInit = false;
+    s.counts.failGlobalInit = s.counts.failPerform = CURLE_OK;
+    s.counts.easyInits = s.counts.easyCleanups = s.counts.performs = 0;
 }
 
 std::vector<SetoptCall> CurlInterposer::Setopts() {
@@ -87,43 +82,21 @@ std::vector<int> CurlInterposer::SetoptOptions() {
     return options;
 }
 
-int CurlInterposer::EasyInitCalls() {
-    return S().easyInits;
-}
-int CurlInterposer::EasyCleanupCalls() {
-    return S().easyCleanups;
-}
-int CurlInterposer::PerformCalls() {
-    return S().performs;
-}
-int CurlInterposer::GlobalInitCalls() {
-    return S().globalInits;
-}
-
 void CurlInterposer::FailSetopt(int option, CURLcode result, int occurrence) {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().failOption[option] = {occurrence, result};
 }
-void CurlInterposer::FailEasyInit(bool fail) {
-    S().failEasyInit = fail;
-}
-void CurlInterposer::FailGlobalInit(CURLcode result) {
-    S().failGlobalInit = result;
-}
-void CurlInterposer::FailPerform(CURLcode result) {
-    S().failPerform = result;
-}
 
 }  // namespace rktest
 
+using rktest::Counts;
 using rktest::Real;
-using rktest::S;
 
 extern "C" {
 
 CURLcode curl_global_init(long flags) {
-    ++S().globalInits;
-    if (S().failGlobalInit != CURLE_OK) return S().failGlobalInit;
+    ++Counts().globalInits;
+    if (Counts().failGlobalInit != CURLE_OK) return Counts().failGlobalInit;
     // Not checked: a late initialisation is libcurl's to refuse.
     return reinterpret_cast<CURLcode (*)(long)>(dlsym(RTLD_NEXT, "curl_global_init"))(flags);
 }
@@ -138,21 +111,19 @@ CURLSHcode curl_share_cleanup(CURLSH* share) {
 }
 
 CURL* curl_easy_init(void) {
-    const auto real = Real<CURL* (*)(void)>("curl_easy_init");
-    ++S().easyInits;
-    return S().failEasyInit ? nullptr : real();
+    ++Counts().easyInits;
+    return Counts().failEasyInit ? nullptr : Real<CURL* (*)(void)>("curl_easy_init")();
 }
 
 void curl_easy_cleanup(CURL* handle) {
-    const auto real = Real<void (*)(CURL*)>("curl_easy_cleanup");
-    if (handle != nullptr) ++S().easyCleanups;
-    real(handle);
+    if (handle != nullptr) ++Counts().easyCleanups;
+    Real<void (*)(CURL*)>("curl_easy_cleanup")(handle);
 }
 
 CURLcode curl_easy_perform(CURL* handle) {
-    const auto real = Real<CURLcode (*)(CURL*)>("curl_easy_perform");
-    ++S().performs;
-    return S().failPerform != CURLE_OK ? S().failPerform : real(handle);
+    ++Counts().performs;
+    if (Counts().failPerform != CURLE_OK) return Counts().failPerform;
+    return Real<CURLcode (*)(CURL*)>("curl_easy_perform")(handle);
 }
 
 // A transfer that the library runs on the multi interface counts as a perform. A planned
@@ -161,8 +132,8 @@ CURLcode curl_easy_perform(CURL* handle) {
 CURLMcode curl_multi_add_handle(CURLM* multi, CURL* handle) {
     const auto real = Real<CURLMcode (*)(CURLM*, CURL*)>("curl_multi_add_handle");
     if (!rktest::FromLibcurl(__builtin_return_address(0))) {
-        if (S().failPerform != CURLE_OK) return CURLM_BAD_EASY_HANDLE;
-        ++S().performs;
+        if (Counts().failPerform != CURLE_OK) return CURLM_BAD_EASY_HANDLE;
+        ++Counts().performs;
     }
     return real(multi, handle);
 }
@@ -170,31 +141,24 @@ CURLMcode curl_multi_add_handle(CURLM* multi, CURL* handle) {
 // Options are told apart by libcurl's number ranges: long below 10000, object pointer from
 // 10000, function pointer from 20000, curl_off_t from 30000, blob pointer from 40000.
 CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
-    using Setopt = CURLcode (*)(CURL*, CURLoption, ...);
-    const Setopt real = Real<Setopt>("curl_easy_setopt");
+    const auto real = Real<CURLcode (*)(CURL*, CURLoption, ...)>("curl_easy_setopt");
     va_list args;
     va_start(args, option);
     rktest::SetoptCall call{handle, static_cast<int>(option), 0, nullptr};
     void (*function)(void) = nullptr;
     const int kind = static_cast<int>(option) / 10000;
-    if (kind == 0) {
-        call.number = va_arg(args, long);
-    } else if (kind == 1 || kind == 4) {
-        call.pointer = va_arg(args, void*);
-    } else if (kind == 2) {
-        function = va_arg(args, void (*)(void));
-    } else {
-        call.number = static_cast<long>(va_arg(args, curl_off_t));
-    }
+    if (kind == 0) call.number = va_arg(args, long);
+    if (kind == 1 || kind == 4) call.pointer = va_arg(args, void*);
+    if (kind == 2) function = va_arg(args, void (*)(void));
+    if (kind == 3) call.number = static_cast<long>(va_arg(args, curl_off_t));
     va_end(args);
 
     {
-        rktest::State& s = S();
+        rktest::State& s = rktest::S();
         std::lock_guard<std::mutex> lock(s.mutex);
         s.setopts.push_back(call);
-        const int count = ++s.optionCounts[call.option];
         const auto plan = s.failOption.find(call.option);
-        if (plan != s.failOption.end() && plan->second.first == count) return plan->second.second;
+        if (plan != s.failOption.end() && --plan->second.first == 0) return plan->second.second;
     }
     if (kind == 0) return real(handle, option, call.number);
     if (kind == 1 || kind == 4) return real(handle, option, const_cast<void*>(call.pointer));

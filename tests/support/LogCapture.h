@@ -13,44 +13,40 @@ class LogCapture {
 public:
     LogCapture() {
         LOGGER::CRKLog::SetSink([this](const LOGGER::LogRecord& r) {
-            std::string text;
+            static const char* const kPrefix[] = {">", "<", "W|", "M|"};  // by LogKind
+            std::string text = kPrefix[static_cast<int>(r.kind)] + r.text;
             if (r.kind == LOGGER::LogKind::Write) {
-                text = "W|" + r.text + "|" + std::to_string(r.severity) + "|" + r.file + "|" +
-                       std::to_string(r.line);
+                text +=
+                    "|" + std::to_string(r.severity) + "|" + r.file + "|" + std::to_string(r.line);
             }
-            if (r.kind == LOGGER::LogKind::Message) text = "M|" + r.text;
-            if (r.kind == LOGGER::LogKind::Enter) text = ">" + r.text;
-            if (r.kind == LOGGER::LogKind::Exit) text = "<" + r.text;
+            const bool trace = r.kind == LOGGER::LogKind::Enter || r.kind == LOGGER::LogKind::Exit;
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_records.push_back(text);
+            (trace ? m_traces : m_failures).push_back(text);
         });
     }
     ~LogCapture() { LOGGER::CRKLog::SetSink(nullptr); }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    // Only the WriteLog and Log records, as "W|text|severity|file|line" and "M|text".
-    std::vector<std::string> Failures() const { return Select("WM"); }
+    // The WriteLog and Log records, as "W|text|severity|file|line" and "M|text".
+    std::vector<std::string> Failures() const { return Copy(m_failures); }
     // Enter and exit records as ">name" and "<name".
-    std::vector<std::string> Traces() const { return Select("><"); }
+    std::vector<std::string> Traces() const { return Copy(m_traces); }
 
     void Clear() {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_records.clear();
+        m_failures.clear();
+        m_traces.clear();
     }
 
 private:
-    std::vector<std::string> Select(const char* kinds) const {
+    std::vector<std::string> Copy(const std::vector<std::string>& records) const {
         std::lock_guard<std::mutex> lock(m_mutex);
-        std::vector<std::string> out;
-        for (const std::string& r : m_records) {
-            if (!r.empty() && (r[0] == kinds[0] || r[0] == kinds[1])) out.push_back(r);
-        }
-        return out;
+        return records;
     }
 
     mutable std::mutex m_mutex;
-    std::vector<std::string> m_records;
+    std::vector<std::string> m_failures, m_traces;
 };
 
 }  // namespace rktest

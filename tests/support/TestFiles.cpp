@@ -1,8 +1,5 @@
 #include "TestFiles.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,20 +10,14 @@ namespace fs = std::filesystem;
 
 namespace rktest {
 
-TempDir::TempDir() {
-    std::string pattern = "/tmp/rkcurl-test-XXXXXX";
-    if (::mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-    ::chmod(m_path.c_str(), 0755);
+TempDir::TempDir() : m_path("/tmp/rkcurl-test-XXXXXX") {
+    if (::mkdtemp(&m_path[0]) == nullptr) throw std::runtime_error("mkdtemp failed");
+    fs::permissions(m_path, fs::perms(0755));
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
     fs::remove_all(m_path, ignored);
-}
-
-std::wstring TempDir::WidePath(const std::string& name) const {
-    return Wide(Path(name));
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

@@ -7,6 +7,8 @@
 
 namespace rktest {
 
+std::wstring Wide(const std::string& ascii);
+
 class TempDir {
 public:
     TempDir();  // under /tmp, readable by servers that run as another user
@@ -15,7 +17,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::string& Path() const { return m_path; }
     std::string Path(const std::string& name) const { return m_path + "/" + name; }
-    std::wstring WidePath(const std::string& name) const;
+    std::wstring WidePath(const std::string& name) const { return Wide(Path(name)); }
 
 private:
     std::string m_path;
@@ -26,10 +28,8 @@ std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);  // lstat: a dangling link exists too
 void MakeDirs(const std::string& path);
 std::vector<std::string> ReadLines(const std::string& path);
-std::wstring Wide(const std::string& ascii);
 
-// A self-signed key.pem and cert.pem in dir for commonName; throws std::runtime_error when
-// openssl fails.
+// A self-signed key.pem and cert.pem in dir for commonName; throws when openssl fails.
 void MakeCertificate(const std::string& dir, const std::string& commonName);
 
 }  // namespace rktest

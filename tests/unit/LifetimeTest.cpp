@@ -1,7 +1,5 @@
-// Client objects of static lifetime that still hold a handle and a connection cache when the
-// process ends: libcurl's global cleanup comes only after their handles are cleaned up. The
-// interposer ends the process with status 70 on any libcurl call after the global cleanup,
-// so a regression fails this test at exit.
+// Clients of static lifetime that hold a handle and a connection cache at exit: the interposer
+// ends the process with status 70 on any libcurl call after libcurl's global cleanup.
 #include <gtest/gtest.h>
 
 #include "CurlInterposer.h"

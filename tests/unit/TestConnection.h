@@ -13,13 +13,10 @@ public:
     using CConnection::m_curlErrorBuffer;
     using CConnection::m_error;
     using CConnection::m_header;
-    using CConnection::m_href;
-    using CConnection::m_lastCurlCode;
     using CConnection::m_response;
     using CConnection::m_urlBuffer;
     using CConnection::m_userPassword;
     using CConnection::WriteStream;
 
-    std::wstring Href() const { return GetHREF(); }
     void ReleaseHandle() { rkcurl::ReleaseHandle(*this); }
 };
