@@ -2,38 +2,14 @@
 // prepared MLSD replies) and vsftpd (no MLSD; hides names starting with "." from plain LIST).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "TestFtp.h"
 #include "ftp/FindRecord.h"
 #include "ftp/listing/ListingDates.h"
 
 namespace {
 
-// The ticks of a UTC instant, converted as EPLF instants are (local time of the client).
-std::uint64_t InstantTicks(std::int64_t seconds) {
-    return Ticks(rkcurl::ftp::ListingTimeToFileTime(rklisting::TimeAbsolute,
-                                                    seconds + rklisting::s_timeBase.load()));
-}
-
-// Every record of the listing, sorted by name (real servers list in directory order).
-Rows List(TestFtp& ftp, int* result = nullptr) {
-    WIN32_FIND_DATAW data;
-    const int listed = ftp.FindFirstFileW(data);
-    if (result != nullptr) *result = listed;
-    Rows rows = listed == 0 ? RowsFrom(ftp, data) : Rows{};
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
-std::vector<std::wstring> NamesOf(const Rows& rows) {
-    std::vector<std::wstring> names;
-    for (const Row& row : rows) names.push_back(std::get<0>(row));
-    return names;
-}
-
 const Lines kListings{"MLSD", "LIST"};
-constexpr DWORD kDir = FILE_ATTRIBUTE_DIRECTORY;
+using Names = std::vector<std::wstring>;
 
 using ListingChoiceTest = PyFtpTest;
 
@@ -49,10 +25,16 @@ TEST_F(ListingChoiceTest, MachineListingLines) {
                                             "type=file;size=1; unfinished");
     TestFtp ftp(&server, remote);
     ftp.SetUseMlsd(1);
-    EXPECT_EQ(List(ftp), (Rows{{L"archive", kDir, 0, InstantTicks(1732924800), false},
-                               {L"current", kDir, 9, 0, true},
-                               {L"other", kDir, 0, 0, true},
-                               {L"two  spaces ", 0, 3, 0, false}}));
+    WIN32_FIND_DATAW data;
+    ASSERT_EQ(ftp.FindFirstFileW(data), 0);
+    // An instant of the listing, converted as such (to the client's local time).
+    const std::uint64_t archived = Ticks(rkcurl::ftp::ListingTimeToFileTime(
+        rklisting::TimeAbsolute, 1732924800 + rklisting::s_timeBase.load()));
+    constexpr DWORD kDir = FILE_ATTRIBUTE_DIRECTORY;
+    EXPECT_EQ(RowsFrom(ftp, data), (Rows{{L"archive", kDir, 0, archived, false},
+                                         {L"current", kDir, 9, 0, true},
+                                         {L"other", kDir, 0, 0, true},
+                                         {L"two  spaces ", 0, 3, 0, false}}));
     EXPECT_EQ(ftp.FindRejectedLines(), (Lines{"garbage line", "type=file;size=1; unfinished"}));
     EXPECT_EQ(Only(server.Commands(), kListings), Lines{"MLSD"});
     EXPECT_TRUE(ftp.FindListingIsMachine());
@@ -61,13 +43,12 @@ TEST_F(ListingChoiceTest, MachineListingLines) {
 
 // What a refused MLSD does: the outcome and the listing commands of two listings in a row.
 TEST_F(ListingChoiceTest, RefusedMachineListing) {
-    struct Case {
+    const struct {
         std::string reply;
         Codes outcome;
         Lines first, second;
         bool machine;  // FindListingIsMachine after the first listing
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"500 Unknown command.", {0}, {"MLSD", "LIST"}, {"LIST"}, false},
         {"502 Not implemented.", {0}, {"MLSD", "LIST"}, {"LIST"}, false},
         {"550 Not allowed.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}, false},
@@ -76,22 +57,18 @@ TEST_F(ListingChoiceTest, RefusedMachineListing) {
         {"450 No files.", {-1}, {"MLSD"}, {"MLSD"}, true},  // libcurl: empty, as for LIST
     };
     rktest::WriteFile(local + "/f", "f");
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
         server.ScriptReply("MLSD", c.reply);
         TestFtp ftp(&server, remote);
         ftp.SetUseMlsd(1);
         server.ClearCommands();
-        int result = 0;
-        const rktest::LogCapture log;
-        const Rows rows = List(ftp, &result);
-        EXPECT_EQ(Outcome(result, log), c.outcome);
-        EXPECT_EQ(NamesOf(rows),
-                  result == 0 ? std::vector<std::wstring>{L"f"} : std::vector<std::wstring>{});
+        WIN32_FIND_DATAW data;
+        EXPECT_EQ(Outcome([&] { return ftp.FindFirstFileW(data); }), c.outcome);
         EXPECT_EQ(Only(server.Commands(), kListings), c.first);
         EXPECT_EQ(ftp.FindListingIsMachine(), c.machine);
         server.ClearCommands();
-        List(ftp);
+        ftp.FindFirstFileW(data);
         EXPECT_EQ(Only(server.Commands(), kListings), c.second);
     }
 }
@@ -101,20 +78,19 @@ TEST_F(ListingChoiceTest, RememberedRefusal) {
     server.ScriptReply("MLSD", "500 Unknown command.");
     TestFtp ftp(&server, remote);
     ftp.SetUseMlsd(1);
-    List(ftp);
+    ftp.Names();
     TestFtp copy(ftp);
     const auto sent = [&](TestFtp& session) {  // the listing commands of one more listing
         server.ClearCommands();
-        List(session);
+        session.Names();
         return Only(server.Commands(), kListings);
     };
-    const Lines fallback{"MLSD", "LIST"};
     EXPECT_EQ(sent(copy), Lines{"LIST"});
     EXPECT_EQ(sent(ftp), Lines{"LIST"});
     ftp.SetUseMlsd(1);
-    EXPECT_EQ(sent(ftp), fallback);
+    EXPECT_EQ(sent(ftp), kListings);
     copy.SetServer((L"localhost:" + std::to_wstring(server.Port())).c_str());
-    EXPECT_EQ(sent(copy), fallback);
+    EXPECT_EQ(sent(copy), kListings);
 }
 
 using VsftpdListingTest = VsftpdFixture<>;
@@ -125,7 +101,7 @@ TEST_F(VsftpdListingTest, HiddenEntries) {
     TestFtp ftp;
     Open(ftp, 1);
     server->ClearCommands();
-    EXPECT_EQ(NamesOf(List(ftp)), (std::vector<std::wstring>{L"shown", L"tree"}));
+    EXPECT_EQ(ftp.Names(), (Names{L"shown", L"tree"}));
     EXPECT_EQ(Only(server->Commands(), kListings), Lines{"LIST"});
     // Without "-a" the walk does not see the dot files, and the final RMD fails over them.
     EXPECT_EQ(ftp.RemoveDirectoryTree(L"tree"), 2518);
@@ -134,8 +110,7 @@ TEST_F(VsftpdListingTest, HiddenEntries) {
     ftp.SetHREF(rktest::Wide(remote + "/").c_str());
     ftp.SetListHidden(1);
     server->ClearCommands();
-    EXPECT_EQ(NamesOf(List(ftp)),
-              (std::vector<std::wstring>{L".", L"..", L".hidden", L"shown", L"tree"}));
+    EXPECT_EQ(ftp.Names(), (Names{L".", L"..", L".hidden", L"shown", L"tree"}));
     EXPECT_EQ(Only(server->Commands(), kListings), Lines{"LIST -a"});
     TestFtp copy(ftp);
     EXPECT_EQ(copy.RemoveDirectoryTree(L"tree"), 0);
