@@ -18,11 +18,12 @@ protected:
     }
 };
 
+// On this platform libcurl delivers LF line ends: a line ending in LF alone is read too.
 TEST_F(EnumerationTest, WorkedExample) {
     const std::string listing =
         "total 12\r\n"
         "drwxr-xr-x   2 user group     4096 Nov 30  2024 archive\r\n"
-        "-rw-r--r--   1 user group     4821 Mar  2 09:15 notes.txt\r\n"
+        "-rw-r--r--   1 user group     4821 Mar  2 09:15 notes.txt\n"
         "-rw-r--r--   1 user group        1 Mar  2 09:15 unfinished.txt";
     TestFtp ftp;
     WIN32_FIND_DATAW data;
@@ -37,29 +38,6 @@ TEST_F(EnumerationTest, WorkedExample) {
     EXPECT_EQ(ftp.FindNextFileW(data), -1);
     EXPECT_EQ(ftp.m_findIndex, 1u);
     EXPECT_EQ(std::wstring(data.cFileName), L"notes.txt");  // untouched at the end
-}
-
-// A summary line alone, an unfinished line alone, nothing, garbage: -1 and nothing recorded.
-// On this platform libcurl delivers LF line ends, so a CR LF and an LF listing read alike.
-TEST_F(EnumerationTest, NoAcceptedLine) {
-    for (const std::string listing :
-         {"total 0\r\n", "-rw-r--r-- 1 u g 5 Mar  2 09:15 x", "", "garbage\nmore garbage\n"}) {
-        SCOPED_TRACE(listing);
-        TestFtp ftp;
-        ftp.m_findData.resize(3);
-        ftp.m_findIndex = 2;
-        WIN32_FIND_DATAW data;
-        data.cFileName[0] = L'#';
-        EXPECT_EQ(Outcome([&] { return List(ftp, listing, data); }), Codes{-1});
-        EXPECT_TRUE(ftp.m_findData.empty());
-        EXPECT_EQ(ftp.m_findIndex, 0u);
-        EXPECT_EQ(data.cFileName[0], L'#');
-        EXPECT_EQ(ftp.Validate(), 0);
-        EXPECT_EQ(ftp.FindNextFileW(data), -1);
-    }
-    TestFtp ftp;
-    WIN32_FIND_DATAW data;
-    EXPECT_EQ(List(ftp, "-rw-r--r-- 1 u g 5 Mar  2 09:15 x\n", data), 0);
 }
 
 // Lines that give no record are kept, raw and in order, until the next listing replaces
@@ -84,16 +62,13 @@ TEST_F(EnumerationTest, RejectedLinesNamesAndLargeSizes) {
     const Lines rejected{"total 12", "garbage here", tooLong.substr(0, tooLong.size() - 2), "",
                          "-rw-r--r-- 1 u g 1 Nov 30  2024 unfinished"};
     EXPECT_EQ(ftp.FindRejectedLines(), rejected);
-    std::vector<std::pair<std::wstring, std::uint64_t>> sizes;
-    for (const Row& row : RowsFrom(ftp, data))
-        sizes.emplace_back(std::get<0>(row), std::get<2>(row));
-    EXPECT_EQ(sizes, (std::vector<std::pair<std::wstring, std::uint64_t>>{
-                         {std::wstring(259, L'a'), 1},
-                         {std::wstring(259, L'\u00E9'), 1},
-                         {L"nul", 1},
-                         {L"unix.iso", 5368709120},
-                         {L"dos.iso", 6442450944},
-                         {L"ep.iso", 4294967296}}));
+    Lines sizes;  // name=size
+    for (const Row& row : RowsFrom(ftp, data)) {
+        sizes.push_back(oru::helper::WideStrToNarStr(std::get<0>(row)) + "=" +
+                        std::to_string(std::get<2>(row)));
+    }
+    EXPECT_EQ(sizes, (Lines{std::string(259, 'a') + "=1", accented + "=1", "nul=1",
+                            "unix.iso=5368709120", "dos.iso=6442450944", "ep.iso=4294967296"}));
     const TestFtp copy(ftp);
     EXPECT_EQ(copy.FindRejectedLines(), rejected);
     ASSERT_EQ(List(ftp, FileLine("only"), data), 0);
@@ -101,28 +76,43 @@ TEST_F(EnumerationTest, RejectedLinesNamesAndLargeSizes) {
     EXPECT_EQ(copy.FindRejectedLines(), rejected);
 }
 
-// A second listing replaces the first; a listing whose transfer fails (a missing directory, a
-// connection dropped in the middle) keeps the previous records and position.
+// What a listing leaves of the records before it (a and b, at b): one fetched replaces them,
+// also with no accepted line (a summary line alone, an unfinished line alone, nothing: -1 and
+// no failure); one whose transfer fails (a missing directory, a connection dropped in the
+// middle) keeps them and the position.
 TEST_F(EnumerationTest, OnlyAFetchedListingReplacesTheRecords) {
-    TestFtp ftp;
-    WIN32_FIND_DATAW data;
-    ASSERT_EQ(List(ftp, FileLine("a") + FileLine("b"), data), 0);
-    ASSERT_EQ(List(ftp, FileLine("c") + FileLine("d"), data), 0);
-    ASSERT_EQ(ftp.FindNextFileW(data), 0);
-    EXPECT_EQ(std::wstring(data.cFileName), L"d");
-
     rktest::MakeDirs(local + "/dropping");
     server.ScriptDrop(remote + "/dropping", FileLine("x1") + FileLine("x2") + "-rw-r--r-- 1 u");
-    for (const std::string dir : {"/missing", "/dropping"}) {
-        SCOPED_TRACE(dir);
-        ftp.SetHREF(rktest::Wide(remote + dir).c_str());
+    const Codes kFailed{2517, 2509, 2517};
+    const struct {
+        const char* name;
+        std::string dir, listing;
+        Codes outcome;
+    } cases[] = {
+        {"summary line alone", "", "total 0\r\n", {-1}},
+        {"unfinished line alone", "", "-rw-r--r-- 1 u g 5 Mar  2 09:15 x", {-1}},
+        {"nothing", "", "", {-1}},
+        {"missing directory", "/missing", "", kFailed},
+        {"dropped", "/dropping", "", kFailed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestFtp ftp;
+        WIN32_FIND_DATAW data;
+        ASSERT_EQ(List(ftp, FileLine("a") + FileLine("b"), data), 0);
+        ASSERT_EQ(ftp.FindNextFileW(data), 0);
+        server.ScriptListing(remote, c.listing);
+        ftp.SetHREF(rktest::Wide(remote + c.dir).c_str());
         rktest::LogCapture log;
-        EXPECT_EQ(Outcome(ftp.FindFirstFileW(data), log), (Codes{2517, 2509, 2517}));
+        EXPECT_EQ(Outcome(ftp.FindFirstFileW(data), log), c.outcome);
         EXPECT_EQ(log.Traces().front(), ">CRFTP::FindFirstFileW");
-        EXPECT_NE(ftp.m_error.whatEx(), 0);
-        EXPECT_EQ(ftp.Href(), rktest::Wide(remote + dir + "/"));
-        EXPECT_EQ(ftp.m_findData.size(), 2u);
-        EXPECT_EQ(ftp.m_findIndex, 1u);
+        const bool kept = c.outcome == kFailed;
+        EXPECT_EQ(ftp.Validate(), kept ? 2517 : 0);
+        EXPECT_EQ(ftp.Href(), rktest::Wide(remote + c.dir + "/"));
+        EXPECT_EQ(ftp.m_findData.size(), kept ? 2u : 0u);
+        EXPECT_EQ(ftp.m_findIndex, kept ? 1u : 0u);
+        EXPECT_EQ(std::wstring(data.cFileName), L"b");  // untouched
+        EXPECT_EQ(ftp.FindNextFileW(data), -1);
     }
 }
 
