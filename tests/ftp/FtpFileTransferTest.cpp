@@ -48,96 +48,76 @@ protected:
     const std::wstring wideTarget = rktest::Wide(target);
 };
 
-// A whole download touches the local file only when complete, and a replaced file keeps its
-// permission bits; a resumed one that breaks off keeps what arrived.
-TEST_F(FileTransferTest, DownloadReplacesTheLocalFileOnlyWhenComplete) {
+// A download touches the local file only when complete, and a replaced file keeps its permission
+// bits; a resumed one that breaks off keeps what arrived. A resumed download continues from the
+// local size, a resumed upload from the remote one; a file longer than its source stays as it was.
+TEST_F(FileTransferTest, TransfersWholeAndResumed) {
+    enum Call { kGet, kResumedGet, kPut, kResumedPut };
+    enum Server { kServes, kDrops, kMissing };
     const std::string part = remoteBytes.substr(0, 70001);
+    const Lines retr{"RETR " + kName};
+    const long kNone = -1, kLonger = -2, kWhole = static_cast<long>(kSize);
     const struct {
         const char* name;
-        const char* before;  // the local file before the call; null: none
-        bool drops, missing;
-        int resume;
+        Call call;
+        long before;  // the target's bytes before the call (a prefix of the source's)
         Codes outcome;
-        int extended;  // -1: whatever the drop gives
+        Lines transfer;  // the REST, RETR, STOR and APPE commands sent
+        int extended;    // -1: whatever the drop gives
+        Server server = kServes;
     } cases[] = {
-        {"new file", nullptr, false, false, 0, {0}, 0},
-        {"existing file replaced", "old", false, false, 0, {0}, 0},
-        {"server drops mid-file", "old", true, false, 0, kFailed, -1},
-        {"resumed, drops", nullptr, true, false, 1, kFailed, -1},
-        {"remote file missing", "old", false, true, 0, kFailed, CURLE_REMOTE_FILE_NOT_FOUND},
+        {"new file", kGet, kNone, {0}, retr, 0},
+        {"existing file replaced", kGet, 40000, {0}, retr, 0},
+        {"server drops mid-file", kGet, 40000, kFailed, retr, -1, kDrops},
+        {"resumed, drops", kResumedGet, kNone, kFailed, retr, -1, kDrops},
+        {"remote file missing", kGet, 40000, kFailed, {}, CURLE_REMOTE_FILE_NOT_FOUND, kMissing},
+        {"partial local file", kResumedGet, 40000, {0}, {"REST 40000", retr[0]}, 0},
+        {"already complete", kResumedGet, kWhole, {0}, {}, 0},
+        {"local file longer", kResumedGet, kLonger, kFailed, {}, CURLE_BAD_DOWNLOAD_RESUME},
+        {"partial remote file", kResumedPut, 40000, {0}, {"APPE " + kName}, 0},
+        {"no remote file", kResumedPut, kNone, {0}, {"STOR " + kName}, 0},
+        {"remote file complete", kResumedPut, kWhole, {0}, {}, 0},
+        {"remote file longer", kResumedPut, kLonger, {2509, 2509}, {}, CURLE_FTP_COULDNT_USE_REST},
+        {"upload without resume", kPut, 40000, {0}, {"STOR " + kName}, 0},
     };
+    const rktest::TempDir sources;
+    const std::string source = sources.Path() + "/source.bin";
+    rktest::WriteFile(source, remoteBytes);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fs::remove(target);
-        if (c.before != nullptr) {
-            rktest::WriteFile(target, c.before);
-            fs::permissions(target, fs::perms(0400));  // read-only, kept when replaced
-        }
+        const bool upload = c.call >= kPut;
+        const int resume = c.call == kResumedGet || c.call == kResumedPut;
+        const std::string file = upload ? local + "/" + kName : target;
+        fs::remove(file);
+        const std::string before =
+            c.before == kLonger ? remoteBytes + "extra.." : remoteBytes.substr(0, c.before);
+        if (c.before != kNone) rktest::WriteFile(file, before);
+        const bool readOnly = !upload && resume == 0 && c.before != kNone;
+        if (readOnly) fs::permissions(target, fs::perms(0400));  // kept when replaced
         server.ClearScripts();
-        if (c.drops) server.ScriptDrop(remote + "/" + kName, part);
+        if (c.server == kDrops) server.ScriptDrop(remote + "/" + kName, part);
         TestFtp ftp = Session();
-        if (c.missing) ftp.SetHREF(rktest::Wide(remote + "/missing " + kName).c_str());
+        if (c.server == kMissing) ftp.SetHREF(rktest::Wide(remote + "/missing " + kName).c_str());
 
         rktest::LogCapture log;
-        EXPECT_EQ(Outcome(ftp.GetFileTo(wideTarget.c_str(), c.resume), log), c.outcome);
-        EXPECT_EQ(log.Traces().front(), ">CRFTP::GetFileTo");
+        EXPECT_EQ(Outcome(upload ? ftp.PutFile(rktest::Wide(source).c_str(), resume)
+                                 : ftp.GetFileTo(wideTarget.c_str(), resume),
+                          log),
+                  c.outcome);
+        EXPECT_EQ(log.Traces().front(), upload ? ">CRFTP::PutFile" : ">CRFTP::GetFileTo");
+        EXPECT_EQ(Only(server.Commands(), {"REST", "RETR", "STOR", "APPE"}), c.transfer);
         if (c.extended >= 0) {
             EXPECT_EQ(ftp.m_error.m_extendedCode, c.extended);
         }
         EXPECT_TRUE(ftp.Response().empty());  // the body never went through memory
-        const bool ok = c.outcome == Codes{0};
-        EXPECT_EQ(Only(server.Commands(), {"RETR"}), c.missing ? Lines{} : Lines{"RETR " + kName});
-        EXPECT_EQ(rktest::ReadFile(target), ok ? remoteBytes : c.resume != 0 ? part : c.before);
-        if (c.before != nullptr) {
+        std::string after = c.outcome == Codes{0} ? remoteBytes : before;
+        if (c.server == kDrops && resume) after = part;  // what arrived stays, to resume from
+        EXPECT_EQ(rktest::ReadFile(file), after);
+        if (readOnly) {
             EXPECT_EQ(fs::status(target).permissions(), fs::perms(0400));
         }
-        EXPECT_EQ(Entries(downloads.Path()), Lines{kName});  // no temporary file survives
-    }
-}
-
-// A resumed download continues from the local size, a resumed upload from the remote one; a
-// file already longer than its source fails and stays as it was.
-TEST_F(FileTransferTest, ResumedTransfersContinueFromTheTargetsSize) {
-    const std::string source = downloads.Path() + "/source.bin";
-    rktest::WriteFile(source, remoteBytes);
-    const long kLonger = -2, kWhole = static_cast<long>(kSize);
-    const struct {
-        const char* name;
-        bool upload;
-        long targetBytes;  // -1: no target file; kLonger: longer than the source
-        int resume;
-        Codes outcome;
-        Lines transfer;  // the REST, RETR, STOR and APPE commands sent
-    } cases[] = {
-        {"partial local file", false, 40000, 1, {0}, {"REST 40000", "RETR " + kName}},
-        {"already complete", false, kWhole, 1, {0}, {}},
-        {"local file longer", false, kLonger, 1, kFailed, {}},
-        {"partial remote file", true, 40000, 1, {0}, {"APPE " + kName}},
-        {"no remote file", true, -1, 1, {0}, {"STOR " + kName}},
-        {"remote file complete", true, kWhole, 1, {0}, {}},
-        {"remote file longer", true, kLonger, 1, {2509, 2509}, {}},
-        {"upload without resume", true, 40000, 0, {0}, {"STOR " + kName}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string file = c.upload ? local + "/" + kName : target;
-        fs::remove(file);
-        const std::string before = c.targetBytes == kLonger ? remoteBytes + "extra.."
-                                                            : remoteBytes.substr(0, c.targetBytes);
-        if (c.targetBytes != -1) rktest::WriteFile(file, before);
-        TestFtp ftp = Session();
-        EXPECT_EQ(Outcome([&] {
-                      return c.upload ? ftp.PutFile(rktest::Wide(source).c_str(), c.resume)
-                                      : ftp.GetFileTo(wideTarget.c_str(), c.resume);
-                  }),
-                  c.outcome);
-        EXPECT_EQ(Only(server.Commands(), {"REST", "RETR", "STOR", "APPE"}), c.transfer);
-        const bool ok = c.outcome == Codes{0};
-        EXPECT_EQ(rktest::ReadFile(file), ok ? remoteBytes : before);
-        if (!ok) {
-            EXPECT_EQ(ftp.m_error.m_extendedCode,
-                      c.upload ? CURLE_FTP_COULDNT_USE_REST : CURLE_BAD_DOWNLOAD_RESUME);
-        }
+        // Nothing beside the target: no temporary file survives, on any path.
+        EXPECT_EQ(Entries(downloads.Path()), fs::exists(target) ? Lines{kName} : Lines{});
     }
     // The body sink and the resume offset went back: a later GetFile delivers the whole file.
     rktest::WriteFile(target, remoteBytes.substr(0, 10));
