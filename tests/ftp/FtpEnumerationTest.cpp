@@ -44,8 +44,7 @@ TEST_F(EnumerationTest, WorkedExample) {
 // them; a copy carries them. A name of 259 characters fits (also as 518 bytes of UTF-8), one
 // of 260 does not; a zero byte cuts a name. A size of 2^32 and more fills the high part.
 TEST_F(EnumerationTest, RejectedLinesNamesAndLargeSizes) {
-    std::string accented;
-    for (int i = 0; i < 259; ++i) accented += "\xC3\xA9";
+    const std::string accented = oru::helper::WideStrToNarStr(std::wstring(259, L'\u00E9'));
     const std::string tooLong = FileLine(std::string(260, 'b'));
     const std::string listing = "total 12\r\n" + FileLine(std::string(259, 'a')) +
                                 "garbage here\r\n" + tooLong + FileLine(accented) +
@@ -82,31 +81,27 @@ TEST_F(EnumerationTest, OnlyAFetchedListingReplacesTheRecords) {
     rktest::MakeDirs(local + "/dropping");
     server.ScriptDrop(remote + "/dropping", FileLine("x1") + FileLine("x2") + "-rw-r--r-- 1 u");
     const Codes kFailed{2517, 2509, 2517};
-    const struct {
-        const char* name;
-        std::string dir, listing;
-        Codes outcome;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::string, Codes> cases[] = {
         {"summary line alone", "", "total 0\r\n", {-1}},
         {"unfinished line alone", "", "-rw-r--r-- 1 u g 5 Mar  2 09:15 x", {-1}},
         {"nothing", "", "", {-1}},
         {"missing directory", "/missing", "", kFailed},
         {"dropped", "/dropping", "", kFailed},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, dir, listing, outcome] : cases) {
+        SCOPED_TRACE(name);
         TestFtp ftp;
         WIN32_FIND_DATAW data;
         ASSERT_EQ(List(ftp, FileLine("a") + FileLine("b"), data), 0);
         ASSERT_EQ(ftp.FindNextFileW(data), 0);
-        server.ScriptListing(remote, c.listing);
-        ftp.SetHREF(rktest::Wide(remote + c.dir).c_str());
+        server.ScriptListing(remote, listing);
+        ftp.SetHREF(rktest::Wide(remote + dir).c_str());
         rktest::LogCapture log;
-        EXPECT_EQ(Outcome(ftp.FindFirstFileW(data), log), c.outcome);
+        EXPECT_EQ(Outcome(ftp.FindFirstFileW(data), log), outcome);
         EXPECT_EQ(log.Traces().front(), ">CRFTP::FindFirstFileW");
-        const bool kept = c.outcome == kFailed;
+        const bool kept = outcome == kFailed;
         EXPECT_EQ(ftp.Validate(), kept ? 2517 : 0);
-        EXPECT_EQ(ftp.Href(), rktest::Wide(remote + c.dir + "/"));
+        EXPECT_EQ(ftp.Href(), rktest::Wide(remote + dir + "/"));
         EXPECT_EQ(ftp.m_findData.size(), kept ? 2u : 0u);
         EXPECT_EQ(ftp.m_findIndex, kept ? 1u : 0u);
         EXPECT_EQ(std::wstring(data.cFileName), L"b");  // untouched

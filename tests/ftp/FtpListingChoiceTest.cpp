@@ -35,35 +35,31 @@ TEST_F(ListingChoiceTest, MachineListingLines) {
     EXPECT_TRUE(TestFtp(ftp).FindListingIsMachine());
 }
 
-// What a refused MLSD does: the outcome and the listing commands of two listings in a row.
+// What a refused MLSD does: the outcome, the listing commands and FindListingIsMachine of a
+// listing, and the listing commands of the next one.
 TEST_F(ListingChoiceTest, RefusedMachineListing) {
-    const struct {
-        std::string reply;
-        Codes outcome;
-        Lines first, second;
-        bool machine;  // FindListingIsMachine after the first listing
-    } cases[] = {
-        {"500 Unknown command.", {0}, {"MLSD", "LIST"}, {"LIST"}, false},
-        {"502 Not implemented.", {0}, {"MLSD", "LIST"}, {"LIST"}, false},
-        {"550 Not allowed.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}, false},
-        {"504 Not for this.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}, false},
-        {"451 Local error.", {2517, 2509, 2517}, {"MLSD"}, {"MLSD"}, false},
-        {"450 No files.", {-1}, {"MLSD"}, {"MLSD"}, true},  // libcurl: empty, as for LIST
+    const std::tuple<std::string, Codes, Lines, bool, Lines> cases[] = {
+        {"500 Unknown command.", {0}, kListings, false, {"LIST"}},
+        {"502 Not implemented.", {0}, kListings, false, {"LIST"}},
+        {"550 Not allowed.", {0}, kListings, false, kListings},
+        {"504 Not for this.", {0}, kListings, false, kListings},
+        {"451 Local error.", {2517, 2509, 2517}, {"MLSD"}, false, {"MLSD"}},
+        {"450 No files.", {-1}, {"MLSD"}, true, {"MLSD"}},  // libcurl: empty, as for LIST
     };
     rktest::WriteFile(local + "/f", "f");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.reply);
-        server.ScriptReply("MLSD", c.reply);
+    for (const auto& [reply, outcome, first, machine, second] : cases) {
+        SCOPED_TRACE(reply);
+        server.ScriptReply("MLSD", reply);
         TestFtp ftp(&server, remote);
         ftp.SetUseMlsd(1);
         server.ClearCommands();
         WIN32_FIND_DATAW data;
-        EXPECT_EQ(Outcome([&] { return ftp.FindFirstFileW(data); }), c.outcome);
-        EXPECT_EQ(Only(server.Commands(), kListings), c.first);
-        EXPECT_EQ(ftp.FindListingIsMachine(), c.machine);
+        EXPECT_EQ(Outcome([&] { return ftp.FindFirstFileW(data); }), outcome);
+        EXPECT_EQ(Only(server.Commands(), kListings), first);
+        EXPECT_EQ(ftp.FindListingIsMachine(), machine);
         server.ClearCommands();
         ftp.FindFirstFileW(data);
-        EXPECT_EQ(Only(server.Commands(), kListings), c.second);
+        EXPECT_EQ(Only(server.Commands(), kListings), second);
     }
 }
 

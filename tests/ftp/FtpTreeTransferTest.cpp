@@ -95,18 +95,14 @@ TEST_F(TreeTransferTest, CompareModes) {
     EXPECT_NE(std::wstring(plain.m_error.GetMessageW()).find(L"checksum"), std::wstring::npos);
     std::filesystem::remove(local + "/f");
     server.ScriptHashes();
-    const struct {
-        const char* name;
-        int mode;
-        Lines report;
-    } cases[] = {
+    const std::tuple<const char*, int, Lines> cases[] = {
         {"size and time", RKTREE_SIZE_AND_TIME, {"changed:0", "missing:1", "same:0"}},
         {"always", RKTREE_ALWAYS, {"changed:2", "missing:1", "same:2"}},
         {"checksum", RKTREE_CHECKSUM, {"changed:2", "missing:1", "same:0"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string down = target.Path(std::to_string(c.mode));
+    for (const auto& [name, mode, report] : cases) {
+        SCOPED_TRACE(name);
+        const std::string down = target.Path(std::to_string(mode));
         Make(local, {"same", "changed", "missing"});
         Make(down, {"same", "changed"});
         rktest::WriteFile(local + "/changed", "CHANGED");
@@ -114,11 +110,11 @@ TEST_F(TreeTransferTest, CompareModes) {
             for (const char* file : {"/same", "/changed"}) Mtime(dir + file, 1700000000);
         }
         TestFtp ftp = Session();
-        ftp.SetTreeCompare(c.mode);
+        ftp.SetTreeCompare(mode);
         ASSERT_EQ(ftp.GetDirectoryTree(L"", rktest::Wide(down).c_str()), 0);
-        EXPECT_EQ(Report(ftp), c.report);
+        EXPECT_EQ(Report(ftp), report);
         EXPECT_EQ(rktest::ReadFile(down + "/changed"),
-                  c.report[0] == "changed:2" ? "CHANGED" : "changed");
+                  report[0] == "changed:2" ? "CHANGED" : "changed");
     }
 }
 
