@@ -118,17 +118,6 @@ TEST_F(TreeRemovalTest, RefusedPaths) {
     }
 }
 
-// A real tree 70 levels deep: the walk enters 64 levels below its path, refuses the 65th
-// and leaves everything from there down in place.
-TEST_F(TreeRemovalTest, DeepTreeStopsAt64Levels) {
-    Make(local, {"deep/" + Chain("d", 70) + "f"});
-    TestFtp ftp = Opened();
-    EXPECT_EQ(ftp.RemoveDirectoryTree(L"deep"), 2518);
-    EXPECT_TRUE(rktest::Exists(local + "/deep/" + Chain("d", 65) + "/" + Chain("d", 5) + "f"));
-    EXPECT_EQ(Only(server.Commands(), {"PWD "}).size(), 1u + CRFTP::kRemoveTreeMaxDepth);
-    EXPECT_EQ(Only(server.Commands(), {"RMD", "DELE"}), Lines{});
-}
-
 // Where the directory to return to no longer fits the 260-character saved directory, the walk
 // stops before entering deeper (a cut path would name another directory): the files of the
 // directories it entered go, the rest stays, and no RMD is sent.
