@@ -63,8 +63,7 @@ TEST_F(TreeTransferTest, RoundTrip) {
         const std::string up = "up" + std::to_string(connections);
         const std::string source = target.Path("src" + up);
         Make(source, kSample);
-        for (const char* file : {"/a.txt", "/d/b #1.txt", "/d/e/c"})
-            Mtime(source + file, 1500000000);
+        for (const char* f : {"/a.txt", "/d/b #1.txt", "/d/e/c"}) Mtime(source + f, 1500000000);
         TestFtp ftp = Session(connections);
         ASSERT_EQ(ftp.PutDirectoryTree(rktest::Wide(source).c_str(), rktest::Wide(up).c_str()), 0);
         EXPECT_EQ(Tree(local + "/" + up, true), Tree(source, true));
@@ -88,12 +87,10 @@ TEST_F(TreeTransferTest, RoundTrip) {
 // The compare modes against a target holding an identical file (same time), a same-size file
 // changed on the server (same time), and lacking a third.
 TEST_F(TreeTransferTest, CompareModes) {
-    Make(local, {"f"});
     TestFtp plain = Session();  // a server without a checksum command fails before transferring
     plain.SetTreeCompare(RKTREE_CHECKSUM);
     EXPECT_EQ(plain.GetDirectoryTree(L"", target.WidePath("t").c_str()), 2521);
     EXPECT_NE(std::wstring(plain.m_error.GetMessageW()).find(L"checksum"), std::wstring::npos);
-    std::filesystem::remove(local + "/f");
     server.ScriptHashes();
     const std::tuple<const char*, int, Lines> cases[] = {
         {"size and time", RKTREE_SIZE_AND_TIME, {"changed:0", "missing:1", "same:0"}},
@@ -107,7 +104,7 @@ TEST_F(TreeTransferTest, CompareModes) {
         Make(down, {"same", "changed"});
         rktest::WriteFile(local + "/changed", "CHANGED");
         for (const std::string& dir : {local, down}) {
-            for (const char* file : {"/same", "/changed"}) Mtime(dir + file, 1700000000);
+            for (const char* f : {"/same", "/changed"}) Mtime(dir + f, 1700000000);
         }
         TestFtp ftp = Session();
         ftp.SetTreeCompare(mode);
@@ -224,7 +221,7 @@ TEST_F(TreeTransferTest, HostileListingWritesNothingOutside) {
 
 using VsftpdTreeTest = VsftpdFixture<>;
 
-// vsftpd lists with LIST (no MLSD) and has no MFMT: the round trip still ends unchanged.
+// vsftpd lists with LIST (no MLSD) and has no MFMT: after the round trip nothing has changed.
 TEST_F(VsftpdTreeTest, RoundTripWithListTimes) {
     rktest::TempDir work;
     Make(work.Path("src"), kSample);
@@ -234,7 +231,6 @@ TEST_F(VsftpdTreeTest, RoundTripWithListTimes) {
     ASSERT_EQ(ftp.PutDirectoryTree(work.WidePath("src").c_str(), L"up"), 0);
     ASSERT_EQ(ftp.GetDirectoryTree(L"up", work.WidePath("back").c_str()), 0);
     EXPECT_EQ(Tree(work.Path("back")), Tree(work.Path("src")));
-    ASSERT_EQ(ftp.GetDirectoryTree(L"up", work.WidePath("back").c_str()), 0);
     ASSERT_EQ(ftp.PutDirectoryTree(work.WidePath("back").c_str(), L"up"), 0);
     for (const std::string& line : Report(ftp)) EXPECT_EQ(line.back(), '0') << line;
 }
