@@ -1,6 +1,4 @@
 // Listing enumeration against prepared LIST replies of all four line forms.
-#include <gtest/gtest.h>
-
 #include "TestFtp.h"
 #include "ftp/FindRecord.h"
 #include "ftp/listing/ListingDates.h"
@@ -39,9 +37,8 @@ TEST_F(EnumerationTest, WorkedExample) {
     EXPECT_EQ(std::wstring(data.cFileName), L"notes.txt");  // untouched at the end
 }
 
-// Lines that give no record are kept, raw and in order, until the next listing replaces
-// them; a copy carries them. A name of 259 characters fits (also as 518 bytes of UTF-8), one
-// of 260 does not; a zero byte cuts a name.
+// Lines that give no record are kept, raw, until the next listing; a copy carries them. A name
+// of 259 characters fits (also as 518 bytes of UTF-8), one of 260 does not.
 TEST_F(EnumerationTest, RejectedLinesAndLongNames) {
     const std::string accented = oru::helper::WideStrToNarStr(std::wstring(259, L'\u00E9'));
     const std::string tooLong = FileLine(std::string(260, 'b'));
@@ -65,9 +62,8 @@ TEST_F(EnumerationTest, RejectedLinesAndLongNames) {
     EXPECT_EQ(copy.FindRejectedLines(), rejected);
 }
 
-// What a listing leaves of the records before it (a and b, at b): one fetched replaces them,
-// also with no accepted line (a summary line alone, nothing: -1 and no failure); one whose transfer
-// fails (a missing directory, a connection dropped in the middle) keeps them and the position.
+// A fetched listing replaces the records before it (a and b, at b), even with no accepted line
+// (-1, no failure); one whose transfer fails keeps them and the position.
 TEST_F(EnumerationTest, OnlyAFetchedListingReplacesTheRecords) {
     rktest::MakeDirs(local + "/dropping");
     server.ScriptDrop(remote + "/dropping", FileLine("x1") + FileLine("x2") + "-rw-r--r-- 1 u");

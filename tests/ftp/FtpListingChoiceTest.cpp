@@ -1,7 +1,5 @@
 // The listing command chosen by SetUseMlsd and SetListHidden, against pyftpdlib (MLSD, and
 // prepared MLSD replies) and vsftpd (no MLSD; hides names starting with "." from plain LIST).
-#include <gtest/gtest.h>
-
 #include "TestFtp.h"
 #include "ftp/FindRecord.h"
 #include "ftp/listing/ListingDates.h"
@@ -34,8 +32,7 @@ TEST_F(ListingChoiceTest, MachineListingLines) {
     EXPECT_TRUE(ftp.FindListingIsMachine());
 }
 
-// What a refused MLSD does: the outcome, the listing commands and FindListingIsMachine of a
-// listing, and the listing commands of the next one.
+// A refused MLSD: the listing's outcome, commands and kind, then the next listing's commands.
 TEST_F(ListingChoiceTest, RefusedMachineListing) {
     const std::tuple<std::string, Codes, Lines, bool, Lines> cases[] = {
         {"500 Unknown command.", {0}, kListings, false, {"LIST"}},
@@ -82,8 +79,7 @@ TEST_F(ListingChoiceTest, RememberedRefusal) {
 
 using VsftpdListingTest = VsftpdFixture<>;
 
-// Hidden entries listed and removed with "LIST -a"; over TLS, so that each of the walk's many
-// requests secures its connection.
+// Over TLS, so that each of the walk's many requests secures its connection.
 TEST_F(VsftpdListingTest, HiddenEntries) {
     Make(local, {".hidden", "shown", "tree/.dot", "tree/sub/.dot2", "tree/sub/x"});
     TestFtp ftp;

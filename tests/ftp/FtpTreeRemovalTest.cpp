@@ -1,8 +1,4 @@
-// RemoveDirectoryTree: the order of the walk as the server saw it, its failures, the
-// enumeration it puts back, and what a hostile listing cannot make it do.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
+// RemoveDirectoryTree: its walk as the server saw it, its failures and its limits.
 #include "TestFtp.h"
 
 namespace {
@@ -34,10 +30,9 @@ TEST_F(TreeRemovalTest, WorkedExample) {
     EXPECT_EQ(std::wstring(data.cFileName), L"z");
 }
 
-// A missing directory; an undeletable file directly inside (2511) and one level deeper (2518
-// on top); an entry that the listing does not show, so that the final RMD fails. After a
-// failure the HREF names the directory where the walk stopped, and the host's enumeration
-// goes on.
+// A missing directory; an undeletable file directly inside (2511) and one level deeper (2518 on
+// top); an entry the listing does not show, so that the final RMD fails. The HREF names the
+// directory where the walk stopped, and the host's enumeration goes on.
 TEST_F(TreeRemovalTest, FailuresAndTheirCodes) {
     Make(local, {"top/locked", "top/deep/locked", "z"});
     server.ScriptReply("DELE locked", "550 Not allowed.");
@@ -90,8 +85,7 @@ std::string Chain(const std::string& name, int levels) {
     return path;
 }
 
-// Paths that name the session's directory, a parent or the root: refused with 2518 and
-// extended code 0 before any command.
+// Paths that name the session's directory, a parent or the root: refused before any command.
 TEST_F(TreeRemovalTest, RefusedPaths) {
     const wchar_t* const refused[] = {L"",    L".",     L"/",         L"\\",      L"..",     L"//",
                                       L"a/.", L"a\\..", L"keep\\.\\", L"/pub/..", L"../..//"};
@@ -108,9 +102,8 @@ TEST_F(TreeRemovalTest, RefusedPaths) {
     }
 }
 
-// Where the directory to return to no longer fits the 260-character saved directory, the walk
-// stops before entering deeper (a cut path would name another directory): the files of the
-// directories it entered go, the rest stays, and no RMD is sent.
+// Where the directory to return to no longer fits in 260 characters, the walk stops before going
+// deeper (a cut path would name another directory): no RMD is sent.
 TEST_F(TreeRemovalTest, SavedDirectoryThatDoesNotFitStopsTheWalk) {
     const std::string n(60, 'n');
     Make(local, {"t/" + Chain(n, 4) + "f4", "t/" + Chain(n, 5) + "g"});

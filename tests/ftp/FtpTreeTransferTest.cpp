@@ -1,5 +1,4 @@
 // GetDirectoryTree and PutDirectoryTree against pyftpdlib and vsftpd.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -18,8 +17,7 @@ time_t Mtime(const std::string& path, time_t set = 0) {
     return info.st_mtime;
 }
 
-// Every entry below root, sorted: "dir/" for directories, "name=content" for files, with
-// "@mtime" when asked.
+// Every entry below root, sorted: "dir/", or "name=content" and "@mtime" when asked.
 Lines Tree(const std::string& root, bool times = false) {
     Lines found;
     for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
@@ -54,9 +52,8 @@ protected:
     rktest::TempDir target;
 };
 
-// Up and down again over 1 and 4 connections: the same tree arrives, with the source's times
-// (through MFMT, each carried by the next file's STOR, and from MLSD), files start while later
-// directories are still being listed, and the HREF stays. Without kept times a file is new.
+// Up and down over 1 and 4 connections: the same tree arrives with the source's times (MFMT, each
+// carried by the next file's STOR, then MLSD); without kept times a file is new.
 TEST_F(TreeTransferTest, RoundTrip) {
     for (int connections : {1, 4}) {
         SCOPED_TRACE(connections);
@@ -84,8 +81,8 @@ TEST_F(TreeTransferTest, RoundTrip) {
     }
 }
 
-// The compare modes against a target holding an identical file (same time), a same-size file
-// changed on the server (same time), and lacking a third.
+// Against a target holding an identical file, a same-size file changed on the server (both
+// with the same time), and lacking a third.
 TEST_F(TreeTransferTest, CompareModes) {
     TestFtp plain = Session();  // a server without a checksum command fails before transferring
     plain.SetTreeCompare(RKTREE_CHECKSUM);
@@ -191,9 +188,8 @@ TEST_F(TreeTransferTest, ServerKilledMidTreeThenRerun) {
         EXPECT_EQ(Report(ftp)[i][2], first[i][2] == '1' ? '0' : '1');
 }
 
-// Hostile names are refused and never written; "." and ".." are passed over; a tree 70 levels
-// deep ends at the depth limit; nothing lands outside the target. The same tree (too costly to
-// make twice) stops RemoveDirectoryTree at its own depth limit: 64 levels entered, none removed.
+// Hostile names are refused, "." and ".." passed over, a tree 70 levels deep ends at the depth
+// limit. The same tree (too costly to make twice) stops RemoveDirectoryTree at its own limit.
 TEST_F(TreeTransferTest, HostileListingWritesNothingOutside) {
     std::string deepest = "l";
     for (int i = 0; i < 69; ++i) deepest += "/l";
@@ -221,7 +217,7 @@ TEST_F(TreeTransferTest, HostileListingWritesNothingOutside) {
 
 using VsftpdTreeTest = VsftpdFixture<>;
 
-// vsftpd lists with LIST (no MLSD) and has no MFMT: after the round trip nothing has changed.
+// vsftpd lists with LIST and has no MFMT: after the round trip nothing has changed.
 TEST_F(VsftpdTreeTest, RoundTripWithListTimes) {
     rktest::TempDir work;
     Make(work.Path("src"), kSample);
