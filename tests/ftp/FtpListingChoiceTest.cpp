@@ -84,9 +84,6 @@ TEST_F(VsftpdListingTest, HiddenEntries) {
     Make(local, {".hidden", "shown", "tree/.dot", "tree/sub/.dot2", "tree/sub/x"});
     TestFtp ftp;
     Open(ftp, 1);
-    server->ClearCommands();
-    EXPECT_EQ(ftp.Names(), (Names{L"shown", L"tree"}));
-    EXPECT_EQ(Only(server->Commands(), kListings), Lines{"LIST"});
     ftp.SetListHidden(1);
     server->ClearCommands();
     EXPECT_EQ(ftp.Names(), (Names{L".", L"..", L".hidden", L"shown", L"tree"}));

@@ -28,15 +28,15 @@ TEST(TreeRules, SafeLocalNames) {
 
 // "abc" in each kind; 56 bytes need a second block of padding, 1000 several blocks.
 TEST(TreeRules, HashesOfKnownTexts) {
-    const std::tuple<std::string, HashKind, const char*> texts[] = {
-        {"abc", HashKind::Md5, "900150983cd24fb0d6963f7d28e17f72"},
-        {"abc", HashKind::Sha1, "a9993e364706816aba3e25717850c26c9cd0d89d"},
-        {"abc", HashKind::Sha256,
-         "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {"abc", HashKind::Crc32, "352441c2"},
-        {std::string(56, 'a'), HashKind::Sha256,
+    using Kind = HashKind;
+    const std::tuple<std::string, Kind, const char*> texts[] = {
+        {"abc", Kind::Md5, "900150983cd24fb0d6963f7d28e17f72"},
+        {"abc", Kind::Sha1, "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {"abc", Kind::Sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abc", Kind::Crc32, "352441c2"},
+        {std::string(56, 'a'), Kind::Sha256,
          "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
-        {std::string(1000, 'a'), HashKind::Md5, "cabe45dcc9ae5b66ba86600cca6b8ba8"},
+        {std::string(1000, 'a'), Kind::Md5, "cabe45dcc9ae5b66ba86600cca6b8ba8"},
     };
     for (const auto& [text, kind, hex] : texts) EXPECT_EQ(HashBytes(text, kind), hex) << hex;
 }
@@ -64,13 +64,12 @@ TEST(TreeRules, WhenAFileIsTransferred) {
 }
 
 TEST(TreeRules, FeaturesPickTheStrongestHash) {
-    const ServerFeatures hash = ParseFeatures(
+    const ServerFeatures x = ParseFeatures(
         "211-Features:\r\n MDTM\r\n HASH SHA-1;MD5*\r\n XSHA256\r\n MFMT\r\n211 End\r\n");
-    EXPECT_EQ(hash.hashCommand, "XSHA256");
-    EXPECT_TRUE(hash.mfmt && !hash.size && !hash.mlst);
-    const ServerFeatures plain = ParseFeatures("211-Features:\r\n XCRC\r\n HASH MD5\r\n SIZE\r\n");
-    EXPECT_EQ(plain.hashCommand + plain.hashAlgorithm, "HASHMD5");
-    EXPECT_TRUE(plain.hashSelect && plain.size);
+    EXPECT_EQ(std::tie(x.hashCommand, x.mfmt, x.size, x.mlst), std::make_tuple("XSHA256", 1, 0, 0));
+    const ServerFeatures hash = ParseFeatures("211-Features:\r\n XCRC\r\n HASH MD5\r\n SIZE\r\n");
+    EXPECT_EQ(std::tie(hash.hashCommand, hash.hashAlgorithm, hash.hashSelect, hash.size),
+              std::make_tuple("HASH", "MD5", 1, 1));
     EXPECT_FALSE(ParseFeatures("211 no features\r\n").hash);
 }
 
