@@ -21,29 +21,15 @@ std::string Content() {
     return bytes;
 }
 
-// The names in a local directory, sorted: a left-behind temporary file shows here.
-Lines Entries(const std::string& dir) {
-    Lines names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
+// The test's remote file, as the HREF names it, and the local file that stands for it.
 class FileTransferTest : public PyFtpTest {
 protected:
-    void SetUp() override {
-        PyFtpTest::SetUp();
-        rktest::WriteFile(local + "/" + kName, remoteBytes);
-    }
-    // A session whose HREF names the test's remote file.
     TestFtp Session() {
         TestFtp ftp(&server, remote + "/" + kName);
         server.ClearCommands();
         return ftp;
     }
-
-    rktest::TempDir downloads;  // the client's side
-    const std::string remoteBytes = Content();
+    rktest::TempDir downloads;
     const std::string target = downloads.Path() + "/" + kName;
     const std::wstring wideTarget = rktest::Wide(target);
 };
@@ -51,6 +37,8 @@ protected:
 // A download replaces the local file only when complete (its permission bits kept); a resumed
 // transfer continues from the target's size, and a target longer than its source stays as it was.
 TEST_F(FileTransferTest, TransfersWholeAndResumed) {
+    const std::string remoteBytes = Content();
+    rktest::WriteFile(local + "/" + kName, remoteBytes);
     enum Call { kGet, kResumedGet, kPut, kResumedPut };
     enum Server { kServes, kDrops, kMissing };
     const std::string part = remoteBytes.substr(0, 70001);
@@ -115,14 +103,9 @@ TEST_F(FileTransferTest, TransfersWholeAndResumed) {
         if (readOnly) {
             EXPECT_EQ(fs::status(target).permissions(), fs::perms(0400));
         }
-        EXPECT_EQ(Entries(downloads.Path()), fs::exists(target) ? Lines{kName} : Lines{});
+        // A left-behind temporary file shows beside the target.
+        EXPECT_EQ(std::distance(fs::directory_iterator(downloads.Path()), {}), fs::exists(target));
     }
-    // The body sink and the resume offset went back: a later GetFile delivers the whole file.
-    rktest::WriteFile(target, remoteBytes.substr(0, 10));
-    TestFtp ftp = Session();
-    ASSERT_EQ(ftp.GetFileTo(wideTarget.c_str(), 1), 0);
-    ASSERT_EQ(ftp.GetFile(), 0);
-    EXPECT_EQ(ftp.Response(), remoteBytes);
 }
 
 TEST_F(FileTransferTest, UnusableLocalPathIsRefusedBeforeAnythingIsSent) {
@@ -137,7 +120,7 @@ TEST_F(FileTransferTest, UnusableLocalPathIsRefusedBeforeAnythingIsSent) {
             EXPECT_EQ(Outcome([&] { return ftp.GetFileTo(path, resume); }), (Codes{2507, 2507}));
             EXPECT_EQ(ftp.m_error.m_extendedCode, 0);
             EXPECT_TRUE(server.Commands().empty());
-            EXPECT_TRUE(Entries(dir).empty());
+            EXPECT_TRUE(fs::is_empty(dir));
         }
     }
 }
