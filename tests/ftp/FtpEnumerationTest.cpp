@@ -5,16 +5,7 @@
 
 namespace {
 
-class EnumerationTest : public PyFtpTest {
-protected:
-    // Serves listing as this test's directory and lists it.
-    int List(TestFtp& ftp, const std::string& listing, WIN32_FIND_DATAW& first) {
-        server.ScriptListing(remote, listing);
-        ftp.SetServer(server.HostPort().c_str());
-        ftp.SetHREF(rktest::Wide(remote).c_str());
-        return ftp.FindFirstFileW(first);
-    }
-};
+using EnumerationTest = PyFtpTest;
 
 // On this platform libcurl delivers LF line ends: a line ending in LF alone is read too. A size
 // of 2^32 and more fills the high part.
@@ -23,9 +14,10 @@ TEST_F(EnumerationTest, WorkedExample) {
         "total 12\r\n"
         "drwxr-xr-x   2 user group     4096 Nov 30  2024 archive\r\n"
         "-rw-r--r--   1 user group 5368709120 Mar  2 09:15 notes.txt\n";
-    TestFtp ftp;
+    server.ScriptListing(remote, listing);
+    TestFtp ftp(&server, remote);
     WIN32_FIND_DATAW data;
-    EXPECT_EQ(Outcome([&] { return List(ftp, listing, data); }), Codes{0});
+    EXPECT_EQ(Outcome([&] { return ftp.FindFirstFileW(data); }), Codes{0});
     EXPECT_EQ(Ticks(data.ftCreationTime) + Ticks(data.ftLastAccessTime) + data.nFileSizeHigh, 0u);
     EXPECT_TRUE(ftp.Response().empty());
     const std::int64_t march2 = rklisting::GuessDateSeconds(2, 2);  // of the guessed year
@@ -47,9 +39,10 @@ TEST_F(EnumerationTest, RejectedLinesAndLongNames) {
                                 FileLine(std::string("nul\0byte", 8)) +
                                 "\r\n"
                                 "-rw-r--r-- 1 u g 1 Nov 30  2024 unfinished";
-    TestFtp ftp;
+    server.ScriptListing(remote, listing);
+    TestFtp ftp(&server, remote);
     WIN32_FIND_DATAW data;
-    ASSERT_EQ(List(ftp, listing, data), 0);
+    ASSERT_EQ(ftp.FindFirstFileW(data), 0);
     const Lines rejected{"total 12", "garbage here", tooLong.substr(0, tooLong.size() - 2), "",
                          "-rw-r--r-- 1 u g 1 Nov 30  2024 unfinished"};
     EXPECT_EQ(ftp.FindRejectedLines(), rejected);
@@ -57,7 +50,8 @@ TEST_F(EnumerationTest, RejectedLinesAndLongNames) {
                                                       std::wstring(259, L'\u00E9'), L"nul"}));
     const TestFtp copy(ftp);
     EXPECT_EQ(copy.FindRejectedLines(), rejected);
-    ASSERT_EQ(List(ftp, FileLine("only"), data), 0);
+    server.ScriptListing(remote, FileLine("only"));
+    ASSERT_EQ(ftp.FindFirstFileW(data), 0);
     EXPECT_TRUE(ftp.FindRejectedLines().empty());
     EXPECT_EQ(copy.FindRejectedLines(), rejected);
 }
@@ -76,9 +70,10 @@ TEST_F(EnumerationTest, OnlyAFetchedListingReplacesTheRecords) {
     };
     for (const auto& [name, dir, listing, outcome] : cases) {
         SCOPED_TRACE(name);
-        TestFtp ftp;
+        server.ScriptListing(remote, FileLine("a") + FileLine("b"));
+        TestFtp ftp(&server, remote);
         WIN32_FIND_DATAW data;
-        ASSERT_EQ(List(ftp, FileLine("a") + FileLine("b"), data), 0);
+        ASSERT_EQ(ftp.FindFirstFileW(data), 0);
         ASSERT_EQ(ftp.FindNextFileW(data), 0);
         server.ScriptListing(remote, listing);
         ftp.SetHREF(rktest::Wide(remote + dir).c_str());

@@ -79,12 +79,6 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
     }
 }
 
-std::string Chain(const std::string& name, int levels) {
-    std::string path;
-    for (int i = 0; i < levels; ++i) path += name + "/";
-    return path;
-}
-
 // Paths that name the session's directory, a parent or the root: refused before any command.
 TEST_F(TreeRemovalTest, RefusedPaths) {
     const wchar_t* const refused[] = {L"",    L".",     L"/",         L"\\",      L"..",     L"//",
@@ -105,14 +99,16 @@ TEST_F(TreeRemovalTest, RefusedPaths) {
 // Where the directory to return to no longer fits in 260 characters, the walk stops before going
 // deeper (a cut path would name another directory): no RMD is sent.
 TEST_F(TreeRemovalTest, SavedDirectoryThatDoesNotFitStopsTheWalk) {
-    const std::string n(60, 'n');
-    Make(local, {"t/" + Chain(n, 4) + "f4", "t/" + Chain(n, 5) + "g"});
+    std::string level4 = "t";  // four directories of 60 characters below t
+    for (int i = 0; i < 4; ++i) level4 += "/" + std::string(60, 'n');
+    const std::string level5 = level4 + "/" + std::string(60, 'n');
+    Make(local, {level4 + "/f4", level5 + "/g"});
     TestFtp ftp = Opened();
     ASSERT_GT(remote.size() + 3 + 4 * 61, 259u);  // the HREF of level 4 does not fit
     ASSERT_LE(remote.size() + 3 + 3 * 61, 259u);
     EXPECT_EQ(ftp.RemoveDirectoryTree(L"t"), 2518);
-    EXPECT_FALSE(rktest::Exists(local + "/t/" + Chain(n, 4) + "f4"));
-    EXPECT_TRUE(rktest::Exists(local + "/t/" + Chain(n, 5) + "g"));
+    EXPECT_FALSE(rktest::Exists(local + "/" + level4 + "/f4"));
+    EXPECT_TRUE(rktest::Exists(local + "/" + level5 + "/g"));
     EXPECT_EQ(Only(server.Commands(), {"RMD"}), Lines{});
     EXPECT_EQ(Only(server.Commands(), {"PWD ", "LIST"}).back(), "PWD ");
 }
