@@ -21,7 +21,6 @@ TEST_F(TreeRemovalTest, WorkedExample) {
     EXPECT_EQ(Only(server.Commands(), {"PWD ", "LIST", "DELE ", "RMD "}),
               (Lines{"PWD ", "LIST", "LIST", "DELE f1", "PWD ", "LIST", "LIST", "DELE g1", "LIST",
                      "RMD s1", "DELE f2", "LIST", "RMD d"}));
-    EXPECT_EQ(ftp.m_href, remote + "/");
     const std::size_t logins = Only(server.Commands(), {"USER "}).size();
     EXPECT_TRUE(std::getenv("RKCURL_TEST_REUSE") ? logins == 0 : logins > 1) << logins;
     const auto traces = log.Traces();
@@ -73,10 +72,6 @@ TEST_F(TreeRemovalTest, HostileListingCannotLeadTheWalkOutside) {
     EXPECT_FALSE(rktest::Exists(local + "/tree"));
     EXPECT_EQ(rktest::ReadFile(local + "/outside/keep.txt"), "outside/keep.txt");
     EXPECT_EQ(Only(server.Commands(), {"DELE", "RMD"}), (Lines{"DELE lnk", "DELE f", "RMD tree"}));
-    for (const std::string& command : server.Commands()) {
-        EXPECT_EQ(command.find("outside"), std::string::npos) << command;
-        EXPECT_EQ(command.find("/pub "), std::string::npos) << command;
-    }
 }
 
 // Paths that name the session's directory, a parent or the root: refused before any command.

@@ -74,7 +74,6 @@ TEST_F(TreeTransferTest, RoundTrip) {
         std::string kinds;  // files start while later directories are still being listed
         for (const std::string& c : Only(server.Commands(), {"RETR", "MLSD"})) kinds += c[0];
         EXPECT_NE(kinds.find("RM"), std::string::npos) << kinds;
-        EXPECT_EQ(ftp.Href(), rktest::Wide(remote + "/"));
         ftp.SetTreeKeepTimes(0);
         ASSERT_EQ(ftp.GetDirectoryTree(rktest::Wide(up).c_str(), target.WidePath(up).c_str()), 0);
         EXPECT_GT(Mtime(target.Path(up + "/a.txt")), 1500000000);
@@ -107,8 +106,6 @@ TEST_F(TreeTransferTest, CompareModes) {
         ftp.SetTreeCompare(mode);
         ASSERT_EQ(ftp.GetDirectoryTree(L"", rktest::Wide(down).c_str()), 0);
         EXPECT_EQ(Report(ftp), report);
-        EXPECT_EQ(rktest::ReadFile(down + "/changed"),
-                  report[0] == "changed:2" ? "CHANGED" : "changed");
     }
 }
 
@@ -217,18 +214,22 @@ TEST_F(TreeTransferTest, HostileListingWritesNothingOutside) {
 
 using VsftpdTreeTest = VsftpdFixture<>;
 
-// vsftpd lists with LIST and has no MFMT: after the round trip nothing has changed.
+// vsftpd lists with LIST and has no MFMT: after the round trip nothing has changed, though the
+// server's copies are newer than their sources, and no MFMT was sent.
 TEST_F(VsftpdTreeTest, RoundTripWithListTimes) {
     rktest::TempDir work;
     Make(work.Path("src"), kSample);
+    for (const char* f : {"/a.txt", "/d/b #1.txt", "/d/e/c"})
+        Mtime(work.Path("src") + f, 1500000000);
     TestFtp ftp;
     Open(ftp);
     ftp.SetTreeConnections(4);
     ASSERT_EQ(ftp.PutDirectoryTree(work.WidePath("src").c_str(), L"up"), 0);
     ASSERT_EQ(ftp.GetDirectoryTree(L"up", work.WidePath("back").c_str()), 0);
     EXPECT_EQ(Tree(work.Path("back")), Tree(work.Path("src")));
-    ASSERT_EQ(ftp.PutDirectoryTree(work.WidePath("back").c_str(), L"up"), 0);
+    ASSERT_EQ(ftp.PutDirectoryTree(work.WidePath("src").c_str(), L"up"), 0);
     for (const std::string& line : Report(ftp)) EXPECT_EQ(line.back(), '0') << line;
+    EXPECT_EQ(Only(server->Commands(), {"MFMT"}), Lines{});
 }
 
 }  // namespace
