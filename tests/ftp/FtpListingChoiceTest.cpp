@@ -1,144 +1,93 @@
 // The listing command chosen by SetUseMlsd and SetListHidden, against pyftpdlib (MLSD, and
 // prepared MLSD replies) and vsftpd (no MLSD; hides names starting with "." from plain LIST).
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 #include "TestFtp.h"
 #include "ftp/FindRecord.h"
 #include "ftp/listing/ListingDates.h"
 
 namespace {
 
-// The ticks of a UTC instant, converted as EPLF instants are (local time of the client).
-std::uint64_t InstantTicks(std::int64_t seconds) {
-    return Ticks(rkcurl::ftp::ListingTimeToFileTime(rklisting::TimeAbsolute,
-                                                    seconds + rklisting::s_timeBase.load()));
-}
-
-// Every record of the listing, sorted by name (real servers list in directory order).
-Rows List(TestFtp& ftp, int* result = nullptr) {
-    WIN32_FIND_DATAW data;
-    const int listed = ftp.FindFirstFileW(data);
-    if (result != nullptr) *result = listed;
-    Rows rows = listed == 0 ? RowsFrom(ftp, data) : Rows{};
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
-std::vector<std::wstring> NamesOf(const Rows& rows) {
-    std::vector<std::wstring> names;
-    for (const Row& row : rows) names.push_back(std::get<0>(row));
-    return names;
-}
-
 const Lines kListings{"MLSD", "LIST"};
-constexpr DWORD kDir = FILE_ATTRIBUTE_DIRECTORY;
+using Names = std::vector<std::wstring>;
 
 using ListingChoiceTest = PyFtpTest;
 
+// Through MLSD: the current directory's line is no entry, a link is marked, a line may end in LF
+// alone, and an instant converts to the client's local time.
 TEST_F(ListingChoiceTest, MachineListingLines) {
     server.ScriptMachineListing(remote, "type=cdir;modify=20260302091500; " + remote +
                                             "\r\n"
-                                            "type=pdir; ..\r\n"
                                             "Type=DIR;Modify=20241130000000.5; archive\r\n"
                                             "type=OS.unix=slink:/elsewhere;size=9; current\n"
-                                            "type=OS.unix=symlink; other\r\n"
-                                            "type=file;size=3; two  spaces \r\n"
-                                            "garbage line\r\n"
-                                            "type=file;size=1; unfinished");
+                                            "garbage line\r\n");
     TestFtp ftp(&server, remote);
     ftp.SetUseMlsd(1);
-    EXPECT_EQ(List(ftp), (Rows{{L"archive", kDir, 0, InstantTicks(1732924800), false},
-                               {L"current", kDir, 9, 0, true},
-                               {L"other", kDir, 0, 0, true},
-                               {L"two  spaces ", 0, 3, 0, false}}));
-    EXPECT_EQ(ftp.FindRejectedLines(), (Lines{"garbage line", "type=file;size=1; unfinished"}));
-    EXPECT_EQ(Only(server.Commands(), kListings), Lines{"MLSD"});
+    WIN32_FIND_DATAW data;
+    ASSERT_EQ(ftp.FindFirstFileW(data), 0);
+    const std::uint64_t archived = Ticks(rkcurl::ftp::ListingTimeToFileTime(
+        rklisting::TimeAbsolute, 1732924800 + rklisting::s_timeBase.load()));
+    EXPECT_EQ(RowsFrom(ftp, data), (Rows{{L"archive", FILE_ATTRIBUTE_DIRECTORY, 0, archived, false},
+                                         {L"current", FILE_ATTRIBUTE_DIRECTORY, 9, 0, true}}));
+    EXPECT_EQ(ftp.FindRejectedLines(), Lines{"garbage line"});
     EXPECT_TRUE(ftp.FindListingIsMachine());
-    EXPECT_TRUE(TestFtp(ftp).FindListingIsMachine());
 }
 
-// What a refused MLSD does: the outcome and the listing commands of two listings in a row.
+// A refused MLSD: the listing's outcome, commands and kind, then the next listing's commands.
 TEST_F(ListingChoiceTest, RefusedMachineListing) {
-    struct Case {
-        std::string reply;
-        Codes outcome;
-        Lines first, second;
-        bool machine;  // FindListingIsMachine after the first listing
-    };
-    const Case cases[] = {
-        {"500 Unknown command.", {0}, {"MLSD", "LIST"}, {"LIST"}, false},
-        {"502 Not implemented.", {0}, {"MLSD", "LIST"}, {"LIST"}, false},
-        {"550 Not allowed.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}, false},
-        {"504 Not for this.", {0}, {"MLSD", "LIST"}, {"MLSD", "LIST"}, false},
-        {"451 Local error.", {2517, 2509, 2517}, {"MLSD"}, {"MLSD"}, false},
-        {"450 No files.", {-1}, {"MLSD"}, {"MLSD"}, true},  // libcurl: empty, as for LIST
+    const std::tuple<std::string, Codes, Lines, bool, Lines> cases[] = {
+        {"500 Unknown command.", {0}, kListings, false, {"LIST"}},
+        {"502 Not implemented.", {0}, kListings, false, {"LIST"}},
+        {"550 Not allowed.", {0}, kListings, false, kListings},
+        {"504 Not for this.", {0}, kListings, false, kListings},
+        {"451 Local error.", {2517, 2509, 2517}, {"MLSD"}, false, {"MLSD"}},
+        {"450 No files.", {-1}, {"MLSD"}, true, {"MLSD"}},  // libcurl: empty, as for LIST
     };
     rktest::WriteFile(local + "/f", "f");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reply);
-        server.ScriptReply("MLSD", c.reply);
+    for (const auto& [reply, outcome, first, machine, second] : cases) {
+        SCOPED_TRACE(reply);
+        server.ScriptReply("MLSD", reply);
         TestFtp ftp(&server, remote);
         ftp.SetUseMlsd(1);
         server.ClearCommands();
-        int result = 0;
-        const rktest::LogCapture log;
-        const Rows rows = List(ftp, &result);
-        EXPECT_EQ(Outcome(result, log), c.outcome);
-        EXPECT_EQ(NamesOf(rows),
-                  result == 0 ? std::vector<std::wstring>{L"f"} : std::vector<std::wstring>{});
-        EXPECT_EQ(Only(server.Commands(), kListings), c.first);
-        EXPECT_EQ(ftp.FindListingIsMachine(), c.machine);
+        WIN32_FIND_DATAW data;
+        EXPECT_EQ(Outcome([&] { return ftp.FindFirstFileW(data); }), outcome);
+        EXPECT_EQ(Only(server.Commands(), kListings), first);
+        EXPECT_EQ(ftp.FindListingIsMachine(), machine);
         server.ClearCommands();
-        List(ftp);
-        EXPECT_EQ(Only(server.Commands(), kListings), c.second);
+        ftp.FindFirstFileW(data);
+        EXPECT_EQ(Only(server.Commands(), kListings), second);
     }
 }
 
-// A remembered refusal holds for copies, and ends with SetUseMlsd or another server.
+// A remembered refusal ends with SetUseMlsd, and does not hold for another server.
 TEST_F(ListingChoiceTest, RememberedRefusal) {
     server.ScriptReply("MLSD", "500 Unknown command.");
     TestFtp ftp(&server, remote);
     ftp.SetUseMlsd(1);
-    List(ftp);
-    TestFtp copy(ftp);
-    const auto sent = [&](TestFtp& session) {  // the listing commands of one more listing
+    const auto sent = [&] {  // the listing commands of one more listing
         server.ClearCommands();
-        List(session);
+        ftp.Names();
         return Only(server.Commands(), kListings);
     };
-    const Lines fallback{"MLSD", "LIST"};
-    EXPECT_EQ(sent(copy), Lines{"LIST"});
-    EXPECT_EQ(sent(ftp), Lines{"LIST"});
+    EXPECT_EQ(sent(), kListings);
+    EXPECT_EQ(sent(), Lines{"LIST"});
     ftp.SetUseMlsd(1);
-    EXPECT_EQ(sent(ftp), fallback);
-    copy.SetServer((L"localhost:" + std::to_wstring(server.Port())).c_str());
-    EXPECT_EQ(sent(copy), fallback);
+    EXPECT_EQ(sent(), kListings);
+    ftp.SetServer((L"localhost:" + std::to_wstring(server.Port())).c_str());
+    EXPECT_EQ(sent(), kListings);
 }
 
 using VsftpdListingTest = VsftpdFixture<>;
 
-// Over TLS: the walk's many requests each secure their connections.
+// Over TLS, so that each of the walk's many requests secures its connection.
 TEST_F(VsftpdListingTest, HiddenEntries) {
     Make(local, {".hidden", "shown", "tree/.dot", "tree/sub/.dot2", "tree/sub/x"});
     TestFtp ftp;
     Open(ftp, 1);
-    server->ClearCommands();
-    EXPECT_EQ(NamesOf(List(ftp)), (std::vector<std::wstring>{L"shown", L"tree"}));
-    EXPECT_EQ(Only(server->Commands(), kListings), Lines{"LIST"});
-    // Without "-a" the walk does not see the dot files, and the final RMD fails over them.
-    EXPECT_EQ(ftp.RemoveDirectoryTree(L"tree"), 2518);
-    EXPECT_TRUE(rktest::Exists(local + "/tree/.dot"));
-
-    ftp.SetHREF(rktest::Wide(remote + "/").c_str());
     ftp.SetListHidden(1);
     server->ClearCommands();
-    EXPECT_EQ(NamesOf(List(ftp)),
-              (std::vector<std::wstring>{L".", L"..", L".hidden", L"shown", L"tree"}));
+    EXPECT_EQ(ftp.Names(), (Names{L".", L"..", L".hidden", L"shown", L"tree"}));
     EXPECT_EQ(Only(server->Commands(), kListings), Lines{"LIST -a"});
-    TestFtp copy(ftp);
-    EXPECT_EQ(copy.RemoveDirectoryTree(L"tree"), 0);
+    EXPECT_EQ(ftp.RemoveDirectoryTree(L"tree"), 0);
     EXPECT_FALSE(rktest::Exists(local + "/tree"));
 }
 

@@ -26,29 +26,25 @@ TEST(TreeRules, SafeLocalNames) {
     EXPECT_TRUE(IsSafeRemoteName("C:x") && !IsSafeRemoteName("a\r\nDELE b"));
 }
 
+// "abc" in each kind; 56 bytes need a second block of padding, 1000 several blocks.
 TEST(TreeRules, HashesOfKnownTexts) {
-    const std::pair<HashKind, const char*> abc[] = {
-        {HashKind::Md5, "900150983cd24fb0d6963f7d28e17f72"},
-        {HashKind::Sha1, "a9993e364706816aba3e25717850c26c9cd0d89d"},
-        {HashKind::Sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {HashKind::Crc32, "352441c2"},
+    using Kind = HashKind;
+    const std::tuple<std::string, Kind, const char*> texts[] = {
+        {"abc", Kind::Md5, "900150983cd24fb0d6963f7d28e17f72"},
+        {"abc", Kind::Sha1, "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {"abc", Kind::Sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abc", Kind::Crc32, "352441c2"},
+        {std::string(56, 'a'), Kind::Sha256,
+         "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+        {std::string(1000, 'a'), Kind::Md5, "cabe45dcc9ae5b66ba86600cca6b8ba8"},
     };
-    for (const auto& [kind, hex] : abc) EXPECT_EQ(HashBytes("abc", kind), hex);
-    EXPECT_EQ(HashBytes(std::string(56, 'a'), HashKind::Sha256),  // two blocks of padding
-              "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a");
-    EXPECT_EQ(HashBytes(std::string(1000, 'a'), HashKind::Md5), "cabe45dcc9ae5b66ba86600cca6b8ba8");
+    for (const auto& [text, kind, hex] : texts) EXPECT_EQ(HashBytes(text, kind), hex) << hex;
 }
 
+// A source file f of 10 bytes at time 1000 (to the second) against one at the destination.
 TEST(TreeRules, WhenAFileIsTransferred) {
     const TreeItem source{"f", ItemKind::File, true, 10, 1000, 1};
-    const struct {
-        const char* name;
-        int mode;
-        std::uint64_t size;
-        std::int64_t time;
-        std::int64_t precision;
-        int action;
-    } cases[] = {
+    const std::tuple<const char*, int, std::uint64_t, std::int64_t, std::int64_t, int> cases[] = {
         {"other size", RKTREE_SIZE_AND_TIME, 11, 1000, 1, RKTREE_UPDATED},
         {"older", RKTREE_SIZE_AND_TIME, 10, 999, 1, RKTREE_UPDATED},
         {"newer", RKTREE_SIZE_AND_TIME, 10, 1001, 1, RKTREE_UPDATED},
@@ -57,25 +53,23 @@ TEST(TreeRules, WhenAFileIsTransferred) {
         {"missing mode", RKTREE_MISSING, 11, 0, 1, RKTREE_UNCHANGED},
         {"checksum, other size", RKTREE_CHECKSUM, 11, 1000, 1, RKTREE_UPDATED},
     };
-    for (const auto& c : cases) {
-        const TreeItem there{"f", ItemKind::File, true, c.size, c.time, c.precision};
-        bool hashes = false;
-        EXPECT_EQ(CompareFile(source, &there, c.mode, true, hashes), c.action) << c.name;
-    }
     bool hashes = false;
+    for (const auto& [name, mode, size, time, precision, action] : cases) {
+        const TreeItem there{"f", ItemKind::File, true, size, time, precision};
+        EXPECT_EQ(CompareFile(source, &there, mode, true, hashes), action) << name;
+    }
     EXPECT_EQ(CompareFile(source, nullptr, RKTREE_MISSING, true, hashes), RKTREE_COPIED);
     EXPECT_EQ(CompareFile(source, &source, RKTREE_CHECKSUM, true, hashes), RKTREE_UNCHANGED);
     EXPECT_TRUE(hashes);
 }
 
 TEST(TreeRules, FeaturesPickTheStrongestHash) {
-    const ServerFeatures hash = ParseFeatures(
+    const ServerFeatures x = ParseFeatures(
         "211-Features:\r\n MDTM\r\n HASH SHA-1;MD5*\r\n XSHA256\r\n MFMT\r\n211 End\r\n");
-    EXPECT_EQ(hash.hashCommand, "XSHA256");
-    EXPECT_TRUE(hash.mfmt && !hash.size && !hash.mlst);
-    const ServerFeatures plain = ParseFeatures("211-Features:\r\n XCRC\r\n HASH MD5\r\n SIZE\r\n");
-    EXPECT_EQ(plain.hashCommand + plain.hashAlgorithm, "HASHMD5");
-    EXPECT_TRUE(plain.hashSelect && plain.size);
+    EXPECT_EQ(std::tie(x.hashCommand, x.mfmt, x.size, x.mlst), std::make_tuple("XSHA256", 1, 0, 0));
+    const ServerFeatures hash = ParseFeatures("211-Features:\r\n XCRC\r\n HASH MD5\r\n SIZE\r\n");
+    EXPECT_EQ(std::tie(hash.hashCommand, hash.hashAlgorithm, hash.hashSelect, hash.size),
+              std::make_tuple("HASH", "MD5", 1, 1));
     EXPECT_FALSE(ParseFeatures("211 no features\r\n").hash);
 }
 
