@@ -8,6 +8,7 @@ import importlib.util
 import os
 import pathlib
 import pty
+import re
 import signal
 import subprocess
 import sys
@@ -26,6 +27,19 @@ def run(*args, **kwargs):
 
 
 class CommandLine(unittest.TestCase):  # no server needed
+    def test_every_command_answers_help_and_its_options_are_documented(self):
+        repo = pathlib.Path(SCRIPTS).resolve().parent
+        texts = [(repo / p).read_text() for p in ("docs/rkcurl.md", "tools/rkcurl.bash-completion")]
+        status, out, _ = run("--help")
+        commands = re.findall(r"\n  ([a-z-]+) +\S", out.decode().split("Common options")[0])
+        self.assertEqual((status, len(commands)), (0, 15))
+        for command in commands:
+            status, out, err = run(command, "--help")
+            self.assertEqual((status, err), (0, ""), command)
+            for option in set(re.findall(r"(?<![\w-])--[a-z][a-z-]+", out.decode())):
+                for text in texts:
+                    self.assertRegex(text, r"(?<![\w-])%s(?![\w-])" % option, (command, option))
+
     def test_exit_statuses(self):
         cases = [  # (status, arguments, message)
             (2, ["frobnicate"], "unknown command"),
