@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -98,8 +99,7 @@ std::vector<std::string> PyFtpServer::Commands() const {
 }
 
 // The file is named by kind and the key in hex (ftp_server.py reads it at every command).
-void PyFtpServer::Script(const std::string& kind, const std::string& key,
-                         const std::string& bytes) {
+void PyFtpServer::Script(Text kind, Text key, Text bytes) {
     std::string name = m_script + "/" + kind;
     for (unsigned char c : key) name += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
     WriteFile(name, bytes);
@@ -149,13 +149,11 @@ VsftpdServer::VsftpdServer(Variant variant) {
 
 // Lines like: <date> [pid N] FTP command: Client "127.0.0.1", "DELE f1"
 std::vector<std::string> VsftpdServer::Commands() const {
-    static const std::string marker = "FTP command: Client \"127.0.0.1\", \"";
+    static const std::regex command("FTP command: Client \"127\\.0\\.0\\.1\", \"(.*)\"$");
     std::vector<std::string> commands;
+    std::smatch match;
     for (const std::string& line : ReadLines(m_log)) {
-        const std::size_t at = line.find(marker);
-        if (at == std::string::npos) continue;
-        const std::size_t start = at + marker.size();
-        commands.push_back(line.substr(start, line.rfind('"') - start));
+        if (std::regex_search(line, match, command)) commands.push_back(match[1]);
     }
     return commands;
 }

@@ -1,13 +1,6 @@
 #!/usr/bin/python3
-"""A scriptable FTP server for the tests, built on pyftpdlib (README.md here).
-
-Serves --root to rk/secret and to anonymous on 127.0.0.1 and an ephemeral port, which it
-writes to --port-file once it listens. Logs every command line received to --command-log.
-The files in --script (named kind + hex of the key, read again at every command) change
-what it does: list-/mlsd-PATH (a directory's prepared reply), drop-PATH (LIST or RETR sends
-the bytes, then both connections drop), reply-COMMAND (the reply for that exact line), hash
-(HASH and XMD5 offered), max-cons (a per-address limit), idle-timeout (seconds) and slow
-(data sent at 1 MiB a second at most).
+"""A scriptable FTP server for the tests, built on pyftpdlib: README.md here says what it
+serves and what each script file (named kind + hex of the key, read at every command) changes.
 """
 import argparse
 import hashlib
@@ -21,7 +14,6 @@ SCRIPT = None
 
 
 def scripted(kind, key=""):
-    """The bytes of the script file for kind and key, or None."""
     if not SCRIPT:
         return None
     path = os.path.join(SCRIPT, kind + key.encode("utf-8", "surrogateescape").hex())
@@ -38,8 +30,7 @@ class SlowDTPHandler(ThrottledDTPHandler):
 class ScriptedHandler(FTPHandler):
     command_log = None
     proto_cmds = dict(FTPHandler.proto_cmds)
-    for _name in ("HASH", "XMD5"):
-        proto_cmds[_name] = dict(perm="r", auth=True, arg=True, help="Syntax: %s file" % _name)
+    proto_cmds["HASH"] = dict(perm="r", auth=True, arg=True, help="Syntax: HASH file")
     _hash_algorithm = "SHA-256"
 
     @property
@@ -62,37 +53,22 @@ class ScriptedHandler(FTPHandler):
         return FTPHandler.pre_process_command(self, line, cmd, arg)
 
     def ftp_FEAT(self, line):
-        self._extra_feats = ["HASH SHA-256*;MD5", "XMD5"] if scripted("hash") is not None else []
+        self._extra_feats = ["HASH SHA-256*;MD5"] if scripted("hash") is not None else []
         return FTPHandler.ftp_FEAT(self, line)
 
     def ftp_OPTS(self, line):
         if line.upper().startswith("HASH ") and scripted("hash") is not None:
             self._hash_algorithm = line[5:].strip().upper()
-            self.respond("200 " + self._hash_algorithm)
-            return
+            return self.respond("200 " + self._hash_algorithm)
         return FTPHandler.ftp_OPTS(self, line)
 
-    def _file_hash(self, path, algorithm):
-        if scripted("hash") is None:
-            self.respond("500 Command not understood.")
-        elif not os.path.isfile(path):
-            self.respond("550 No such file.")
-        else:
-            with open(path, "rb") as f:
-                return hashlib.new(algorithm, f.read()).hexdigest()
-        return None
-
     def ftp_HASH(self, path):
-        digest = self._file_hash(path, "sha256" if self._hash_algorithm == "SHA-256" else "md5")
-        if digest:
-            size = os.path.getsize(path)
-            self.respond("213 %s 0-%d %s %s" % (self._hash_algorithm, size, digest,
-                                                 self.fs.fs2ftp(path)))
-
-    def ftp_XMD5(self, path):
-        digest = self._file_hash(path, "md5")
-        if digest:
-            self.respond("250 " + digest)
+        if scripted("hash") is None or not os.path.isfile(path):
+            return self.respond("550 No hash.")
+        with open(path, "rb") as f:
+            digest = hashlib.new(self._hash_algorithm.replace("-", ""), f.read()).hexdigest()
+        self.respond("213 %s 0-%d %s %s" % (self._hash_algorithm, os.path.getsize(path), digest,
+                                             self.fs.fs2ftp(path)))
 
     def _listing(self, kind, path, real):
         data = scripted(kind, self.fs.fs2ftp(path))
@@ -151,9 +127,8 @@ def main():
     ScriptedHandler.command_log = args.command_log
     ScriptedHandler.banner = "RKCurl test server ready."
     ScriptedHandler.permit_foreign_addresses = False
-    # Passive ports bound with SO_REUSEADDR (pyftpdlib sets it for a configured range only):
-    # each file's data connection leaves its port in TIME_WAIT, and thousands of files a
-    # minute would exhaust the ephemeral ports that a bind to port 0 may pick.
+    # A range, so that pyftpdlib binds passive ports with SO_REUSEADDR: thousands of files a
+    # minute leave their data ports in TIME_WAIT, which would exhaust the ephemeral ports.
     ScriptedHandler.passive_ports = range(30000, 32768)
 
     server = ScriptedServer(("127.0.0.1", 0), ScriptedHandler)
