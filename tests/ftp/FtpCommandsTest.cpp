@@ -32,43 +32,39 @@ TEST_F(PyFtpTest, EmptyCommandListTouchesNothing) {
     EXPECT_TRUE(CurlInterposer::Setopts().empty());
 }
 
-// Without a handle every command operation fails at its first option, with its own code.
-TEST_F(PyFtpTest, CommandOperationsNeedAHandle) {
-    const std::tuple<PathOp, const char*, Codes> cases[] = {
-        {&TestFtp::Cmd, "Command", {2513, 2513}},
-        {&TestFtp::DeleteFileW, "DeleteFileW", {2511, 2513, 2511}},
-        {&TestFtp::RemoveDirectoryW, "RemoveDirectoryW", {2518, 2513, 2518}},
-        {&TestFtp::Pwd, "GetCurrentDirectoryW", {2515, 2513, 2515}},
-        {&TestFtp::RemoveDirectoryTree, "RemoveDirectoryTree", {2518, 2513, 2515, 2518}},
-        {&TestFtp::SetCurrentDirectoryW, "SetCurrentDirectoryW", {2506, 2506}},
-    };
-    for (const auto& [op, name, outcome] : cases) {
-        SCOPED_TRACE(name);
-        TestFtp ftp;
-        LogCapture log;
-        EXPECT_EQ(Outcome((ftp.*op)(L"x"), log), outcome);
-        EXPECT_EQ(ftp.m_error.whatEx(), CURLE_BAD_FUNCTION_ARGUMENT);
-        EXPECT_EQ(log.Traces().front(), std::string(">CRFTP::") + name);
-    }
-}
-
-// A refusing server: each operation logs the command's failure (2513) before its own; the
-// path goes as given.
-TEST_F(PyFtpTest, RefusedCommands) {
+// Each command operation records its command's failure (2513) before its own: without a handle
+// (it fails at its first option), and on a server that refuses the command, sent as given.
+TEST_F(PyFtpTest, FailedCommands) {
     rktest::MakeDirs(local + "/full/x");
     server.ScriptReply("PWD ", "500 Not today.");
-    const std::tuple<PathOp, const wchar_t*, Codes> cases[] = {
-        {&TestFtp::DeleteFileW, L"a\\b.txt", {2511, 2513, 2511}},
-        {&TestFtp::RemoveDirectoryW, L"full", {2518, 2513, 2518}},
-        {&TestFtp::Pwd, L"", {2515, 2513, 2515}},
-        {&TestFtp::Cmd, L"BOGUS", {2513, 2513}},
+    // name, operation, argument, on a session (or on an object without a handle), outcome
+    const std::tuple<const char*, PathOp, const wchar_t*, bool, Codes> rows[] = {
+        {"Command", &TestFtp::Cmd, L"x", false, {2513, 2513}},
+        {"DeleteFileW", &TestFtp::DeleteFileW, L"x", false, {2511, 2513, 2511}},
+        {"RemoveDirectoryW", &TestFtp::RemoveDirectoryW, L"x", false, {2518, 2513, 2518}},
+        {"GetCurrentDirectoryW", &TestFtp::Pwd, L"x", false, {2515, 2513, 2515}},
+        {"RemoveDirectoryTree",
+         &TestFtp::RemoveDirectoryTree,
+         L"x",
+         false,
+         {2518, 2513, 2515, 2518}},
+        {"SetCurrentDirectoryW", &TestFtp::SetCurrentDirectoryW, L"x", false, {2506, 2506}},
+        {"DeleteFileW", &TestFtp::DeleteFileW, L"a\\b.txt", true, {2511, 2513, 2511}},
+        {"RemoveDirectoryW", &TestFtp::RemoveDirectoryW, L"full", true, {2518, 2513, 2518}},
+        {"GetCurrentDirectoryW", &TestFtp::Pwd, L"", true, {2515, 2513, 2515}},
+        {"Command", &TestFtp::Cmd, L"BOGUS", true, {2513, 2513}},
     };
-    TestFtp ftp = Opened();
-    for (const auto& [op, arg, outcome] : cases) {
-        SCOPED_TRACE(arg);
+    TestFtp session = Opened();
+    for (const auto& [name, op, arg, opened, outcome] : rows) {
+        SCOPED_TRACE(testing::Message() << name << (opened ? ", refused" : ", no handle"));
+        TestFtp fresh;
+        TestFtp& ftp = opened ? session : fresh;
         LogCapture log;
         EXPECT_EQ(Outcome((ftp.*op)(arg), log), outcome);
-        EXPECT_EQ(Logged(log, "Extended Error ").back(), CURLE_QUOTE_ERROR);
+        const int extended = opened ? CURLE_QUOTE_ERROR : CURLE_BAD_FUNCTION_ARGUMENT;
+        EXPECT_EQ(ftp.m_error.whatEx(), extended);
+        EXPECT_EQ(Logged(log, "Extended Error ").back(), extended);
+        EXPECT_EQ(log.Traces().front(), std::string(">CRFTP::") + name);
     }
     EXPECT_EQ(Only(server.Commands(), {"DELE", "RMD", "PWD ", "BOGUS"}),
               (Lines{"DELE a\\b.txt", "RMD full", "PWD ", "BOGUS"}));
