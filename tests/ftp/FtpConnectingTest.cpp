@@ -1,7 +1,6 @@
 // How a session reaches its server: a cached connection that the server dropped, TLS, active
 // mode and the extended passive and active commands.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -43,12 +42,8 @@ TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
     using Variant = rktest::VsftpdServer::Variant;
     const Lines shown = {"AUTH ",          "PBSZ 0", "PROT P", "EPSV", "PASV", "EPRT |1|127.0.0.1|",
                          "PORT 127,0,0,1,"};
-    const struct {
-        const char* what;
-        Variant variant;
-        std::function<void(TestFtp&)> set;
-        Lines sent;  // the prefixes of shown that were sent
-    } rows[] = {
+    // what, server, setters, the prefixes of shown that were sent
+    const std::tuple<const char*, Variant, std::function<void(TestFtp&)>, Lines> rows[] = {
         // clang-format off
         {"explicit TLS", Variant::kStandard, [](TestFtp& f) { f.SetSecure(1); },
          {"AUTH ", "PBSZ 0", "PROT P", "EPSV"}},
@@ -61,28 +56,25 @@ TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
         {"passive, PASV", Variant::kStandard, [](TestFtp& f) { f.SetUseEpsv(0); }, {"PASV"}},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        Use(row.variant);
-        ::unlink((local + "/up").c_str());  // left by an earlier row
+    for (const auto& [what, variant, set, expected] : rows) {
+        SCOPED_TRACE(what);
+        Use(variant);
         rktest::WriteFile(local + "/down", "down");
         server->HandOver(local);
-        rktest::TempDir tmp;
-        rktest::WriteFile(tmp.Path("up"), "up");
         TestFtp ftp(server, remote + "/");
-        row.set(ftp);
+        set(ftp);
         ASSERT_EQ(ftp.Connect(), 0);
         EXPECT_NE(ftp.Response().find("down"), std::string::npos);
         ftp.SetHREF(rktest::Wide(remote + "/up").c_str());
-        EXPECT_EQ(ftp.PutFile(tmp.WidePath("up").c_str()), 0);
+        EXPECT_EQ(ftp.PutFile(rktest::Wide(local + "/down").c_str()), 0);
         ftp.SetHREF(rktest::Wide(remote + "/down").c_str());
         EXPECT_EQ(ftp.GetFile(), 0);
-        EXPECT_EQ(ftp.Response() + rktest::ReadFile(local + "/up"), "downup");
+        EXPECT_EQ(ftp.Response() + rktest::ReadFile(local + "/up"), "downdown");
         Lines sent;
         const Lines commands = server->Commands();
         std::copy_if(shown.begin(), shown.end(), std::back_inserter(sent),
                      [&](const std::string& prefix) { return !Only(commands, {prefix}).empty(); });
-        EXPECT_EQ(sent, row.sent);
+        EXPECT_EQ(sent, expected);
     }
 }
 

@@ -32,7 +32,6 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
         {"TLS versions back", [](TestFtp& f) { f.SetTlsVersions(12, 0), f.SetTlsVersions(0, 0); },
          "ftp://", ""},
         {"implicit TLS", [](TestFtp& f) { f.SetImplicitTls(1); }, "ftps://", tls},
-        {"implicit TLS off", [](TestFtp& f) { f.SetImplicitTls(0); }, "ftp://", ""},
         {"active port", [](TestFtp& f) { f.SetActivePort(L"192.0.2.1:5000-5010"); }, "ftp://",
          " FTPPORT=192.0.2.1:5000-5010"},
         {"passive again", [](TestFtp& f) { f.SetActivePort(L"-"), f.SetActivePort(nullptr); },
@@ -79,15 +78,6 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
     }
 }
 
-TEST_F(PyFtpTest, GetFileReportsAFailedPreparationAsItsOwn) {
-    TestFtp ftp;
-    ftp.SetServer(L"host");
-    CurlInterposer::FailEasyInit(true);
-    EXPECT_EQ(Outcome([&] { return ftp.GetFile(); }), (Codes{2517, 2505, 2517}));
-    EXPECT_EQ(ftp.m_error.whatEx(), ftp.m_lastCurlCode);
-    EXPECT_EQ(ftp.CreateDirectoryTree(L"x"), 2516);
-}
-
 // Each refused option (its n-th setting in the operation) and the outcome it ends in.
 TEST_F(PyFtpTest, RefusedOptions) {
     const int kMakeDirs = CURLOPT_FTP_CREATE_MISSING_DIRS;
@@ -132,7 +122,7 @@ TEST_F(PyFtpTest, PerCallSourcesAreTakenOffTheHandle) {
 }
 
 // A logged-in session: GetFile empties the body, PostFile appends to it, Connect starts it
-// again; Close may come twice and leaves no trace.
+// again; after an upload a command sends just the command; Close may come twice, untraced.
 TEST_F(PyFtpTest, LoggedInSession) {
     rktest::WriteFile(local + "/hello.txt", "hello\n");
     TestFtp ftp(&server);
@@ -153,6 +143,14 @@ TEST_F(PyFtpTest, LoggedInSession) {
     EXPECT_EQ(ftp.Response(), "hello\nhello\n");
     ASSERT_EQ(ftp.Connect(), 0);
     EXPECT_EQ(ftp.Response(), "hello\n");
+    ftp.SetHREF(rktest::Wide(remote + "/up").c_str());
+    log.Clear();
+    ASSERT_EQ(ftp.PutFile(rktest::Wide(local + "/hello.txt").c_str()), 0);
+    EXPECT_EQ(log.Traces().front(), ">CRFTP::PutFile");
+    EXPECT_EQ(rktest::ReadFile(local + "/up"), "hello\n");
+    server.ClearCommands();
+    ASSERT_EQ(ftp.Command({"NOOP"}, 0), 0);
+    EXPECT_EQ(Only(server.Commands(), {"NOOP", "STOR", "APPE"}), Lines{"NOOP"});
     log.Clear();
     EXPECT_EQ(ftp.Close() + ftp.Close() + ftp.Validate(), 0);
     EXPECT_EQ(ftp.m_curl, nullptr);
@@ -165,7 +163,6 @@ TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
     TestFtp ftp(&server, remote + "/missing.txt");
     std::string sent;
     ftp.SetDebugCallback(&CollectDebug, &sent);
-    EXPECT_EQ(ftp.GetLastResponseCode(), 0);
     LogCapture log;
     EXPECT_EQ(Outcome(ftp.GetFile(), log), (Codes{2517, 2509, 2517}));
     EXPECT_EQ(ftp.GetError().whatEx(), CURLE_REMOTE_FILE_NOT_FOUND);
@@ -183,30 +180,22 @@ TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
     EXPECT_NE(ftp.m_curl, nullptr);  // the handle stays after a failure
     EXPECT_EQ(Outcome([&] { return ftp.PostFile(); }), (Codes{2509, 2509}));
     EXPECT_EQ(Outcome([&] { return ftp.Connect(); }), (Codes{2509, 2509}));
-}
 
-// An upload; after it the handle no longer uploads: a command on it only sends the command.
-TEST_F(PyFtpTest, PutFile) {
-    rktest::TempDir tmp;
-    rktest::WriteFile(tmp.Path("up"), "up");
-    TestFtp ftp(&server, remote + "/up");
-    LogCapture log;
-    ASSERT_EQ(ftp.PutFile(tmp.WidePath("up").c_str()), 0);
-    EXPECT_EQ(log.Traces().front(), ">CRFTP::PutFile");
-    EXPECT_EQ(rktest::ReadFile(local + "/up"), "up");
-    server.ClearCommands();
-    ASSERT_EQ(ftp.Command({"NOOP"}, 0), 0);
-    EXPECT_TRUE(Only(server.Commands(), {"STOR", "APPE"}).empty());
-
-    // No local file: 2507 with no libcurl result; a refused upload: 2509.
-    log.Clear();
-    EXPECT_EQ(Outcome(ftp.PutFile(L"/nonexistent/dir/file.bin"), log), (Codes{2507, 2507}));
+    // An upload without a local file: 2507 and no libcurl code; one the server refuses: 2509.
+    const LogCapture upload;  // the captures inside Outcome ended the first one
+    EXPECT_EQ(Outcome(ftp.PutFile(L"/nonexistent/dir/file.bin"), upload), (Codes{2507, 2507}));
     EXPECT_EQ(ftp.m_error.whatEx(), 0);
-    EXPECT_TRUE(Logged(log, "Extended Error ").empty());
+    EXPECT_TRUE(Logged(upload, "Extended Error ").empty());
     ftp.SetHREF(rktest::Wide(remote + "/no/such/dir/up").c_str());
-    EXPECT_EQ(Outcome([&] { return ftp.PutFile(tmp.WidePath("up").c_str()); }),
-              (Codes{2509, 2509}));
+    EXPECT_EQ(Outcome([&] { return ftp.PutFile(L"/etc/hostname"); }), (Codes{2509, 2509}));
     EXPECT_NE(ftp.m_error.whatEx(), 0);
+
+    // A failed preparation is recorded as the operation's own.
+    TestFtp fresh(&server);
+    CurlInterposer::FailEasyInit(true);
+    EXPECT_EQ(Outcome([&] { return fresh.GetFile(); }), (Codes{2517, 2505, 2517}));
+    EXPECT_EQ(fresh.m_error.whatEx(), 0);
+    EXPECT_EQ(fresh.CreateDirectoryTree(L"x"), 2516);
 }
 
 }  // namespace

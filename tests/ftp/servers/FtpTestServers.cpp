@@ -3,18 +3,18 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -74,28 +74,24 @@ int LoopbackPort(int port) {
 
 }  // namespace
 
-FtpTestServer::FtpTestServer() : m_root(m_dir.Path("root")) {
-    MakeDirs(Pub());
+// Runs argv(port) until it accepts connections on a free port; another program may take the
+// port between its choice and the server's bind, hence the attempts.
+void FtpTestServer::Start(const std::function<std::vector<std::string>(int)>& argv) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        m_port = LoopbackPort(0);
+        m_process.reset(new ChildProcess(argv(m_port), m_dir.Path("server.out")));
+        if (WaitFor([&] { return LoopbackPort(m_port) != 0; }, *m_process)) return ClearCommands();
+    }
+    throw std::runtime_error("the FTP server did not start: " + ReadFile(m_dir.Path("server.out")));
 }
-
-FtpTestServer::~FtpTestServer() = default;
 
 PyFtpServer::PyFtpServer() : m_script(m_dir.Path("script")) {
     m_log = m_dir.Path("commands.log");
     MakeDirs(m_script);
-    const std::string portFile = m_dir.Path("port");
-    m_process.reset(
-        new ChildProcess({"/usr/bin/python3", RKCURL_FTP_SERVER_SCRIPT, "--root", m_root,
-                          "--port-file", portFile, "--command-log", m_log, "--script", m_script},
-                         m_dir.Path("server.out")));
-    if (!WaitFor([&] { return Exists(portFile); }, *m_process)) {
-        throw std::runtime_error("pyftpdlib did not start: " + ReadFile(m_dir.Path("server.out")));
-    }
-    m_port = std::stoi(ReadFile(portFile));
-}
-
-std::vector<std::string> PyFtpServer::Commands() const {
-    return ReadLines(m_log);
+    Start([&](int port) -> std::vector<std::string> {
+        return {"/usr/bin/python3",   RKCURL_FTP_SERVER_SCRIPT, "--root", m_root,     "--port",
+                std::to_string(port), "--command-log",          m_log,    "--script", m_script};
+    });
 }
 
 // The file is named by kind and the key in hex (ftp_server.py reads it at every command).
@@ -110,41 +106,31 @@ void PyFtpServer::ClearScripts() {
     MakeDirs(m_script);
 }
 
+// Options at their defaults are left out.
 VsftpdServer::VsftpdServer(Variant variant) {
-    static const char* const kVariantLines[] = {
-        "pasv_enable=YES\nrequire_ssl_reuse=NO\n", "pasv_enable=YES\nrequire_ssl_reuse=YES\n",
-        "pasv_enable=YES\nrequire_ssl_reuse=NO\nimplicit_ssl=YES\n",
-        "pasv_enable=NO\nport_enable=YES\nrequire_ssl_reuse=NO\n"};
+    static const char* const kVariants[] = {"require_ssl_reuse=NO", "",
+                                            "require_ssl_reuse=NO implicit_ssl=YES",
+                                            "require_ssl_reuse=NO pasv_enable=NO"};
     const std::string dir = m_dir.Path();
     m_log = dir + "/vsftpd.log";
     HandOver(Pub());
     MakeCertificate(dir, "nowhere.invalid");
-    for (int attempt = 0; attempt < 5; ++attempt) {  // the free port may be taken meanwhile
-        m_port = LoopbackPort(0);
-        std::ostringstream conf;
-        conf << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << m_port
-             << "\nbackground=NO\nanonymous_enable=YES\nlocal_enable=NO\nanon_root=" << m_root
-             << "\nwrite_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
-                "anon_other_write_enable=YES\nanon_umask=022\nno_anon_password=YES\n"
-                "ftp_username=ftp\npasv_address=127.0.0.1\nseccomp_sandbox=NO\n"
-                "secure_chroot_dir=/var/run/vsftpd/empty\nssl_enable=YES\nallow_anon_ssl=YES\n"
-                "force_anon_logins_ssl=NO\nforce_anon_data_ssl=NO\n"
-             << kVariantLines[variant] << "ssl_ciphers=HIGH\nrsa_cert_file=" << dir
-             << "/cert.pem\nrsa_private_key_file=" << dir
-             << "/key.pem\nlog_ftp_protocol=YES\nxferlog_enable=YES\nxferlog_std_format=NO\n"
-                "vsftpd_log_file="
-             << m_log
-             << "\ndual_log_enable=NO\nsyslog_enable=NO\nmax_clients=500\nmax_per_ip=500\n"
-                "delay_failed_login=0\ndelay_successful_login=0\n";
-        WriteFile(dir + "/vsftpd.conf", conf.str());
-        m_process.reset(
-            new ChildProcess({"/usr/sbin/vsftpd", dir + "/vsftpd.conf"}, dir + "/server.out"));
-        if (WaitFor([&] { return LoopbackPort(m_port) != 0; }, *m_process)) {
-            ClearCommands();
-            return;
-        }
-    }
-    throw std::runtime_error("vsftpd did not start: " + ReadFile(dir + "/server.out"));
+    Start([&](int port) -> std::vector<std::string> {
+        std::string conf =
+            "listen=YES listen_address=127.0.0.1 listen_port=" + std::to_string(port) +
+            " anonymous_enable=YES anon_root=" + m_root +
+            " write_enable=YES anon_upload_enable=YES anon_mkdir_write_enable=YES"
+            " anon_other_write_enable=YES anon_umask=022 no_anon_password=YES seccomp_sandbox=NO"
+            " ssl_enable=YES allow_anon_ssl=YES force_anon_logins_ssl=NO force_anon_data_ssl=NO"
+            " ssl_ciphers=HIGH rsa_cert_file=" +
+            dir + "/cert.pem rsa_private_key_file=" + dir +
+            "/key.pem log_ftp_protocol=YES xferlog_enable=YES xferlog_std_format=NO"
+            " vsftpd_log_file=" +
+            m_log + " delay_failed_login=0 " + kVariants[variant];
+        std::replace(conf.begin(), conf.end(), ' ', '\n');  // one option a line
+        WriteFile(dir + "/vsftpd.conf", conf + "\n");
+        return {"/usr/sbin/vsftpd", dir + "/vsftpd.conf"};
+    });
 }
 
 // Lines like: <date> [pid N] FTP command: Client "127.0.0.1", "DELE f1"
@@ -158,12 +144,10 @@ std::vector<std::string> VsftpdServer::Commands() const {
     return commands;
 }
 
+// Links are handed over themselves, not what they point to.
 void VsftpdServer::HandOver(const std::string& path) const {
-    const struct passwd* ftp = ::getpwnam("ftp");
-    if (ftp == nullptr) return;
-    ::lchown(path.c_str(), ftp->pw_uid, ftp->pw_gid);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
-        ::lchown(entry.path().c_str(), ftp->pw_uid, ftp->pw_gid);
+    const int status = std::system(("chown -hR ftp:ftp '" + path + "'").c_str());
+    (void)status;  // without an ftp user, vsftpd cannot run either
 }
 
 PyFtpServer& SharedPyFtpServer() {

@@ -1,6 +1,7 @@
 // FTP servers for the tests, each started once per test program on first use (README.md here).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,8 +26,8 @@ private:
 
 class FtpTestServer {
 public:
-    FtpTestServer();
-    virtual ~FtpTestServer();
+    FtpTestServer() : m_root(m_dir.Path("root")) { MakeDirs(Pub()); }
+    virtual ~FtpTestServer() = default;
     int Port() const { return m_port; }
     std::wstring HostPort() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
     std::string Pub() const { return m_root + "/pub"; }  // the writable FTP path "/pub"
@@ -37,6 +38,7 @@ public:
     virtual void HandOver(const std::string&) const {}
 
 protected:
+    void Start(const std::function<std::vector<std::string>(int port)>& argv);
     TempDir m_dir;
     std::string m_root, m_log;
     int m_port = 0;
@@ -49,7 +51,7 @@ class PyFtpServer : public FtpTestServer {
 public:
     using Text = const std::string&;
     PyFtpServer();
-    std::vector<std::string> Commands() const override;
+    std::vector<std::string> Commands() const override { return ReadLines(m_log); }
 
     // The directory's LIST (MLSD) reply becomes bytes.
     void ScriptListing(Text path, Text bytes) { Script("list-", path, bytes); }

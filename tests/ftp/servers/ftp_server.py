@@ -72,10 +72,10 @@ class ScriptedHandler(FTPHandler):
 
     def _listing(self, kind, path, real):
         data = scripted(kind, self.fs.fs2ftp(path))
-        if data is not None:
-            self.push_dtp_data(data, isproducer=False, cmd=kind[:4].upper())
-            return path
-        return real(self, path)
+        if data is None:
+            return real(self, path)
+        self.push_dtp_data(data, isproducer=False, cmd=kind[:4].upper())
+        return path
 
     def ftp_LIST(self, path):
         return path if self._drop(path) else self._listing("list-", path, FTPHandler.ftp_LIST)
@@ -115,7 +115,7 @@ class ScriptedServer(FTPServer):
 def main():
     global SCRIPT
     parser = argparse.ArgumentParser()
-    for option in ("--root", "--port-file", "--command-log", "--script"):
+    for option in ("--root", "--port", "--command-log", "--script"):
         parser.add_argument(option, required=True)
     args = parser.parse_args()
     SCRIPT = args.script
@@ -125,18 +125,11 @@ def main():
     authorizer.add_anonymous(args.root, perm="elradfmwMT")
     ScriptedHandler.authorizer = authorizer
     ScriptedHandler.command_log = args.command_log
-    ScriptedHandler.banner = "RKCurl test server ready."
-    ScriptedHandler.permit_foreign_addresses = False
     # A range, so that pyftpdlib binds passive ports with SO_REUSEADDR: thousands of files a
     # minute leave their data ports in TIME_WAIT, which would exhaust the ephemeral ports.
     ScriptedHandler.passive_ports = range(30000, 32768)
 
-    server = ScriptedServer(("127.0.0.1", 0), ScriptedHandler)
-    server.max_cons = 256
-    with open(args.port_file + ".tmp", "w") as f:
-        f.write(str(server.socket.getsockname()[1]))
-    os.rename(args.port_file + ".tmp", args.port_file)
-    server.serve_forever(handle_exit=True)
+    ScriptedServer(("127.0.0.1", int(args.port)), ScriptedHandler).serve_forever(handle_exit=True)
 
 
 if __name__ == "__main__":
