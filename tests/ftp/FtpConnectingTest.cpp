@@ -36,8 +36,8 @@ TEST_F(PyFtpTest, DroppedCachedConnectionIsReplaced) {
 
 using VsftpdConnectingTest = VsftpdFixture<>;
 
-// Each connection choice against a vsftpd that needs it: a listing, an upload and a download,
-// and which of the commands that show the choice were sent.
+// Each connection choice against a vsftpd that needs it: a listing comes through, and the
+// commands that show the choice were sent.
 TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
     using Variant = rktest::VsftpdServer::Variant;
     const Lines shown = {"AUTH ",          "PBSZ 0", "PROT P", "EPSV", "PASV", "EPRT |1|127.0.0.1|",
@@ -59,17 +59,12 @@ TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
     for (const auto& [what, variant, set, expected] : rows) {
         SCOPED_TRACE(what);
         Use(variant);
-        rktest::WriteFile(local + "/down", "down");
+        rktest::WriteFile(local + "/listed", "");
         server->HandOver(local);
         TestFtp ftp(server, remote + "/");
         set(ftp);
         ASSERT_EQ(ftp.Connect(), 0);
-        EXPECT_NE(ftp.Response().find("down"), std::string::npos);
-        ftp.SetHREF(rktest::Wide(remote + "/up").c_str());
-        EXPECT_EQ(ftp.PutFile(rktest::Wide(local + "/down").c_str()), 0);
-        ftp.SetHREF(rktest::Wide(remote + "/down").c_str());
-        EXPECT_EQ(ftp.GetFile(), 0);
-        EXPECT_EQ(ftp.Response() + rktest::ReadFile(local + "/up"), "downdown");
+        EXPECT_NE(ftp.Response().find("listed"), std::string::npos);
         Lines sent;
         const Lines commands = server->Commands();
         std::copy_if(shown.begin(), shown.end(), std::back_inserter(sent),

@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <regex>
 #include <stdexcept>
 #include <thread>
@@ -48,15 +47,6 @@ bool ChildProcess::Running() {
 
 namespace {
 
-// Polls for up to 5 s while the process runs.
-bool WaitFor(const std::function<bool()>& ready, ChildProcess& process) {
-    for (int i = 0; i < 200 && process.Running(); ++i) {
-        if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return false;
-}
-
 // Port 0 binds a free port and gives its number; another port is tried for a listener.
 int LoopbackPort(int port) {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -80,7 +70,10 @@ void FtpTestServer::Start(const std::function<std::vector<std::string>(int)>& ar
     for (int attempt = 0; attempt < 5; ++attempt) {
         m_port = LoopbackPort(0);
         m_process.reset(new ChildProcess(argv(m_port), m_dir.Path("server.out")));
-        if (WaitFor([&] { return LoopbackPort(m_port) != 0; }, *m_process)) return ClearCommands();
+        for (int i = 0; i < 200 && m_process->Running(); ++i) {  // up to 5 s
+            if (LoopbackPort(m_port) != 0) return ClearCommands();
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
     }
     throw std::runtime_error("the FTP server did not start: " + ReadFile(m_dir.Path("server.out")));
 }
@@ -89,8 +82,8 @@ PyFtpServer::PyFtpServer() : m_script(m_dir.Path("script")) {
     m_log = m_dir.Path("commands.log");
     MakeDirs(m_script);
     Start([&](int port) -> std::vector<std::string> {
-        return {"/usr/bin/python3",   RKCURL_FTP_SERVER_SCRIPT, "--root", m_root,     "--port",
-                std::to_string(port), "--command-log",          m_log,    "--script", m_script};
+        const std::string script = RKCURL_FTP_SERVER_SCRIPT;  // root, port, log, scripts
+        return {"/usr/bin/python3", script, m_root, std::to_string(port), m_log, m_script};
     });
 }
 

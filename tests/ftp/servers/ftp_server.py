@@ -1,23 +1,23 @@
 #!/usr/bin/python3
 """A scriptable FTP server for the tests, built on pyftpdlib: README.md here says what it
 serves and what each script file (named kind + hex of the key, read at every command) changes.
+
+Usage: ftp_server.py ROOT PORT COMMAND_LOG SCRIPT_DIR
 """
-import argparse
 import hashlib
 import os
+import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
-SCRIPT = None
+ROOT, PORT, COMMAND_LOG, SCRIPT = sys.argv[1:]
 
 
 def scripted(kind, key=""):
-    if not SCRIPT:
-        return None
     path = os.path.join(SCRIPT, kind + key.encode("utf-8", "surrogateescape").hex())
-    if not os.path.exists(path):
+    if not os.path.exists(path):  # False too for a deep path's name, too long for a file
         return None
     with open(path, "rb") as f:
         return f.read()
@@ -28,7 +28,6 @@ class SlowDTPHandler(ThrottledDTPHandler):
 
 
 class ScriptedHandler(FTPHandler):
-    command_log = None
     proto_cmds = dict(FTPHandler.proto_cmds)
     proto_cmds["HASH"] = dict(perm="r", auth=True, arg=True, help="Syntax: HASH file")
     _hash_algorithm = "SHA-256"
@@ -44,7 +43,7 @@ class ScriptedHandler(FTPHandler):
         return 300 if idle is None else float(idle)
 
     def pre_process_command(self, line, cmd, arg):
-        with open(self.command_log, "a", encoding="utf-8", errors="surrogateescape") as log:
+        with open(COMMAND_LOG, "a", encoding="utf-8", errors="surrogateescape") as log:
             log.write(line + "\n")
         reply = scripted("reply-", line)
         if reply is not None:
@@ -113,23 +112,15 @@ class ScriptedServer(FTPServer):
 
 
 def main():
-    global SCRIPT
-    parser = argparse.ArgumentParser()
-    for option in ("--root", "--port", "--command-log", "--script"):
-        parser.add_argument(option, required=True)
-    args = parser.parse_args()
-    SCRIPT = args.script
-
     authorizer = DummyAuthorizer()
-    authorizer.add_user("rk", "secret", args.root, perm="elradfmwMT")
-    authorizer.add_anonymous(args.root, perm="elradfmwMT")
+    authorizer.add_user("rk", "secret", ROOT, perm="elradfmwMT")
+    authorizer.add_anonymous(ROOT, perm="elradfmwMT")
     ScriptedHandler.authorizer = authorizer
-    ScriptedHandler.command_log = args.command_log
     # A range, so that pyftpdlib binds passive ports with SO_REUSEADDR: thousands of files a
     # minute leave their data ports in TIME_WAIT, which would exhaust the ephemeral ports.
     ScriptedHandler.passive_ports = range(30000, 32768)
 
-    ScriptedServer(("127.0.0.1", int(args.port)), ScriptedHandler).serve_forever(handle_exit=True)
+    ScriptedServer(("127.0.0.1", int(PORT)), ScriptedHandler).serve_forever(handle_exit=True)
 
 
 if __name__ == "__main__":
