@@ -1,11 +1,6 @@
 // Raw commands and the operations built on them, against pyftpdlib's log of what it received.
-#include <curl/curl.h>
-#include <gtest/gtest.h>
 
 #include "TestFtp.h"
-
-using rktest::CurlInterposer;
-using rktest::LogCapture;
 
 namespace {
 

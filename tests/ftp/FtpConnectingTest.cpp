@@ -1,9 +1,6 @@
-// How a session reaches its server: a cached connection that the server dropped, TLS, active
-// mode and the extended passive and active commands.
-#include <gtest/gtest.h>
+// How a session reaches its server: a dropped cached connection, TLS, active and passive modes.
 
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "TestFtp.h"
@@ -74,8 +71,7 @@ TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
 }
 
 // vsftpd as Debian runs it (TLS 1.3, session reuse required on data connections): with the TLS
-// versions capped at 1.2, uploads arrive whole, STOR and APPE, reuse off and on. (At TLS 1.3 a
-// good part of them is cut short; bench/ftp counts how many.)
+// versions capped at 1.2, uploads arrive whole (at 1.3 many are cut short: bench/ftp counts).
 TEST_F(VsftpdConnectingTest, CappedTlsVersionUploadsToASessionReuseServer) {
     Use(rktest::VsftpdServer::kSessionReuse);
     server->HandOver(local);

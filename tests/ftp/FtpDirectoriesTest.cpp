@@ -1,6 +1,4 @@
 // Moving and creating directories: the HREF is composed first, then tested on the server.
-#include <curl/curl.h>
-#include <gtest/gtest.h>
 
 #include "TestFtp.h"
 

@@ -1,6 +1,4 @@
-// An awkward name on a real server: a name that URL text would refuse, cut or decode reaches
-// the server byte for byte in every operation, which touches nothing but that name.
-#include <gtest/gtest.h>
+// A name that URL text would refuse, cut or decode reaches the server as it is in every operation.
 
 #include "TestFtp.h"
 

@@ -1,11 +1,6 @@
 // The session: its options as libcurl sees them, transfers, Close, and how failures are recorded.
-#include <curl/curl.h>
-#include <gtest/gtest.h>
 
 #include "TestFtp.h"
-
-using rktest::CurlInterposer;
-using rktest::LogCapture;
 
 namespace {
 
@@ -105,8 +100,7 @@ TEST_F(PyFtpTest, RefusedOptions) {
     }
 }
 
-// The command list is taken off the handle after the call, also after a failure, whose result
-// the clean-up keeps.
+// The command list is taken off the handle after the call, also after a failure.
 TEST_F(PyFtpTest, PerCallSourcesAreTakenOffTheHandle) {
     TestFtp ftp = Opened();
     for (int post : {0, 1}) {
@@ -157,8 +151,8 @@ TEST_F(PyFtpTest, LoggedInSession) {
     EXPECT_TRUE(log.Traces().empty());
 }
 
-// A transfer failure is recorded by every operation it passes through; the host reads the
-// record, the replies, the reply code and libcurl's verbose output.
+// A failure is recorded by every operation it passes through, with the replies, the reply code
+// and libcurl's verbose output to read.
 TEST_F(PyFtpTest, FailuresAreRecordedAlongTheChain) {
     TestFtp ftp(&server, remote + "/missing.txt");
     std::string sent;

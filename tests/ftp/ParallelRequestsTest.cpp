@@ -1,8 +1,4 @@
-// Requests of one session run at once through the request core: each on a channel of its own
-// (a connection that keeps its login), all in one multi handle on the test's thread.
-#include <gtest/gtest.h>
-
-#include <memory>
+// Requests of one session run at once, each on a channel of its own that keeps its login.
 
 #include "TestFtp.h"
 #include "connection/Channel.h"

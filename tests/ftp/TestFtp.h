@@ -19,6 +19,7 @@
 #include "platform/FileTimeEpoch.h"
 
 using Codes = std::vector<int>;
+using rktest::CurlInterposer, rktest::LogCapture;
 using Lines = std::vector<std::string>;
 
 class TestFtp;

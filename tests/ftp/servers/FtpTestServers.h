@@ -45,28 +45,20 @@ protected:
     std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
 };
 
-// pyftpdlib: user rk / secret and anonymous, every permission. Scripts hold until ClearScripts;
-// a path is an FTP path ("/pub/x", no final "/").
+// pyftpdlib: user rk / secret and anonymous, every permission. The scripts (README.md here says
+// what each does) hold until ClearScripts; a path is an FTP path ("/pub/x", no final "/").
 class PyFtpServer : public FtpTestServer {
 public:
     using Text = const std::string&;
     PyFtpServer();
     std::vector<std::string> Commands() const override { return ReadLines(m_log); }
-
-    // The directory's LIST (MLSD) reply becomes bytes.
     void ScriptListing(Text path, Text bytes) { Script("list-", path, bytes); }
     void ScriptMachineListing(Text path, Text bytes) { Script("mlsd-", path, bytes); }
-    // LIST of the directory (RETR of the file) sends bytes, then both connections drop.
     void ScriptDrop(Text path, Text bytes) { Script("drop-", path, bytes); }
-    // The exact command line is answered with reply (lines joined by CR LF) and not run.
     void ScriptReply(Text command, Text reply) { Script("reply-", command, reply); }
-    // Control connections opened from now on get 421 and are closed after seconds idle.
     void ScriptIdleTimeout(double seconds) { Script("idle-timeout", "", std::to_string(seconds)); }
-    // FEAT offers "HASH SHA-256*;MD5", and HASH gives the file's hash.
     void ScriptHashes() { Script("hash", "", ""); }
-    // Control connections beyond limit from one address are refused with 421.
     void ScriptMaxConnections(int limit) { Script("max-cons", "", std::to_string(limit)); }
-    // Data connections opened from now on send 1 MiB a second at most.
     void ScriptSlowData() { Script("slow", "", ""); }
     void ClearScripts();
 
