@@ -10,12 +10,9 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
     const std::string tls =
         " USE_SSL=3 SSLVERSION=0 FTPSSLAUTH=0 SSL_VERIFYPEER=0 SSL_VERIFYHOST=0";
     const auto version = [&](long range) { return tls + " SSLVERSION=" + std::to_string(range); };
-    const struct {
-        const char* what;
-        std::function<void(TestFtp&)> set;
-        const char* scheme;
-        std::string added;  // after CURLOPT_FAILONERROR
-    } rows[] = {
+    // what, setters, the URL's scheme, the options added after CURLOPT_FAILONERROR
+    using Set = std::function<void(TestFtp&)>;
+    const std::tuple<const char*, Set, const char*, std::string> rows[] = {
         // clang-format off
         {"nothing", [](TestFtp&) {}, "ftp://", ""},
         {"secure", [](TestFtp& f) { f.SetSecure(1); }, "ftp://", tls},
@@ -37,15 +34,15 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
          "ftp://", " FTPPORT=- FTP_USE_EPSV=1 FTP_USE_EPRT=0"},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& [what, set, scheme, expected] : rows) {
+        SCOPED_TRACE(what);
         TestFtp source;
         source.SetServer(L"host");
-        row.set(source);
+        set(source);
         TestFtp ftp(source);  // copied with the object
         CurlInterposer::Reset();
         ASSERT_EQ(ftp.Prepare(L"http://"), 0);
-        EXPECT_EQ(std::string(ftp.m_urlBuffer), std::string(row.scheme) + "host");
+        EXPECT_EQ(std::string(ftp.m_urlBuffer), std::string(scheme) + "host");
         std::string added;  // what follows the eight shared options, as " NAME=value"
         const auto calls = CurlInterposer::Setopts();
         for (std::size_t i = 8; i < calls.size(); ++i) {
@@ -54,7 +51,7 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
                      (o->type == CURLOT_STRING ? static_cast<const char*>(calls[i].pointer)
                                                : std::to_string(calls[i].number));
         }
-        EXPECT_EQ(added, row.added);
+        EXPECT_EQ(added, expected);
     }
     // A refused TLS option ends the preparation there, and so does a range libcurl refuses.
     const int refused[] = {CURLOPT_USE_SSL,        CURLOPT_SSLVERSION,     CURLOPT_FTPSSLAUTH,
