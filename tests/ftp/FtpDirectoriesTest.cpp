@@ -24,23 +24,18 @@ TEST(ComposeDirectoryTest, JoinsNormalisesAndEndsInSlash) {
 }
 
 TEST_F(PyFtpTest, SetCurrentDirectoryTestsTheDirectory) {
-    Make(local, {"sub/inside.txt"});
     TestFtp ftp = Opened();
-    ASSERT_EQ(ftp.SetCurrentDirectoryW(L"sub"), 0);
-    EXPECT_EQ(ftp.m_href, remote + "/sub/");
-    EXPECT_NE(ftp.Response().find("inside.txt"), std::string::npos);  // its listing
-
     EXPECT_EQ(Outcome([&] { return ftp.SetCurrentDirectoryW(L"missing"); }),
               (Codes{2514, 2509, 2517, 2514}));
     EXPECT_EQ(ftp.m_error.whatEx(), CURLE_REMOTE_ACCESS_DENIED);
-    EXPECT_EQ(ftp.m_href, remote + "/sub/missing/");
+    EXPECT_EQ(ftp.m_href, remote + "/missing/");
     // The command runs on the failed request's handle, whose directory libcurl cannot enter.
     EXPECT_EQ(ftp.Pwd(L""), 2515);
 
     // The server moves up, not the client.
     ASSERT_EQ(ftp.SetCurrentDirectoryW(L"..\\.."), 0);
     EXPECT_EQ(ftp.SetCurrentDirectoryW(L""), 0);
-    EXPECT_EQ(ftp.m_href, remote + "/sub/missing/../../");
+    EXPECT_EQ(ftp.m_href, remote + "/missing/../../");
 }
 
 TEST_F(PyFtpTest, CreateDirectoryMakesTheWholePath) {

@@ -28,7 +28,7 @@ using PathOp = int (TestFtp::*)(const wchar_t*);  // an operation on one argumen
 class TestFtp : public CRFTP {
 public:
     using CRFTP::m_curl, CRFTP::m_error, CRFTP::m_findData, CRFTP::m_findIndex, CRFTP::m_header;
-    using CRFTP::m_href, CRFTP::m_lastCurlCode, CRFTP::m_response, CRFTP::m_urlBuffer;
+    using CRFTP::m_href, CRFTP::m_lastCurlCode, CRFTP::m_urlBuffer;
     using CRFTP::Prepare;
 
     // A session on the server, standing in href; with RKCURL_TEST_REUSE set, reusing connections.

@@ -50,10 +50,7 @@ namespace {
 // Port 0 binds a free port and gives its number; another port is tried for a listener.
 int LoopbackPort(int port) {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
     auto* any = reinterpret_cast<sockaddr*>(&address);
     socklen_t length = sizeof address;
     const bool ok = port == 0 ? ::bind(s, any, length) == 0 && ::getsockname(s, any, &length) == 0
@@ -99,11 +96,10 @@ void PyFtpServer::ClearScripts() {
     MakeDirs(m_script);
 }
 
-// Options at their defaults are left out.
+// Options at their defaults are left out; a later line overrides an earlier one.
 VsftpdServer::VsftpdServer(Variant variant) {
-    static const char* const kVariants[] = {"require_ssl_reuse=NO", "",
-                                            "require_ssl_reuse=NO implicit_ssl=YES",
-                                            "require_ssl_reuse=NO pasv_enable=NO"};
+    static const char* const kVariants[] = {"", "require_ssl_reuse=YES", "implicit_ssl=YES",
+                                            "pasv_enable=NO"};
     const std::string dir = m_dir.Path();
     m_log = dir + "/vsftpd.log";
     HandOver(Pub());
@@ -119,7 +115,7 @@ VsftpdServer::VsftpdServer(Variant variant) {
             dir + "/cert.pem rsa_private_key_file=" + dir +
             "/key.pem log_ftp_protocol=YES xferlog_enable=YES xferlog_std_format=NO"
             " vsftpd_log_file=" +
-            m_log + " delay_failed_login=0 " + kVariants[variant];
+            m_log + " delay_failed_login=0 require_ssl_reuse=NO " + kVariants[variant];
         std::replace(conf.begin(), conf.end(), ' ', '\n');  // one option a line
         WriteFile(dir + "/vsftpd.conf", conf + "\n");
         return {"/usr/sbin/vsftpd", dir + "/vsftpd.conf"};
