@@ -41,15 +41,14 @@ TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
     // what, server, setters, the prefixes of shown that were sent
     const std::tuple<const char*, Variant, std::function<void(TestFtp&)>, Lines> rows[] = {
         // clang-format off
-        {"explicit TLS", Variant::kStandard, [](TestFtp& f) { f.SetSecure(1); },
-         {"AUTH ", "PBSZ 0", "PROT P", "EPSV"}},
+        {"explicit TLS, PASV", Variant::kStandard,
+         [](TestFtp& f) { f.SetSecure(1), f.SetUseEpsv(0); }, {"AUTH ", "PBSZ 0", "PROT P", "PASV"}},
         {"implicit TLS", Variant::kImplicitTls, [](TestFtp& f) { f.SetImplicitTls(1); },
          {"PBSZ 0", "PROT P", "EPSV"}},
         {"active, EPRT", Variant::kActiveOnly, [](TestFtp& f) { f.SetActivePort(L"-"); },
          {"EPRT |1|127.0.0.1|"}},
         {"active, PORT", Variant::kActiveOnly,
          [](TestFtp& f) { f.SetActivePort(L"127.0.0.1"), f.SetUseEprt(0); }, {"PORT 127,0,0,1,"}},
-        {"passive, PASV", Variant::kStandard, [](TestFtp& f) { f.SetUseEpsv(0); }, {"PASV"}},
         // clang-format on
     };
     for (const auto& [what, variant, set, expected] : rows) {

@@ -7,32 +7,31 @@ namespace {
 // Each connection setter adds only its own options after the described ones, copied with the
 // object; with none, exactly the described options and "ftp://" whatever the prefix asked for.
 TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
+    const std::string url = "ftp://host";
     const std::string tls =
         " USE_SSL=3 SSLVERSION=0 FTPSSLAUTH=0 SSL_VERIFYPEER=0 SSL_VERIFYHOST=0";
-    const auto version = [&](long range) { return tls + " SSLVERSION=" + std::to_string(range); };
-    // what, setters, the URL's scheme, the options added after CURLOPT_FAILONERROR
+    // what, setters, the URL and the options after CURLOPT_FAILONERROR, as " NAME=value"
     using Set = std::function<void(TestFtp&)>;
-    const std::tuple<const char*, Set, const char*, std::string> rows[] = {
+    const std::tuple<const char*, Set, std::string> rows[] = {
         // clang-format off
-        {"nothing", [](TestFtp&) {}, "ftp://", ""},
-        {"secure", [](TestFtp& f) { f.SetSecure(1); }, "ftp://", tls},
-        {"TLS versions, plain", [](TestFtp& f) { f.SetTlsVersions(0, 12); }, "ftp://", ""},
+        {"nothing", [](TestFtp&) {}, url},
+        {"secure", [](TestFtp& f) { f.SetSecure(1); }, url + tls},
+        {"TLS versions, plain", [](TestFtp& f) { f.SetTlsVersions(0, 12); }, url},
         {"TLS versions, secure", [](TestFtp& f) { f.SetSecure(1), f.SetTlsVersions(0, 12); },
-         "ftp://", version(CURL_SSLVERSION_MAX_TLSv1_2)},
+         url + tls + " SSLVERSION=" + std::to_string(CURL_SSLVERSION_MAX_TLSv1_2)},
         {"TLS versions back", [](TestFtp& f) { f.SetTlsVersions(12, 0), f.SetTlsVersions(0, 0); },
-         "ftp://", ""},
-        {"implicit TLS", [](TestFtp& f) { f.SetImplicitTls(1); }, "ftps://", tls},
-        {"active port", [](TestFtp& f) { f.SetActivePort(L"192.0.2.1:5000-5010"); }, "ftp://",
-         " FTPPORT=192.0.2.1:5000-5010"},
-        {"passive again", [](TestFtp& f) { f.SetActivePort(L"-"), f.SetActivePort(nullptr); },
-         "ftp://", ""},
-        {"EPSV off", [](TestFtp& f) { f.SetUseEpsv(0); }, "ftp://", " FTP_USE_EPSV=0"},
-        {"EPRT on", [](TestFtp& f) { f.SetUseEprt(1); }, "ftp://", " FTP_USE_EPRT=1"},
+         url},
+        {"implicit TLS", [](TestFtp& f) { f.SetImplicitTls(1); }, "ftps://host" + tls},
+        {"active port", [](TestFtp& f) { f.SetActivePort(L"192.0.2.1:5000-5010"); },
+         url + " FTPPORT=192.0.2.1:5000-5010"},
+        {"passive again", [](TestFtp& f) { f.SetActivePort(L"-"), f.SetActivePort(nullptr); }, url},
+        {"EPSV off", [](TestFtp& f) { f.SetUseEpsv(0); }, url + " FTP_USE_EPSV=0"},
+        {"EPRT on", [](TestFtp& f) { f.SetUseEprt(1); }, url + " FTP_USE_EPRT=1"},
         {"all modes", [](TestFtp& f) { f.SetUseEprt(0), f.SetUseEpsv(1), f.SetActivePort(L"-"); },
-         "ftp://", " FTPPORT=- FTP_USE_EPSV=1 FTP_USE_EPRT=0"},
+         url + " FTPPORT=- FTP_USE_EPSV=1 FTP_USE_EPRT=0"},
         // clang-format on
     };
-    for (const auto& [what, set, scheme, expected] : rows) {
+    for (const auto& [what, set, expected] : rows) {
         SCOPED_TRACE(what);
         TestFtp source;
         source.SetServer(L"host");
@@ -40,16 +39,15 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
         TestFtp ftp(source);  // copied with the object
         CurlInterposer::Reset();
         ASSERT_EQ(ftp.Prepare(L"http://"), 0);
-        EXPECT_EQ(std::string(ftp.m_urlBuffer), std::string(scheme) + "host");
-        std::string added;  // what follows the eight shared options, as " NAME=value"
+        std::string seen = ftp.m_urlBuffer;  // then what follows the eight shared options
         const auto calls = CurlInterposer::Setopts();
         for (std::size_t i = 8; i < calls.size(); ++i) {
             const auto* o = curl_easy_option_by_id(static_cast<CURLoption>(calls[i].option));
-            added += " " + std::string(o->name) + "=" +
-                     (o->type == CURLOT_STRING ? static_cast<const char*>(calls[i].pointer)
-                                               : std::to_string(calls[i].number));
+            seen += " " + std::string(o->name) + "=" +
+                    (o->type == CURLOT_STRING ? static_cast<const char*>(calls[i].pointer)
+                                              : std::to_string(calls[i].number));
         }
-        EXPECT_EQ(added, expected);
+        EXPECT_EQ(seen, expected);
     }
     // A refused TLS option ends the preparation there, and so does a range libcurl refuses.
     const int refused[] = {CURLOPT_USE_SSL,        CURLOPT_SSLVERSION,     CURLOPT_FTPSSLAUTH,

@@ -37,10 +37,8 @@ class ScriptedHandler(FTPHandler):
         return SlowDTPHandler if scripted("slow") is not None else FTPHandler.dtp_handler
 
     @property
-    def timeout(self):
-        # Read when a control connection is accepted (and when its idle timer restarts).
-        idle = scripted("idle-timeout")
-        return 300 if idle is None else float(idle)
+    def timeout(self):  # read when a control connection is accepted or its idle timer restarts
+        return float(scripted("idle-timeout") or 300)
 
     def pre_process_command(self, line, cmd, arg):
         with open(COMMAND_LOG, "a", encoding="utf-8", errors="surrogateescape") as log:
@@ -107,8 +105,7 @@ class ScriptedHandler(FTPHandler):
 class ScriptedServer(FTPServer):
     @property
     def max_cons_per_ip(self):
-        limit = scripted("max-cons")
-        return 0 if limit is None else int(limit)
+        return int(scripted("max-cons") or 0)
 
 
 def main():
