@@ -11,8 +11,7 @@ namespace {
 // by the server (421 on idle timeout, then closed) runs again on a fresh one.
 TEST_F(PyFtpTest, DroppedCachedConnectionIsReplaced) {
     server.ScriptIdleTimeout(0.5);
-    rktest::TempDir tmp;
-    rktest::WriteFile(tmp.Path("up"), "uploaded");
+    rktest::WriteFile(local + "/up", "uploaded");
     rktest::WriteFile(local + "/f", "fetched");
     TestFtp ftp(&server, remote + "/f");
     ftp.SetReuseConnections(1);
@@ -22,7 +21,8 @@ TEST_F(PyFtpTest, DroppedCachedConnectionIsReplaced) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // the server drops it
         server.ClearCommands();
         EXPECT_EQ(Outcome([&] {
-                      return upload ? ftp.PutFile(tmp.WidePath("up").c_str()) : ftp.GetFile();
+                      return upload ? ftp.PutFile(rktest::Wide(local + "/up").c_str())
+                                    : ftp.GetFile();
                   }),
                   Codes{0});
         EXPECT_EQ(Only(server.Commands(), {"USER"}).size(), 1u);  // logged in again

@@ -22,9 +22,6 @@ using Codes = std::vector<int>;
 using rktest::CurlInterposer, rktest::LogCapture;
 using Lines = std::vector<std::string>;
 
-class TestFtp;
-using PathOp = int (TestFtp::*)(const wchar_t*);  // an operation on one argument
-
 class TestFtp : public CRFTP {
 public:
     using CRFTP::m_curl, CRFTP::m_error, CRFTP::m_findData, CRFTP::m_findIndex, CRFTP::m_header;
@@ -47,6 +44,8 @@ public:
     static const wchar_t* End(const wchar_t* text) { return text + std::wcslen(text); }
 };
 
+using PathOp = int (TestFtp::*)(const wchar_t*);  // an operation on one argument
+
 // A debug callback that collects libcurl's verbose output of every kind into a std::string.
 inline int CollectDebug(void* text, int, const char* data, std::size_t size) {
     static_cast<std::string*>(text)->append(data, size);
@@ -56,9 +55,8 @@ inline int CollectDebug(void* text, int, const char* data, std::size_t size) {
 // The numbers of the log's "M|<prefix><n>" records: the failure chain, or the extended codes.
 inline Codes Logged(const rktest::LogCapture& log, const std::string& prefix = "Error Code : ") {
     Codes codes;
-    for (const std::string& line : log.Failures()) {
+    for (const std::string& line : log.Failures())
         if (line.rfind("M|" + prefix, 0) == 0) codes.push_back(std::atoi(&line[prefix.size() + 2]));
-    }
     return codes;
 }
 

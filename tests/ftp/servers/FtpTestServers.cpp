@@ -127,9 +127,8 @@ std::vector<std::string> VsftpdServer::Commands() const {
     static const std::regex command("FTP command: Client \"127\\.0\\.0\\.1\", \"(.*)\"$");
     std::vector<std::string> commands;
     std::smatch match;
-    for (const std::string& line : ReadLines(m_log)) {
+    for (const std::string& line : ReadLines(m_log))
         if (std::regex_search(line, match, command)) commands.push_back(match[1]);
-    }
     return commands;
 }
 
