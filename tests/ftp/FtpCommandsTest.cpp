@@ -54,8 +54,7 @@ TEST_F(PyFtpTest, FailedCommands) {
     EXPECT_EQ(Only(server.Commands(), {"DELE", "PWD "}), (Lines{"DELE a\\b.txt", "PWD "}));
 }
 
-// A refused RMD whose replies hold the confirmation text counts as done (the command's record
-// stays); other words do not.
+// A refused RMD counts as done if its replies hold the confirmation text (other words do not).
 TEST_F(PyFtpTest, RemoveDirectoryAcceptsOnlyTheConfirmationText) {
     rktest::MakeDirs(local + "/empty");
     server.ScriptReply("RMD confirmed", "550-250 Directory deleted successfully\r\n550 failed.");
@@ -68,8 +67,7 @@ TEST_F(PyFtpTest, RemoveDirectoryAcceptsOnlyTheConfirmationText) {
 }
 
 TEST_F(PyFtpTest, GetCurrentDirectoryReportsTheHrefWithinTheCapacity) {
-    // The HREF before, the capacity, the text and the length written; the HREF after is
-    // always "/pub/data/".
+    // The HREF before, the capacity, the text and the length written; then "/pub/data/".
     const std::tuple<const wchar_t*, DWORD, const wchar_t*, DWORD> cases[] = {
         {L"/pub/data", 260, L"/pub/data/", 11},
         {L"/pub/data/", 11, L"/pub/data/", 11},

@@ -34,9 +34,8 @@ TEST_F(PyFtpTest, DroppedCachedConnectionIsReplaced) {
 using VsftpdConnectingTest = VsftpdFixture<>;
 
 // Each connection choice against a vsftpd that needs it: an upload (STOR, then the rest by APPE)
-// arrives whole, and the commands that show the choice were sent. TLS is capped at 1.2: under
-// TLS 1.3 vsftpd cuts many uploads short (bench/ftp counts). The session reuse server runs TLS
-// as Debian does (session reuse required on data connections); reuse off and on.
+// arrives whole, and the commands that show the choice were sent. TLS is capped at 1.2: at 1.3
+// vsftpd cuts many uploads short (bench/ftp counts), with session reuse required the most.
 TEST_F(VsftpdConnectingTest, TlsActiveModeAndTheExtendedCommands) {
     using Variant = rktest::VsftpdServer::Variant;
     const Lines shown = {"AUTH ",          "PBSZ 0", "PROT P", "EPSV", "PASV", "EPRT |1|127.0.0.1|",

@@ -7,8 +7,7 @@ namespace {
 TEST_F(PyFtpTest, EveryOperationSendsTheNameAsItIs) {
     const std::string awkward = "New #1?100% %41 caf\xC3\xA9";
     const std::wstring wide = oru::helper::NarStrToWideStr(awkward);
-    // The commands sent since the last check named only the path down to the test's directory
-    // or the awkward name (nothing cut, decoded or left encoded), mustSend among them.
+    // Since the last check, only the path down to here or the awkward name itself was sent.
     const auto expectOnlyNamed = [&](const Lines& mustSend) {
         const Lines sent = Only(server.Commands(), {"CWD ", "MKD ", "RMD ", "DELE "});
         for (const std::string& line : sent) {

@@ -16,7 +16,6 @@ TEST_F(PyFtpTest, EachConnectionSetterAddsOnlyItsOwnOptions) {
         // clang-format off
         {"nothing", [](TestFtp&) {}, url},
         {"secure", [](TestFtp& f) { f.SetSecure(1); }, url + tls},
-        {"TLS versions, plain", [](TestFtp& f) { f.SetTlsVersions(0, 12); }, url},
         {"TLS versions, secure", [](TestFtp& f) { f.SetSecure(1), f.SetTlsVersions(0, 12); },
          url + tls + " SSLVERSION=" + std::to_string(CURL_SSLVERSION_MAX_TLSv1_2)},
         {"TLS versions back", [](TestFtp& f) { f.SetTlsVersions(12, 0), f.SetTlsVersions(0, 0); },
@@ -72,9 +71,7 @@ TEST_F(PyFtpTest, RefusedOptions) {
     const std::tuple<int, int, PathOp, const wchar_t*, Codes> cases[] = {
         {CURLOPT_QUOTE, 1, &TestFtp::Cmd, L"NOOP", {2513, 2513}},
         {CURLOPT_NOBODY, 1, &TestFtp::Cmd, L"NOOP", {2506, 2506}},
-        {CURLOPT_NOBODY, 2, &TestFtp::Cmd, L"NOOP", {2506, 2506}},
         {CURLOPT_NOBODY, 1, &TestFtp::SetCurrentDirectoryW, L"", {2506, 2506}},
-        {CURLOPT_NOBODY, 2, &TestFtp::SetCurrentDirectoryW, L"", {2506, 2506}},
         {CURLOPT_URL, 1, &TestFtp::SetCurrentDirectoryW, L"", {2514, 2506, 2517, 2514}},
         {CURLOPT_NOBODY, 1, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},
         {kMakeDirs, 1, &TestFtp::CreateDirectoryW, L"n", {2506, 2506}},

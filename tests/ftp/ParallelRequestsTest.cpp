@@ -43,8 +43,7 @@ TEST_F(PyFtpTest, TwoRequestsOfOneSessionRunAtOnceAndAChannelCarriesTheNext) {
     EXPECT_EQ(finished, (Lines{"0, 1", "0", "0"}));
     EXPECT_EQ(rktest::ReadFile(local + "/got-a"), big);
     EXPECT_EQ(rktest::ReadFile(local + "/got-b") + rktest::ReadFile(local + "/got-c"), "bc");
-    // Two logins for three files, with the session's user.
-    EXPECT_EQ(Only(server.Commands(), {"USER"}), (Lines{"USER rk", "USER rk"}));
+    EXPECT_EQ(Only(server.Commands(), {"USER"}), (Lines{"USER rk", "USER rk"}));  // 3 files
 }
 
 }  // namespace

@@ -74,7 +74,6 @@ inline Codes Outcome(TestFtp& ftp, PathOp op, const wchar_t* arg) {
     return Outcome([&] { return (ftp.*op)(arg); });
 }
 
-// The received command lines that start with one of the prefixes.
 inline Lines Only(const Lines& commands, const Lines& prefixes) {
     Lines kept;
     std::copy_if(commands.begin(), commands.end(), std::back_inserter(kept), [&](auto& c) {
@@ -92,7 +91,6 @@ inline void Make(const std::string& root, const Lines& paths) {
     }
 }
 
-// FILETIME ticks as one number; the ticks of a Unix time.
 inline std::uint64_t Ticks(const FILETIME& t) {
     return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
 }
@@ -115,7 +113,6 @@ inline Rows RowsFrom(TestFtp& ftp, WIN32_FIND_DATAW& data) {
     return rows;
 }
 
-// Unix listing lines of a file and of a directory.
 inline std::string FileLine(const std::string& name) {
     return "-rw-r--r-- 1 u g 1 Nov 30  2024 " + name + "\r\n";
 }

@@ -84,7 +84,6 @@ PyFtpServer::PyFtpServer() : m_script(m_dir.Path("script")) {
     });
 }
 
-// The file is named by kind and the key in hex (ftp_server.py reads it at every command).
 void PyFtpServer::Script(Text kind, Text key, Text bytes) {
     std::string name = m_script + "/" + kind;
     for (unsigned char c : key) name += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};

@@ -10,8 +10,7 @@
 
 namespace rktest {
 
-// A program run beside the tests, its output in a file: killed with its owner, and with the
-// test program if that dies.
+// A program run beside the tests, output to a file, killed with its owner or the test program.
 class ChildProcess {
 public:
     ChildProcess(const std::vector<std::string>& argv, const std::string& output);
@@ -67,9 +66,8 @@ private:
     std::string m_script;
 };
 
-// vsftpd with anonymous write rights under Pub() and TLS with a self-signed certificate that
-// names no host we use. kSessionReuse is TLS as Debian runs it (TLS 1.3, session reuse required
-// on data connections); kImplicitTls: TLS from the first byte; kActiveOnly: no passive mode.
+// vsftpd: anonymous write rights under Pub(), TLS with a certificate for no host we use. The
+// variants: TLS session reuse required on data connections, implicit TLS, no passive mode.
 class VsftpdServer : public FtpTestServer {
 public:
     enum Variant { kStandard, kSessionReuse, kImplicitTls, kActiveOnly };

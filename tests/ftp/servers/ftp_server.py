@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""A scriptable FTP server for the tests, built on pyftpdlib: README.md here says what it
-serves and what each script file (named kind + hex of the key, read at every command) changes.
-
-Usage: ftp_server.py ROOT PORT COMMAND_LOG SCRIPT_DIR
-"""
+"""The scriptable pyftpdlib server of the tests (README.md here).
+Usage: ftp_server.py ROOT PORT COMMAND_LOG SCRIPT_DIR"""
 import hashlib
 import os
 import sys
