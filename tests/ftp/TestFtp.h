@@ -1,5 +1,4 @@
-// CRFTP with its protected members opened to the tests, the server fixtures and helpers shared
-// by the FTP tests.
+// CRFTP with its protected members opened, and the fixtures and helpers of the FTP tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,22 +19,13 @@
 #include "platform/FileTimeEpoch.h"
 
 using Codes = std::vector<int>;
+using rktest::CurlInterposer, rktest::LogCapture;
 using Lines = std::vector<std::string>;
-
-class TestFtp;
-using PathOp = int (TestFtp::*)(const wchar_t*);  // an operation on one argument
 
 class TestFtp : public CRFTP {
 public:
-    using CRFTP::m_curl;
-    using CRFTP::m_error;
-    using CRFTP::m_findData;
-    using CRFTP::m_findIndex;
-    using CRFTP::m_header;
-    using CRFTP::m_href;
-    using CRFTP::m_lastCurlCode;
-    using CRFTP::m_response;
-    using CRFTP::m_urlBuffer;
+    using CRFTP::m_curl, CRFTP::m_error, CRFTP::m_findData, CRFTP::m_findIndex, CRFTP::m_header;
+    using CRFTP::m_href, CRFTP::m_lastCurlCode, CRFTP::m_urlBuffer;
     using CRFTP::Prepare;
 
     // A session on the server, standing in href; with RKCURL_TEST_REUSE set, reusing connections.
@@ -48,41 +38,32 @@ public:
     std::string Response() const { return m_response; }
     std::wstring Href() const { return rktest::Wide(m_href); }
 
-    // Command (before and after the request) and GetCurrentDirectoryW as PathOps.
+    // Command and GetCurrentDirectoryW as PathOps.
     int Cmd(const wchar_t* command) { return Command({std::string(command, End(command))}, 0); }
-    int PostCmd(const wchar_t* command) { return Command({std::string(command, End(command))}, 1); }
-    int Pwd(const wchar_t*) {
-        wchar_t buffer[MAX_PATH];
-        DWORD length = MAX_PATH;
-        return GetCurrentDirectoryW(buffer, &length);
-    }
+    int Pwd(const wchar_t*) { return GetCurrentDirectoryW(nullptr, nullptr); }
     static const wchar_t* End(const wchar_t* text) { return text + std::wcslen(text); }
-
-    // Every entry of the current listing, from the first on.
-    std::vector<std::wstring> Names() {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        if (FindFirstFileW(data) != 0) return names;
-        do names.push_back(data.cFileName);
-        while (FindNextFileW(data) == 0);
-        return names;
-    }
 };
 
-// The numbers of the log's "M|<prefix><n>" records, in order: by default the failure chain,
-// with "Extended Error " the extended codes.
+using PathOp = int (TestFtp::*)(const wchar_t*);  // an operation on one argument
+
+// A debug callback that collects libcurl's verbose output of every kind into a std::string.
+inline int CollectDebug(void* text, int, const char* data, std::size_t size) {
+    static_cast<std::string*>(text)->append(data, size);
+    return 0;
+}
+
+// The numbers of the log's "M|<prefix><n>" records: the failure chain, or the extended codes.
 inline Codes Logged(const rktest::LogCapture& log, const std::string& prefix = "Error Code : ") {
     Codes codes;
-    for (const std::string& line : log.Failures()) {
+    for (const std::string& line : log.Failures())
         if (line.rfind("M|" + prefix, 0) == 0) codes.push_back(std::atoi(&line[prefix.size() + 2]));
-    }
     return codes;
 }
 
 // What a call did: its result, then the failure codes it logged in order ({0}: none).
 inline Codes Outcome(int result, const rktest::LogCapture& log) {
-    Codes outcome{result};
-    for (int code : Logged(log)) outcome.push_back(code);
+    Codes outcome = Logged(log);
+    outcome.insert(outcome.begin(), result);
     return outcome;
 }
 inline Codes Outcome(const std::function<int()>& call) {
@@ -93,7 +74,6 @@ inline Codes Outcome(TestFtp& ftp, PathOp op, const wchar_t* arg) {
     return Outcome([&] { return (ftp.*op)(arg); });
 }
 
-// The received command lines that start with one of the prefixes.
 inline Lines Only(const Lines& commands, const Lines& prefixes) {
     Lines kept;
     std::copy_if(commands.begin(), commands.end(), std::back_inserter(kept), [&](auto& c) {
@@ -111,7 +91,6 @@ inline void Make(const std::string& root, const Lines& paths) {
     }
 }
 
-// FILETIME ticks as one number, and the ticks of a Unix time.
 inline std::uint64_t Ticks(const FILETIME& t) {
     return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
 }
@@ -134,7 +113,6 @@ inline Rows RowsFrom(TestFtp& ftp, WIN32_FIND_DATAW& data) {
     return rows;
 }
 
-// Unix listing lines of a file and of a directory, each ending in CR LF.
 inline std::string FileLine(const std::string& name) {
     return "-rw-r--r-- 1 u g 1 Nov 30  2024 " + name + "\r\n";
 }
@@ -170,13 +148,10 @@ protected:
     }
 
     rktest::PyFtpServer& server = rktest::SharedPyFtpServer();
-    std::string name;
-    std::string local;   // the test's directory in the file system
-    std::string remote;  // the same as an FTP path
+    std::string name, local, remote;  // the test's directory in the file system and by FTP
 };
 
-// A test in a directory of its own under /pub on a shared vsftpd, which must start as root (it
-// changes to its own unprivileged user for every session).
+// A test in a directory of its own under /pub on a shared vsftpd, which only root may start.
 template <class Base = ::testing::Test>
 class VsftpdFixture : public Base {
 protected:
@@ -184,7 +159,7 @@ protected:
         if (::geteuid() != 0) GTEST_SKIP() << "vsftpd needs to be started as root";
         Use(rktest::VsftpdServer::kStandard);
     }
-    // Moves the test to (its directory on) a variant of the server.
+    // Moves the test to its directory on a variant of the server.
     void Use(rktest::VsftpdServer::Variant variant) {
         server = &rktest::SharedVsftpdServer(variant);
         local =

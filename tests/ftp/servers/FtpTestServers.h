@@ -1,6 +1,7 @@
 // FTP servers for the tests, each started once per test program on first use (README.md here).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,8 +10,7 @@
 
 namespace rktest {
 
-// A program run beside the tests, its output in a file: killed with its owner, and with the
-// test program if that dies.
+// A program run beside the tests, output to a file, killed with its owner or the test program.
 class ChildProcess {
 public:
     ChildProcess(const std::vector<std::string>& argv, const std::string& output);
@@ -25,65 +25,49 @@ private:
 
 class FtpTestServer {
 public:
-    FtpTestServer();
-    virtual ~FtpTestServer();
+    FtpTestServer() : m_root(m_dir.Path("root")) { MakeDirs(Pub()); }
+    virtual ~FtpTestServer() = default;
     int Port() const { return m_port; }
     std::wstring HostPort() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
-    // The writable tree, served as the FTP path "/pub".
-    std::string Pub() const { return m_root + "/pub"; }
+    std::string Pub() const { return m_root + "/pub"; }  // the writable FTP path "/pub"
     // The command lines received since the last ClearCommands, in order.
     virtual std::vector<std::string> Commands() const = 0;
     void ClearCommands() { WriteFile(m_log, ""); }
     // Makes a tree that the test built under Pub() writable for the server's user.
-    virtual void HandOver(const std::string& path) const { (void)path; }
+    virtual void HandOver(const std::string&) const {}
 
 protected:
+    void Start(const std::function<std::vector<std::string>(int port)>& argv);
     TempDir m_dir;
     std::string m_root, m_log;
     int m_port = 0;
     std::unique_ptr<ChildProcess> m_process;  // declared last: stopped before the files go
 };
 
-// pyftpdlib: user rk / secret and anonymous, every permission. Scripts hold until ClearScripts.
+// pyftpdlib: user rk / secret and anonymous, every permission. The scripts (README.md here says
+// what each does) hold until ClearScripts; a path is an FTP path ("/pub/x", no final "/").
 class PyFtpServer : public FtpTestServer {
 public:
+    using Text = const std::string&;
     PyFtpServer();
-    std::vector<std::string> Commands() const override;
-
-    // The LIST (MLSD) reply of the FTP directory ("/pub/x", no final "/") becomes bytes.
-    void ScriptListing(const std::string& ftpPath, const std::string& bytes) {
-        Script("list-", ftpPath, bytes);
-    }
-    void ScriptMachineListing(const std::string& ftpPath, const std::string& bytes) {
-        Script("mlsd-", ftpPath, bytes);
-    }
-    // LIST of the directory (RETR of the file) sends bytes, then both connections drop.
-    void ScriptDrop(const std::string& ftpPath, const std::string& bytes) {
-        Script("drop-", ftpPath, bytes);
-    }
-    // Control connections opened from now on get 421 and are closed after seconds idle.
+    std::vector<std::string> Commands() const override { return ReadLines(m_log); }
+    void ScriptListing(Text path, Text bytes) { Script("list-", path, bytes); }
+    void ScriptMachineListing(Text path, Text bytes) { Script("mlsd-", path, bytes); }
+    void ScriptDrop(Text path, Text bytes) { Script("drop-", path, bytes); }
+    void ScriptReply(Text command, Text reply) { Script("reply-", command, reply); }
     void ScriptIdleTimeout(double seconds) { Script("idle-timeout", "", std::to_string(seconds)); }
-    // The exact command line is answered with reply (lines joined by CR LF) and not run.
-    void ScriptReply(const std::string& command, const std::string& reply) {
-        Script("reply-", command, reply);
-    }
-    // FEAT offers "HASH SHA-256*;MD5" and XMD5, and both give the file's hash.
     void ScriptHashes() { Script("hash", "", ""); }
-    // Control connections beyond limit from one address are refused with 421.
     void ScriptMaxConnections(int limit) { Script("max-cons", "", std::to_string(limit)); }
-    // Data connections opened from now on send 1 MiB a second at most.
     void ScriptSlowData() { Script("slow", "", ""); }
     void ClearScripts();
 
 private:
-    void Script(const std::string& kind, const std::string& key, const std::string& bytes);
+    void Script(Text kind, Text key, Text bytes);
     std::string m_script;
 };
 
-// vsftpd with anonymous write rights under Pub() and TLS with a self-signed certificate that
-// names no host we use. kStandard: explicit TLS, passive mode; kSessionReuse: TLS as Debian
-// runs it (TLS 1.3, session reuse required on data connections); kImplicitTls: TLS from the
-// first byte; kActiveOnly: no passive mode.
+// vsftpd: anonymous write rights under Pub(), TLS with a certificate for no host we use. The
+// variants: TLS session reuse required on data connections, implicit TLS, no passive mode.
 class VsftpdServer : public FtpTestServer {
 public:
     enum Variant { kStandard, kSessionReuse, kImplicitTls, kActiveOnly };

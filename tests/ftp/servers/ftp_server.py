@@ -1,31 +1,20 @@
 #!/usr/bin/python3
-"""A scriptable FTP server for the tests, built on pyftpdlib (README.md here).
-
-Serves --root to rk/secret and to anonymous on 127.0.0.1 and an ephemeral port, which it
-writes to --port-file once it listens. Logs every command line received to --command-log.
-The files in --script (named kind + hex of the key, read again at every command) change
-what it does: list-/mlsd-PATH (a directory's prepared reply), drop-PATH (LIST or RETR sends
-the bytes, then both connections drop), reply-COMMAND (the reply for that exact line), hash
-(HASH and XMD5 offered), max-cons (a per-address limit), idle-timeout (seconds) and slow
-(data sent at 1 MiB a second at most).
-"""
-import argparse
+"""The scriptable pyftpdlib server of the tests (README.md here).
+Usage: ftp_server.py ROOT PORT COMMAND_LOG SCRIPT_DIR"""
 import hashlib
 import os
+import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
-SCRIPT = None
+ROOT, PORT, COMMAND_LOG, SCRIPT = sys.argv[1:]
 
 
 def scripted(kind, key=""):
-    """The bytes of the script file for kind and key, or None."""
-    if not SCRIPT:
-        return None
     path = os.path.join(SCRIPT, kind + key.encode("utf-8", "surrogateescape").hex())
-    if not os.path.exists(path):
+    if not os.path.exists(path):  # False too for a deep path's name, too long for a file
         return None
     with open(path, "rb") as f:
         return f.read()
@@ -36,10 +25,8 @@ class SlowDTPHandler(ThrottledDTPHandler):
 
 
 class ScriptedHandler(FTPHandler):
-    command_log = None
     proto_cmds = dict(FTPHandler.proto_cmds)
-    for _name in ("HASH", "XMD5"):
-        proto_cmds[_name] = dict(perm="r", auth=True, arg=True, help="Syntax: %s file" % _name)
+    proto_cmds["HASH"] = dict(perm="r", auth=True, arg=True, help="Syntax: HASH file")
     _hash_algorithm = "SHA-256"
 
     @property
@@ -47,13 +34,11 @@ class ScriptedHandler(FTPHandler):
         return SlowDTPHandler if scripted("slow") is not None else FTPHandler.dtp_handler
 
     @property
-    def timeout(self):
-        # Read when a control connection is accepted (and when its idle timer restarts).
-        idle = scripted("idle-timeout")
-        return 300 if idle is None else float(idle)
+    def timeout(self):  # read when a control connection is accepted or its idle timer restarts
+        return float(scripted("idle-timeout") or 300)
 
     def pre_process_command(self, line, cmd, arg):
-        with open(self.command_log, "a", encoding="utf-8", errors="surrogateescape") as log:
+        with open(COMMAND_LOG, "a", encoding="utf-8", errors="surrogateescape") as log:
             log.write(line + "\n")
         reply = scripted("reply-", line)
         if reply is not None:
@@ -62,44 +47,29 @@ class ScriptedHandler(FTPHandler):
         return FTPHandler.pre_process_command(self, line, cmd, arg)
 
     def ftp_FEAT(self, line):
-        self._extra_feats = ["HASH SHA-256*;MD5", "XMD5"] if scripted("hash") is not None else []
+        self._extra_feats = ["HASH SHA-256*;MD5"] if scripted("hash") is not None else []
         return FTPHandler.ftp_FEAT(self, line)
 
     def ftp_OPTS(self, line):
         if line.upper().startswith("HASH ") and scripted("hash") is not None:
             self._hash_algorithm = line[5:].strip().upper()
-            self.respond("200 " + self._hash_algorithm)
-            return
+            return self.respond("200 " + self._hash_algorithm)
         return FTPHandler.ftp_OPTS(self, line)
 
-    def _file_hash(self, path, algorithm):
-        if scripted("hash") is None:
-            self.respond("500 Command not understood.")
-        elif not os.path.isfile(path):
-            self.respond("550 No such file.")
-        else:
-            with open(path, "rb") as f:
-                return hashlib.new(algorithm, f.read()).hexdigest()
-        return None
-
     def ftp_HASH(self, path):
-        digest = self._file_hash(path, "sha256" if self._hash_algorithm == "SHA-256" else "md5")
-        if digest:
-            size = os.path.getsize(path)
-            self.respond("213 %s 0-%d %s %s" % (self._hash_algorithm, size, digest,
-                                                 self.fs.fs2ftp(path)))
-
-    def ftp_XMD5(self, path):
-        digest = self._file_hash(path, "md5")
-        if digest:
-            self.respond("250 " + digest)
+        if scripted("hash") is None or not os.path.isfile(path):
+            return self.respond("550 No hash.")
+        with open(path, "rb") as f:
+            digest = hashlib.new(self._hash_algorithm.replace("-", ""), f.read()).hexdigest()
+        self.respond("213 %s 0-%d %s %s" % (self._hash_algorithm, os.path.getsize(path), digest,
+                                             self.fs.fs2ftp(path)))
 
     def _listing(self, kind, path, real):
         data = scripted(kind, self.fs.fs2ftp(path))
-        if data is not None:
-            self.push_dtp_data(data, isproducer=False, cmd=kind[:4].upper())
-            return path
-        return real(self, path)
+        if data is None:
+            return real(self, path)
+        self.push_dtp_data(data, isproducer=False, cmd=kind[:4].upper())
+        return path
 
     def ftp_LIST(self, path):
         return path if self._drop(path) else self._listing("list-", path, FTPHandler.ftp_LIST)
@@ -132,36 +102,19 @@ class ScriptedHandler(FTPHandler):
 class ScriptedServer(FTPServer):
     @property
     def max_cons_per_ip(self):
-        limit = scripted("max-cons")
-        return 0 if limit is None else int(limit)
+        return int(scripted("max-cons") or 0)
 
 
 def main():
-    global SCRIPT
-    parser = argparse.ArgumentParser()
-    for option in ("--root", "--port-file", "--command-log", "--script"):
-        parser.add_argument(option, required=True)
-    args = parser.parse_args()
-    SCRIPT = args.script
-
     authorizer = DummyAuthorizer()
-    authorizer.add_user("rk", "secret", args.root, perm="elradfmwMT")
-    authorizer.add_anonymous(args.root, perm="elradfmwMT")
+    authorizer.add_user("rk", "secret", ROOT, perm="elradfmwMT")
+    authorizer.add_anonymous(ROOT, perm="elradfmwMT")
     ScriptedHandler.authorizer = authorizer
-    ScriptedHandler.command_log = args.command_log
-    ScriptedHandler.banner = "RKCurl test server ready."
-    ScriptedHandler.permit_foreign_addresses = False
-    # Passive ports bound with SO_REUSEADDR (pyftpdlib sets it for a configured range only):
-    # each file's data connection leaves its port in TIME_WAIT, and thousands of files a
-    # minute would exhaust the ephemeral ports that a bind to port 0 may pick.
+    # A range, so that pyftpdlib binds passive ports with SO_REUSEADDR: thousands of files a
+    # minute leave their data ports in TIME_WAIT, which would exhaust the ephemeral ports.
     ScriptedHandler.passive_ports = range(30000, 32768)
 
-    server = ScriptedServer(("127.0.0.1", 0), ScriptedHandler)
-    server.max_cons = 256
-    with open(args.port_file + ".tmp", "w") as f:
-        f.write(str(server.socket.getsockname()[1]))
-    os.rename(args.port_file + ".tmp", args.port_file)
-    server.serve_forever(handle_exit=True)
+    ScriptedServer(("127.0.0.1", int(PORT)), ScriptedHandler).serve_forever(handle_exit=True)
 
 
 if __name__ == "__main__":
