@@ -42,6 +42,16 @@ public:
     int Cmd(const wchar_t* command) { return Command({std::string(command, End(command))}, 0); }
     int Pwd(const wchar_t*) { return GetCurrentDirectoryW(nullptr, nullptr); }
     static const wchar_t* End(const wchar_t* text) { return text + std::wcslen(text); }
+
+    // Every entry of the current listing, from the first on.
+    std::vector<std::wstring> Names() {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW data;
+        if (FindFirstFileW(data) != 0) return names;
+        do names.push_back(data.cFileName);
+        while (FindNextFileW(data) == 0);
+        return names;
+    }
 };
 
 using PathOp = int (TestFtp::*)(const wchar_t*);  // an operation on one argument
