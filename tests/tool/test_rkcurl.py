@@ -187,6 +187,8 @@ class Transfers(ServerCase):
                 self.assertLess(time.time(), deadline, ("no temporary file", args))
                 time.sleep(0.02)
             self.assertEqual(os.stat(temporary()[0]).st_mode & 0o777, 0o600, args)
+            if temporary is spooled:  # and in a directory no one else may enter
+                self.assertEqual(os.stat(os.path.dirname(temporary()[0])).st_mode & 0o777, 0o700)
             cmdline = pathlib.Path("/proc/%d/cmdline" % process.pid).read_bytes()
             self.assertIn(b"\0-u\0%s:%s\0" % (USER.encode(), b" " * len(PASSWORD)), cmdline)
             for number in signals:
